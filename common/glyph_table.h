@@ -1,0 +1,56 @@
+// The glyph table: how the game's text codes map to Shift-JIS characters.
+//
+// zol.tbl is 1024 bytes and nothing else: 512 entries of two bytes each, in
+// two pages of 256.  Page 0 is the one-byte page (entry c is the glyph of
+// text code c: high nibble = grid row, low nibble = grid column).  Page 1 is
+// the kanji page, reached through the two-byte form 0xFF n.  Each page is a
+// 16 x 16 grid, stored row after row.  Entry bytes are kept exactly as the
+// grid held them; nothing is converted or validated.
+//
+// glyphpack writes this file, msgdump reads it; both use these definitions.
+#ifndef ZOL_COMMON_GLYPH_TABLE_H
+#define ZOL_COMMON_GLYPH_TABLE_H
+
+#include <cstddef>
+
+namespace glyph_table {
+
+// The table file always lives in the current directory under this name.
+inline constexpr const char kFileName[] = "zol.tbl";
+
+inline constexpr std::size_t kEntryBytes = 2;     // one Shift-JIS character
+inline constexpr std::size_t kGridSide = 16;      // rows = columns per page
+inline constexpr std::size_t kPageEntries = kGridSide * kGridSide;  // 256
+inline constexpr std::size_t kPages = 2;
+inline constexpr std::size_t kEntries = kPages * kPageEntries;      // 512
+inline constexpr std::size_t kRowBytes = kGridSide * kEntryBytes;   // 32
+inline constexpr std::size_t kPageBytes = kPageEntries * kEntryBytes;  // 512
+inline constexpr std::size_t kFileBytes = kPages * kPageBytes;       // 1024
+
+// The prefix byte of the game's two-byte kanji codes.
+inline constexpr unsigned kKanjiPrefix = 0xFF;
+
+// Entry index of page p, grid row r, column k.
+constexpr std::size_t EntryAt(std::size_t page, std::size_t row,
+                              std::size_t col) {
+  return page * kPageEntries + row * kGridSide + col;
+}
+
+// One-byte lookup: text code c is entry c.
+constexpr std::size_t SingleByteEntry(unsigned char c) { return c; }
+
+// Kanji lookup: 0xFF n is entry 255 + n.  n = 0x01 is the first cell of the
+// kanji page; n = 0x00 reaches back to entry 255, the last cell of the
+// one-byte page, which is why the two pages sit side by side in one array.
+// n = 0xFF is no lookup at all: the decoder prints nothing for it.
+constexpr std::size_t KanjiEntry(unsigned char n) {
+  return kPageEntries - 1 + n;
+}
+
+static_assert(KanjiEntry(0x01) == EntryAt(1, 0, 0));
+static_assert(KanjiEntry(0x00) == EntryAt(0, 15, 15));
+static_assert(KanjiEntry(0xFE) == 509);
+
+}  // namespace glyph_table
+
+#endif  // ZOL_COMMON_GLYPH_TABLE_H

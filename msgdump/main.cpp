@@ -1,0 +1,78 @@
+// msgdump: prints the script of Zolvane's ROM image as Shift-JIS text.
+//
+//   msgdump zol.sfc > script.txt
+//
+// Loads the glyph table zol.tbl from the current directory, then decodes the
+// image's text window.  Progress and the messages below go to standard
+// output with the script; reasons for failures go to standard error.
+// Exit status: 0 when the window was decoded, 1 when the job was not done.
+#include <cerrno>
+#include <cstdio>
+
+#include "file_io.h"
+#include "glyph_table.h"
+#include "msgconv.h"
+
+namespace {
+
+constexpr char kProgram[] = "msgdump";
+constexpr char kVersion[] = "1.0";
+
+// Both streams belong to main and are closed on every path out of it.
+using file_io::File;
+
+// Ends the run: checks that everything printed reached standard output.
+int Finish(bool done) {
+  const bool flushed = file_io::FinishStdout(kProgram);
+  return done && flushed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("-- SFC Zolvane Message Converter V%s --\n", kVersion);
+  std::fputs("Written by the Zolvane fan translation tools' authors\n", stdout);
+  if (argc < 2) {
+    std::fputs(" usage:msgdump zol.sfc\n", stdout);
+    return Finish(false);
+  }
+
+  std::printf("Loading Table File: %s\n", glyph_table::kFileName);
+  static msgdump::GlyphTable table;
+  {
+    File fpt = file_io::Open(glyph_table::kFileName, "rb");
+    if (!fpt || !msgdump::LoadTable(fpt.get(), table)) {
+      file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
+      std::fputs("table data not found.\n", stdout);
+      return Finish(false);
+    }
+  }  // the table file is closed before the image is opened
+
+  const char* const path = argv[1];
+  File fp = file_io::Open(path, "rb");
+  if (!fp) {
+    file_io::WarnErrno(kProgram, path, errno);
+    std::printf("file %s not found.\n", path);
+    return Finish(false);
+  }
+  std::fputc('\n', stdout);
+
+  msgdump::FileImage image(fp.get());
+  msgdump::FileSink out(stdout);
+  const msgdump::WalkEnd end = msgdump::MsgConv(
+      table, image, out, msgdump::kWindowStart, msgdump::kWindowEnd);
+  const int err = errno;
+  switch (end) {
+    case msgdump::WalkEnd::kWindowDone:
+    case msgdump::WalkEnd::kEndOfImage:  // "[EOF]" is the designed end
+      return Finish(true);
+    case msgdump::WalkEnd::kReadError:
+      file_io::WarnErrno(kProgram, path, err);
+      return Finish(false);
+    case msgdump::WalkEnd::kWriteError:
+      // Said once here; what is left in stdout's buffer cannot be written.
+      file_io::WarnErrno(kProgram, "write error", err);
+      return 1;
+  }
+  return 1;
+}

@@ -1,0 +1,214 @@
+#include "msgconv.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "file_io.h"
+
+namespace msgdump {
+
+namespace {
+
+using glyph_table::kEntries;
+using glyph_table::kEntryBytes;
+using glyph_table::kFileBytes;
+
+// What one code prints and how many bytes of the image it takes.  The longest
+// rendering is the 8-byte fixed text of code 0x06.
+struct Rendering {
+  unsigned char bytes[8];
+  unsigned char len;
+  unsigned char width;
+};
+
+// Renderings for every code the walk can meet, worked out once per walk so
+// the hot loop is a lookup and a copy: index c for the one-byte codes 0x00 to
+// 0xFE, index 256 + n for the kanji form 0xFF n.
+struct Renderings {
+  Rendering code[512];
+};
+
+Rendering Text(const char* s, unsigned char width) {
+  Rendering r{};
+  r.len = static_cast<unsigned char>(std::strlen(s));
+  std::memcpy(r.bytes, s, r.len);
+  r.width = width;
+  return r;
+}
+
+// A glyph entry prints as a NUL-terminated string: both bytes, the first
+// alone if the second is 0, nothing if the first is 0.
+Rendering Glyph(const unsigned char* e, unsigned char width) {
+  Rendering r{};
+  r.len = e[0] == 0 ? 0 : e[1] == 0 ? 1 : 2;
+  std::memcpy(r.bytes, e, r.len);
+  r.width = width;
+  return r;
+}
+
+Rendering Hex(unsigned c) {
+  char s[8];
+  std::snprintf(s, sizeof s, "[%.2X]", c);
+  return Text(s, 1);
+}
+
+// The fixed texts, as the Shift-JIS bytes the game's codes stand for.
+constexpr char kNewline[] = "\n";
+constexpr char kSamoruta[] = "\x82\xB3\x82\xE0\x82\xE9\x82\xBD";  // さもるた
+constexpr char kRotan[] = "\x83\x8D\x83\x5E\x83\x93";             // ロタン
+constexpr char kQuestions[] = "\x81\x48\x81\x48";                  // ？？
+constexpr char kEof[] = "[EOF]";
+
+void Build(const GlyphTable& table, Renderings& r) {
+  // Control codes 0x00 to 0x0F.  0x05 and 0x0B take the byte after them
+  // with them; the walk skips that byte without looking at it.
+  r.code[0x00] = Text(kNewline, 1);
+  r.code[0x01] = Text(kNewline, 1);
+  r.code[0x02] = Text(kNewline, 1);
+  r.code[0x03] = Hex(0x03);
+  r.code[0x04] = Hex(0x04);
+  r.code[0x05] = Text("", 2);
+  r.code[0x06] = Text(kSamoruta, 1);
+  r.code[0x07] = Text(kRotan, 1);
+  r.code[0x08] = Text("", 1);
+  r.code[0x09] = Text(kQuestions, 1);
+  r.code[0x0A] = Hex(0x0A);
+  r.code[0x0B] = Text(kNewline, 2);
+  r.code[0x0C] = Text(kQuestions, 1);
+  r.code[0x0D] = Hex(0x0D);
+  r.code[0x0E] = Hex(0x0E);
+  r.code[0x0F] = Text("", 1);
+  for (unsigned c = 0x10; c < glyph_table::kKanjiPrefix; ++c)
+    r.code[c] = Glyph(table.entry[glyph_table::SingleByteEntry(
+                          static_cast<unsigned char>(c))],
+                      1);
+  r.code[0xFF] = Text("", 2);  // 0xFF with no byte after it (image's end)
+  for (unsigned n = 0; n < 0xFF; ++n)
+    r.code[256 + n] = Glyph(
+        table.entry[glyph_table::KanjiEntry(static_cast<unsigned char>(n))], 2);
+  r.code[256 + 0xFF] = Text("", 2);  // 0xFF 0xFF prints nothing
+}
+
+// Index into Renderings for the code whose bytes are c, n.
+inline unsigned Index(unsigned c, unsigned n) {
+  return c == glyph_table::kKanjiPrefix ? 256 + n : c;
+}
+
+}  // namespace
+
+bool LoadTable(std::FILE* fpt, GlyphTable& table) {
+  std::memset(&table, 0, sizeof table);
+  unsigned char raw[kFileBytes];
+  std::size_t got = 0;
+  if (!file_io::ReadUpTo(fpt, raw, sizeof raw, &got)) return false;
+  for (std::size_t i = 0; i < got / kEntryBytes; ++i)
+    std::memcpy(table.entry[i], raw + i * kEntryBytes, kEntryBytes);
+  // A file of odd length ends in half an entry.  That byte is kept as a
+  // one-byte entry rather than dropped: a hand-made table never loses data.
+  if (got % kEntryBytes != 0) table.entry[got / kEntryBytes][0] = raw[got - 1];
+  static_assert(kFileBytes / kEntryBytes == kEntries);
+  return true;
+}
+
+Span MemoryImage::Fetch(std::uint64_t p) {
+  if (p >= size_) return {};
+  return {data_ + p, static_cast<std::size_t>(size_ - p), false};
+}
+
+FileImage::FileImage(std::FILE* fp) : fp_(fp) {
+  // Reads go straight into buf_; stdio's own buffer would only copy twice.
+  std::setvbuf(fp_, nullptr, _IONBF, 0);
+}
+
+Span FileImage::Fetch(std::uint64_t p) {
+  const std::uint64_t have_end = base_ + len_;
+  if (p >= base_ && p < have_end && (have_end - p >= 2 || ends_here_))
+    return {buf_ + (p - base_), static_cast<std::size_t>(have_end - p), false};
+  if (ends_here_ && p >= have_end && p >= base_) return {};
+  // Refill from p itself: the walk never depends on where a read left off.
+  if (p > static_cast<std::uint64_t>(LONG_MAX)) return {};
+  errno = 0;
+  if (std::fseek(fp_, static_cast<long>(p), SEEK_SET) != 0) {
+    if (errno == 0) errno = EIO;
+    len_ = 0;
+    return {nullptr, 0, true};
+  }
+  std::size_t got = 0;
+  if (!file_io::ReadUpTo(fp_, buf_, kChunk, &got)) {
+    len_ = 0;
+    return {nullptr, 0, true};
+  }
+  base_ = p;
+  len_ = got;
+  ends_here_ = got < kChunk;
+  if (got == 0) return {};
+  return {buf_, got, false};
+}
+
+bool FileSink::Write(const unsigned char* data, std::size_t size) {
+  return file_io::WriteAll(f_, data, size);
+}
+
+WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
+                std::uint32_t start, std::uint32_t end) {
+  Renderings r;
+  Build(table, r);
+
+  // Output is gathered here and handed to the sink in large pieces.  Every
+  // code prints at most 8 bytes, so there is always room for one more code
+  // while fill <= kOut - 8.
+  constexpr std::size_t kOut = 32 * 1024;
+  unsigned char buf[kOut];
+  std::size_t fill = 0;
+  auto flush = [&]() {
+    const bool ok = fill == 0 || out.Write(buf, fill);
+    fill = 0;
+    return ok;
+  };
+
+  // p is kept in 64 bits so that a window ending at the last 32-bit offset
+  // cannot wrap around and start over.
+  std::uint64_t p = start;
+  const std::uint64_t last = end;
+  while (p <= last) {
+    const Span s = fp.Fetch(p);
+    if (s.error) {
+      const int err = errno;
+      flush();
+      errno = err;
+      return WalkEnd::kReadError;
+    }
+    if (s.size == 0) {
+      std::memcpy(buf + fill, kEof, sizeof kEof - 1);
+      fill += sizeof kEof - 1;
+      return flush() ? WalkEnd::kEndOfImage : WalkEnd::kWriteError;
+    }
+    if (s.size == 1) {
+      // The image's very last byte.  A two-byte code here has no second
+      // byte: 0xFF prints nothing, and every code still advances by its
+      // width, so the next read (if p has not passed end) finds the end.
+      const Rendering& g = r.code[s.data[0]];
+      std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
+      fill += g.len;
+      p += g.width;
+      if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
+      continue;
+    }
+    // Both bytes of every code at q <= q_last lie inside the span.
+    const unsigned char* q = s.data;
+    const std::uint64_t room = s.size - 2;
+    const unsigned char* const q_last = q + (last - p < room ? last - p : room);
+    while (q <= q_last) {
+      const Rendering& g = r.code[Index(q[0], q[1])];
+      std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
+      fill += g.len;
+      q += g.width;
+      if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
+    }
+    p += static_cast<std::uint64_t>(q - s.data);
+  }
+  return flush() ? WalkEnd::kWindowDone : WalkEnd::kWriteError;
+}
+
+}  // namespace msgdump

@@ -1,0 +1,151 @@
+// The built msgdump, run in a temporary directory on images the test writes:
+// standard output byte for byte and the exit status on every path.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace {
+
+using testing_util::Quote;
+using testing_util::SameBytes;
+using testing_util::TempDir;
+using testing_util::WriteFile;
+using testing_util::WriteSparse;
+
+const std::string kMsgdump = Quote(MSGDUMP_BIN);
+const std::string kBanner =
+    "-- SFC Zolvane Message Converter V1.0 --\n"
+    "Written by the Zolvane fan translation tools' authors\n";
+const std::string kLoading = kBanner + "Loading Table File: zol.tbl\n";
+const std::string kHeader = kLoading + "\n";  // then the script
+
+constexpr std::uint64_t kStart = 0x2EF800;
+constexpr std::uint64_t kEnd = 0x2FFEB8;
+constexpr std::uint64_t kWindow = kEnd - kStart + 1;
+
+// zol.tbl whose entry i is "T" followed by a byte naming i's low 7 bits,
+// plus a marker per page, so the page matters too.
+std::string Table() {
+  std::string t;
+  for (unsigned i = 0; i < 512; ++i) {
+    t += static_cast<char>(i < 256 ? 'a' + (i >> 4) : 'A' + ((i - 256) >> 4));
+    t += static_cast<char>('a' + (i & 15));
+  }
+  return t;
+}
+std::string Entry(unsigned i) { return Table().substr(2 * i, 2); }
+
+class MsgdumpRun : public testing::Test {
+ protected:
+  void SetUp() override { WriteFile(dir_ / "zol.tbl", Table()); }
+  testing_util::RunResult Dump(const std::string& args,
+                               const std::string& redirect = "") {
+    return testing_util::Run(dir_.path(), kMsgdump + " " + args, redirect);
+  }
+  TempDir dir_;
+};
+
+TEST_F(MsgdumpRun, NoArgumentPrintsUsageAndFails) {
+  const auto r = Dump("");
+  EXPECT_EQ(r.out, kBanner + " usage:msgdump zol.sfc\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
+  for (const bool is_dir : {false, true}) {
+    std::remove((dir_ / "zol.tbl").c_str());
+    if (is_dir) std::filesystem::create_directory(dir_ / "zol.tbl");
+    WriteSparse(dir_ / "rom.sfc", 0, "", 16);
+    const auto r = Dump("rom.sfc");
+    EXPECT_EQ(r.out, kLoading + "table data not found.\n") << is_dir;
+    EXPECT_NE(r.err.find("msgdump: zol.tbl: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1);
+    std::filesystem::remove_all(dir_ / "zol.tbl");
+  }
+}
+
+TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
+  const std::vector<std::string> names = {
+      "missing.sfc", "%s%n%x %d.sfc", std::string(5000, 'x') + ".sfc"};
+  for (const std::string& name : names) {
+    const auto r = Dump(Quote(name));
+    EXPECT_EQ(r.out, kLoading + "file " + name + " not found.\n");
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
+TEST_F(MsgdumpRun, ImageThatCannotBeReadIsAnErrorNotAnEnd) {
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kStart + 4);
+  std::filesystem::create_directory(dir_ / "romdir");
+  struct Case {
+    std::string arg, reason;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"romdir", "msgdump: romdir: "},
+           {"<(cat rom.sfc)", "msgdump: /dev/fd/"},
+       }) {
+    const auto r = Dump(c.arg);
+    EXPECT_EQ(r.out, kHeader) << c.arg;  // no "[EOF]"
+    EXPECT_EQ(r.err.rfind(c.reason, 0), 0u) << r.err;
+    EXPECT_EQ(r.status, 1) << c.arg;
+  }
+}
+
+TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
+  // Codes at the window's start, zeros (newlines) between, and a kanji
+  // pair whose first byte is the window's last: its second byte is read.
+  const std::string head = "\x10\x06\xFF\x01";
+  WriteSparse(dir_ / "rom.sfc", kStart, head, 4 << 20);
+  WriteSparse(dir_ / "rom.sfc", kEnd, "\xFF\x02\x11", 4 << 20);
+  const auto r = Dump("rom.sfc ignored-extra-argument");
+  const std::string script = Entry(0x10) + "\x82\xB3\x82\xE0\x82\xE9\x82\xBD" +
+                             Entry(256) + std::string(kWindow - 5, '\n') +
+                             Entry(257);
+  EXPECT_TRUE(SameBytes(r.out, kHeader + script));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
+  struct Case {
+    const char* name;
+    std::uint64_t size;
+    std::string tail;  // last bytes of the image
+    std::string script_end;
+  };
+  const std::vector<Case> cases = {
+      {"no byte of the window", kStart, "\x10", "[EOF]"},
+      {"empty image", 0, "", "[EOF]"},
+      {"ends at the window's last byte", kEnd + 1, "\x11",
+       std::string(kWindow - 1, '\n') + Entry(0x11)},
+      {"0xFF as the image's and window's last byte", kEnd + 1, "\x11\xFF",
+       std::string(kWindow - 2, '\n') + Entry(0x11)},
+      {"ends one byte after the window", kEnd + 2, "\x11\x12",
+       std::string(kWindow - 1, '\n') + Entry(0x11)},
+      {"ends inside the window on 0xFF", kStart + 3, "\x12\xFF",
+       "\n" + Entry(0x12) + "[EOF]"},
+  };
+  for (const Case& c : cases) {
+    std::remove((dir_ / "rom.sfc").c_str());
+    WriteSparse(dir_ / "rom.sfc", c.size - c.tail.size(), c.tail, c.size);
+    const auto r = Dump("rom.sfc");
+    EXPECT_TRUE(SameBytes(r.out, kHeader + c.script_end)) << c.name;
+    EXPECT_EQ(r.status, 0) << c.name;
+  }
+}
+
+TEST_F(MsgdumpRun, UnwritableOutputFails) {
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kEnd + 1);
+  for (const std::string& args : {std::string("rom.sfc"), std::string("")}) {
+    const auto r = Dump(args, "/dev/full");
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find("msgdump: write error: "), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace

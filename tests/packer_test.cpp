@@ -1,0 +1,110 @@
+// The grid packer on grids in memory: exact rows, the fixed 34-byte stride
+// and the shift it causes, extra lines, short grids, and the layout checks.
+#include "packer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using glyph_table::kPageBytes;
+using glyphpack::CheckGrid;
+using glyphpack::GridReport;
+using glyphpack::PackPage;
+
+// Cell k of line r: two bytes that name the line and the column.
+std::string Cell(int r, int k) {
+  return {static_cast<char>(0x88 + r), static_cast<char>(0x40 + k)};
+}
+std::string Line(int r) {
+  std::string s;
+  for (int k = 0; k < 16; ++k) s += Cell(r, k);
+  return s;
+}
+std::string Grid(int lines, const std::string& eol) {
+  std::string g;
+  for (int r = 0; r < lines; ++r) g += Line(r) + eol;
+  return g;
+}
+
+std::string Pack(const std::string& grid) {
+  unsigned char page[kPageBytes];
+  PackPage(reinterpret_cast<const unsigned char*>(grid.data()), grid.size(),
+           page);
+  return std::string(reinterpret_cast<const char*>(page), kPageBytes);
+}
+
+GridReport Check(const std::string& grid) {
+  return CheckGrid(reinterpret_cast<const unsigned char*>(grid.data()),
+                   grid.size());
+}
+
+std::string Rows(int from, int to) {  // lines from..to-1, no terminators
+  std::string s;
+  for (int r = from; r < to; ++r) s += Line(r);
+  return s;
+}
+
+TEST(PackPageTest, GridsToExactBytes) {
+  const std::string crlf = Grid(16, "\r\n");
+  std::string lf_shifted;  // row r starts r bytes into line r
+  const std::string lf = Grid(16, "\n");
+  for (int r = 0; r < 16; ++r) {
+    std::string row = lf.substr(std::min<std::size_t>(34 * r, lf.size()), 32);
+    row.resize(32, '\0');
+    lf_shifted += row;
+  }
+  struct Case {
+    const char* name;
+    std::string grid, page;
+  };
+  const std::vector<Case> cases = {
+      {"CR LF grid", crlf, Rows(0, 16)},
+      {"extra lines ignored", Grid(20, "\r\n") + "trailing junk", Rows(0, 16)},
+      {"no final line end", crlf.substr(0, crlf.size() - 2), Rows(0, 16)},
+      {"LF-only grid read at 34-byte steps", lf, lf_shifted},
+      {"short grid zero-filled", Grid(7, "\r\n"),
+       Rows(0, 7) + std::string(9 * 32, '\0')},
+      {"partial row zero-filled", Grid(2, "\r\n") + Line(2).substr(0, 5),
+       Rows(0, 2) + Line(2).substr(0, 5) + std::string(27 + 13 * 32, '\0')},
+      {"empty grid", "", std::string(512, '\0')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Pack(c.grid), c.page) << c.name;
+  }
+  // The LF-only shift as a translator meets it: row 1 starts one byte into
+  // the grid's second line, so its lead and trail bytes trade places.
+  EXPECT_EQ(Pack(lf).substr(32, 2), Line(1).substr(1, 2));
+}
+
+TEST(CheckGridTest, FindsWhatPutsAPageOutOfStep) {
+  std::string long_line = Grid(16, "\r\n");
+  long_line.insert(34 * 2 + 32, "xy");  // line 3 holds 34 bytes
+  std::string bare_lf = Grid(16, "\r\n");
+  bare_lf.erase(34 * 4 + 32, 1);  // line 5 ends in LF only
+  struct Case {
+    const char* name;
+    std::string grid;
+    int rows, bad_ending, bad_length;
+  };
+  const std::vector<Case> cases = {
+      {"well formed", Grid(16, "\r\n"), 16, 0, 0},
+      {"well formed, more lines", Grid(30, "\r\n"), 16, 0, 0},
+      {"well formed, no final line end", Grid(16, "\r\n").substr(0, 542), 16, 0, 0},
+      {"LF-only", Grid(16, "\n"), 15, 1, 0},
+      {"one LF-only line", bare_lf, 16, 5, 0},
+      {"one long line", long_line, 16, 0, 3},
+      {"short", Grid(7, "\r\n"), 7, 0, 0},
+      {"empty", "", 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const GridReport r = Check(c.grid);
+    EXPECT_EQ(r.complete_rows, c.rows) << c.name;
+    EXPECT_EQ(r.bad_ending_line, c.bad_ending) << c.name;
+    EXPECT_EQ(r.bad_length_line, c.bad_length) << c.name;
+  }
+}
+
+}  // namespace
