@@ -1,0 +1,90 @@
+// mksample: builds a sample ROM image from a scene written in the game's
+// text codes, so the converter can be tried without the real cartridge.
+//
+//   mksample scene.txt sample.sfc
+//
+// The scene is hexadecimal bytes separated by blanks, '#' starting a
+// comment.  The image is sparse: nothing but a hole before the text window,
+// the scene's bytes from the window's first offset, and its end right after
+// them, so a dump of it closes with "[EOF]".
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "file_io.h"
+#include "msgconv.h"
+
+namespace {
+
+constexpr char kProgram[] = "mksample";
+
+// Parses the scene's bytes; on a bad token says where and returns false.
+bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
+  int line = 1;
+  int c = std::fgetc(in);
+  while (c != EOF) {
+    if (c == '#') {
+      while (c != EOF && c != '\n') c = std::fgetc(in);
+    } else if (c == '\n') {
+      ++line;
+      c = std::fgetc(in);
+    } else if (std::isspace(c)) {
+      c = std::fgetc(in);
+    } else {
+      std::string token;
+      while (c != EOF && !std::isspace(c) && c != '#') {
+        token += static_cast<char>(c);
+        c = std::fgetc(in);
+      }
+      char* end = nullptr;
+      const unsigned long value = std::strtoul(token.c_str(), &end, 16);
+      if (token.size() != 2 || *end != '\0' || !std::isxdigit(
+              static_cast<unsigned char>(token[0]))) {
+        std::fprintf(stderr, "%s: %s:%d: '%s' is not a two-digit hex byte\n",
+                     kProgram, name, line, token.c_str());
+        return false;
+      }
+      *bytes += static_cast<char>(value);
+    }
+  }
+  if (std::ferror(in)) {
+    file_io::WarnErrno(kProgram, name, errno != 0 ? errno : EIO);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s scene.txt image.sfc\n", kProgram);
+    return 1;
+  }
+  std::string scene;
+  {
+    file_io::File in = file_io::Open(argv[1], "rb");
+    if (!in) {
+      file_io::WarnErrno(kProgram, argv[1], errno);
+      return 1;
+    }
+    if (!ParseScene(argv[1], in.get(), &scene)) return 1;
+  }
+  file_io::File out = file_io::Open(argv[2], "wb");
+  if (!out) {
+    file_io::WarnErrno(kProgram, argv[2], errno);
+    return 1;
+  }
+  // Seeking past the end of a new file leaves a hole: the image takes
+  // almost no disk space although it is over 3 MB long.
+  if (std::fseek(out.get(), static_cast<long>(msgdump::kWindowStart),
+                 SEEK_SET) != 0 ||
+      !file_io::WriteAll(out.get(), scene.data(), scene.size()) ||
+      !file_io::CloseWritten(out)) {
+    file_io::WarnErrno(kProgram, argv[2], errno);
+    return 1;
+  }
+  return 0;
+}
