@@ -14,13 +14,25 @@ using glyph_table::kEntries;
 using glyph_table::kEntryBytes;
 using glyph_table::kFileBytes;
 
-// What one code prints and how many bytes of the image it takes.  The longest
-// rendering is the 8-byte fixed text of code 0x06.
+// What one code prints.  The longest rendering is the 8-byte fixed text of
+// code 0x06.
 struct Rendering {
   unsigned char bytes[8];
   unsigned char len;
-  unsigned char width;
 };
+
+// Codes two bytes wide: the kanji prefix with its n, and 0x05 and 0x0B,
+// which take the byte after them without looking at it.  Every other code
+// is one byte.
+inline bool TakesNextByte(unsigned c) {
+  return c == glyph_table::kKanjiPrefix || c == 0x05 || c == 0x0B;
+}
+
+#if defined(__GNUC__)
+#define ZOL_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#else
+#define ZOL_UNLIKELY(x) (x)
+#endif
 
 // Renderings for every code the walk can meet, worked out once per walk so
 // the hot loop is a lookup and a copy: index c for the one-byte codes 0x00 to
@@ -29,28 +41,26 @@ struct Renderings {
   Rendering code[512];
 };
 
-Rendering Text(const char* s, unsigned char width) {
+Rendering Text(const char* s) {
   Rendering r{};
   r.len = static_cast<unsigned char>(std::strlen(s));
   std::memcpy(r.bytes, s, r.len);
-  r.width = width;
   return r;
 }
 
 // A glyph entry prints as a NUL-terminated string: both bytes, the first
 // alone if the second is 0, nothing if the first is 0.
-Rendering Glyph(const unsigned char* e, unsigned char width) {
+Rendering Glyph(const unsigned char* e) {
   Rendering r{};
   r.len = e[0] == 0 ? 0 : e[1] == 0 ? 1 : 2;
   std::memcpy(r.bytes, e, r.len);
-  r.width = width;
   return r;
 }
 
 Rendering Hex(unsigned c) {
   char s[8];
   std::snprintf(s, sizeof s, "[%.2X]", c);
-  return Text(s, 1);
+  return Text(s);
 }
 
 // The fixed texts, as the Shift-JIS bytes the game's codes stand for.
@@ -61,38 +71,31 @@ constexpr char kQuestions[] = "\x81\x48\x81\x48";                  // ？？
 constexpr char kEof[] = "[EOF]";
 
 void Build(const GlyphTable& table, Renderings& r) {
-  // Control codes 0x00 to 0x0F.  0x05 and 0x0B take the byte after them
-  // with them; the walk skips that byte without looking at it.
-  r.code[0x00] = Text(kNewline, 1);
-  r.code[0x01] = Text(kNewline, 1);
-  r.code[0x02] = Text(kNewline, 1);
+  // The control codes 0x00 to 0x0F.
+  r.code[0x00] = Text(kNewline);
+  r.code[0x01] = Text(kNewline);
+  r.code[0x02] = Text(kNewline);
   r.code[0x03] = Hex(0x03);
   r.code[0x04] = Hex(0x04);
-  r.code[0x05] = Text("", 2);
-  r.code[0x06] = Text(kSamoruta, 1);
-  r.code[0x07] = Text(kRotan, 1);
-  r.code[0x08] = Text("", 1);
-  r.code[0x09] = Text(kQuestions, 1);
+  r.code[0x05] = Text("");
+  r.code[0x06] = Text(kSamoruta);
+  r.code[0x07] = Text(kRotan);
+  r.code[0x08] = Text("");
+  r.code[0x09] = Text(kQuestions);
   r.code[0x0A] = Hex(0x0A);
-  r.code[0x0B] = Text(kNewline, 2);
-  r.code[0x0C] = Text(kQuestions, 1);
+  r.code[0x0B] = Text(kNewline);
+  r.code[0x0C] = Text(kQuestions);
   r.code[0x0D] = Hex(0x0D);
   r.code[0x0E] = Hex(0x0E);
-  r.code[0x0F] = Text("", 1);
+  r.code[0x0F] = Text("");
   for (unsigned c = 0x10; c < glyph_table::kKanjiPrefix; ++c)
     r.code[c] = Glyph(table.entry[glyph_table::SingleByteEntry(
-                          static_cast<unsigned char>(c))],
-                      1);
-  r.code[0xFF] = Text("", 2);  // 0xFF with no byte after it (image's end)
+        static_cast<unsigned char>(c))]);
+  r.code[0xFF] = Text("");  // 0xFF with no byte after it (image's end)
   for (unsigned n = 0; n < 0xFF; ++n)
     r.code[256 + n] = Glyph(
-        table.entry[glyph_table::KanjiEntry(static_cast<unsigned char>(n))], 2);
-  r.code[256 + 0xFF] = Text("", 2);  // 0xFF 0xFF prints nothing
-}
-
-// Index into Renderings for the code whose bytes are c, n.
-inline unsigned Index(unsigned c, unsigned n) {
-  return c == glyph_table::kKanjiPrefix ? 256 + n : c;
+        table.entry[glyph_table::KanjiEntry(static_cast<unsigned char>(n))]);
+  r.code[256 + 0xFF] = Text("");  // 0xFF 0xFF prints nothing
 }
 
 }  // namespace
@@ -191,7 +194,7 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       const Rendering& g = r.code[s.data[0]];
       std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
       fill += g.len;
-      p += g.width;
+      p += TakesNextByte(s.data[0]) ? 2 : 1;
       if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
       continue;
     }
@@ -200,10 +203,20 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
     const std::uint64_t room = s.size - 2;
     const unsigned char* const q_last = q + (last - p < room ? last - p : room);
     while (q <= q_last) {
-      const Rendering& g = r.code[Index(q[0], q[1])];
+      // The step to the next code is a branch, not a looked-up width: the
+      // processor runs ahead on the usual one-byte path instead of waiting
+      // for the code's load before it can find the next code.
+      const unsigned c = q[0];
+      unsigned index = c;
+      if (ZOL_UNLIKELY(TakesNextByte(c))) {
+        if (c == glyph_table::kKanjiPrefix) index = 256 + q[1];
+        q += 2;
+      } else {
+        q += 1;
+      }
+      const Rendering& g = r.code[index];
       std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
       fill += g.len;
-      q += g.width;
       if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
     }
     p += static_cast<std::uint64_t>(q - s.data);

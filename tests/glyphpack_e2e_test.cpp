@@ -160,6 +160,39 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   EXPECT_EQ(Table().size(), 1024u);
 }
 
+// Grids that are no grids at all still give a whole table, and warnings.
+TEST_F(GlyphpackRun, OddGridsStillGiveWholePages) {
+  std::string noise;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 700; ++i) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  std::string noise_page;
+  for (int r = 0; r < 16; ++r) noise_page += noise.substr(34 * r, 32);
+  // Four megabytes: sixteen good lines, then junk that must be ignored.
+  const std::string huge = Grid(1) + std::string(4 << 20, '\x81');
+  struct Case {
+    const char* name;
+    std::string grid0, grid1, table;
+    bool warns;
+  };
+  const std::vector<Case> cases = {
+      {"empty grids", "", "", std::string(1024, '\0'), true},
+      {"binary noise", noise, Grid(1), noise_page + Page(1), true},
+      {"megabytes long", Grid(0), huge, Page(0) + Page(1), false},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "zol_00.txt", c.grid0);
+    WriteFile(dir_ / "zol_01.txt", c.grid1);
+    const auto r = Pack();
+    EXPECT_EQ(r.out, kDone) << c.name;
+    EXPECT_EQ(r.status, 0) << c.name;
+    EXPECT_TRUE(SameBytes(Table(), c.table)) << c.name;
+    EXPECT_EQ(!r.err.empty(), c.warns) << c.name << ": " << r.err;
+  }
+}
+
 // A table packed from two grids, used by msgdump: every one-byte code and
 // every kanji code renders as its own grid cell.
 TEST_F(GlyphpackRun, RoundTripThroughMsgdump) {

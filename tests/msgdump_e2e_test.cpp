@@ -139,6 +139,30 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   }
 }
 
+// A table of any length loads: what it lacks prints nothing, what it has
+// beyond 1024 bytes is ignored, an odd last byte stays a one-byte entry.
+TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
+  std::string long_table = Table() + std::string(976, 'z');
+  long_table.replace(0x10 * 2, 2, "\x89\x40");
+  struct Case {
+    std::string table, script;
+  };
+  const std::vector<Case> cases = {
+      {"", "[EOF]"},
+      {"a", "[EOF]"},
+      {Table().substr(0, 0x11 * 2 + 1), Entry(0x10) + Table().substr(0x22, 1) + "[EOF]"},
+      {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + "[EOF]"},
+      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + "[EOF]"},
+  };
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x11\xFF\x01", kStart + 4);
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "zol.tbl", c.table);
+    const auto r = Dump("rom.sfc");
+    EXPECT_EQ(r.out, kHeader + c.script) << c.table.size();
+    EXPECT_EQ(r.status, 0) << c.table.size();
+  }
+}
+
 TEST_F(MsgdumpRun, UnwritableOutputFails) {
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kEnd + 1);
   for (const std::string& args : {std::string("rom.sfc"), std::string("")}) {

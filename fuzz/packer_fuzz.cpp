@@ -1,0 +1,62 @@
+// libFuzzer target: the grid packer with arbitrary grid bytes.
+//
+// What must always hold:
+//   - each page is exactly 512 bytes: row r is the grid's bytes at 34r, and
+//     whatever the grid cannot supply is zero, never leftovers;
+//   - the layout check never reports more rows than there are;
+//   - the input's first 512 bytes, laid out as a well-formed CR LF grid,
+//     pack back cell for cell, and the check finds nothing wrong with them
+//     (unless a cell holds a LF byte, which no Shift-JIS character does).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "packer.h"
+
+namespace {
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "packer_fuzz: property broken: %s\n", what);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using glyph_table::kPageBytes;
+  using glyph_table::kRowBytes;
+  using glyphpack::kLineBytes;
+
+  unsigned char page[kPageBytes + 1];
+  page[kPageBytes] = 0xA5;  // a guard byte just past the page
+  glyphpack::PackPage(data, size, page);
+  Check(page[kPageBytes] == 0xA5, "page stays 512 bytes");
+  for (std::size_t r = 0; r < 16; ++r) {
+    for (std::size_t j = 0; j < kRowBytes; ++j) {
+      const std::size_t at = r * kLineBytes + j;
+      Check(page[r * kRowBytes + j] == (at < size ? data[at] : 0),
+            "row r is the 32 bytes at 34r, zero where the grid ends");
+    }
+  }
+  const glyphpack::GridReport any = glyphpack::CheckGrid(data, size);
+  Check(any.complete_rows >= 0 && any.complete_rows <= 16, "row count");
+
+  // The same bytes as cells of a well-formed grid.
+  std::string cells(reinterpret_cast<const char*>(data), size < kPageBytes ? size : kPageBytes);
+  cells.resize(kPageBytes, '\x81');
+  std::string grid;
+  for (std::size_t r = 0; r < 16; ++r) grid += cells.substr(r * kRowBytes, kRowBytes) + "\r\n";
+  const auto* g = reinterpret_cast<const unsigned char*>(grid.data());
+  glyphpack::PackPage(g, grid.size(), page);
+  Check(std::memcmp(page, cells.data(), kPageBytes) == 0, "CR LF grid round-trips");
+  const glyphpack::GridReport well = glyphpack::CheckGrid(g, grid.size());
+  Check(well.complete_rows == 16, "well-formed grid is complete");
+  if (cells.find('\n') == std::string::npos)
+    Check(well.bad_ending_line == 0 && well.bad_length_line == 0,
+          "well-formed grid draws no warning");
+  return 0;
+}
