@@ -51,7 +51,7 @@ void WarnErrno(const char* program, const char* subject, int err) {
   Warn(program, subject, std::strerror(err));
 }
 
-bool FinishStdout(const char* program) {
+int Finish(const char* program, bool done) {
   // A script cut short by a full disk must not look like a finished one, so
   // both the last flush and the close are checked (a close can still fail on
   // some file systems after a successful flush).
@@ -63,7 +63,7 @@ bool FinishStdout(const char* program) {
     err = errno;
   }
   if (!ok) WarnErrno(program, "write error", err != 0 ? err : EIO);
-  return ok;
+  return done && ok ? 0 : 1;
 }
 
 }  // namespace file_io

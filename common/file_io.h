@@ -36,9 +36,10 @@ void Warn(const char* program, const char* subject, const char* reason);
 // Same, with strerror(err) as the reason.
 void WarnErrno(const char* program, const char* subject, int err);
 
-// Flushes and closes standard output.  On failure says
-// "program: write error: reason" on standard error and returns false.
-bool FinishStdout(const char* program);
+// Ends a run: flushes and closes standard output and returns the exit
+// status, 0 only if the job was done and all output was written.  A failed
+// write is said on standard error as "program: write error: reason".
+int Finish(const char* program, bool done);
 
 }  // namespace file_io
 

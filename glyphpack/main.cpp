@@ -22,31 +22,29 @@ constexpr char kTempName[] = "zol.tbl.new";
 
 using file_io::File;
 
-int Finish(bool done) {
-  const bool flushed = file_io::FinishStdout(kProgram);
-  return done && flushed ? 0 : 1;
-}
-
-// Removes the half-written table on every path that does not move it into
-// place.
-struct TempFile {
-  ~TempFile() {
-    if (!kept) std::remove(kTempName);
+// The new table, written under a temporary name beside zol.tbl.  On every
+// path that does not move it into place it is closed and removed.
+struct NewTable {
+  NewTable() : fp(file_io::Open(kTempName, "wb")), created(fp != nullptr) {}
+  ~NewTable() {
+    fp.reset();  // closed first: some systems cannot remove an open file
+    if (created && !moved) std::remove(kTempName);
   }
-  bool kept = false;
+  File fp;
+  bool created;
+  bool moved = false;
 };
 
 }  // namespace
 
 int main() {
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
-  File fp = file_io::Open(kTempName, "wb");
-  if (!fp) {
+  NewTable table;
+  if (!table.created) {
     file_io::WarnErrno(kProgram, kTempName, errno);
     std::fputs("table data not found.\n", stdout);
-    return Finish(false);
+    return file_io::Finish(kProgram, false);
   }
-  TempFile temp;
 
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
     const glyphpack::SourceName name(p);
@@ -58,30 +56,28 @@ int main() {
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid, sizeof grid, &got)) {
       file_io::WarnErrno(kProgram, name.text, errno);
       std::printf("txt data not found: %s\n", name.text);
-      fp.reset();
-      return Finish(false);
+      return file_io::Finish(kProgram, false);
     }
     glyphpack::WarnAboutGrid(kProgram, name.text,
                              glyphpack::CheckGrid(grid, got));
     unsigned char page[glyph_table::kPageBytes];
     glyphpack::PackPage(grid, got, page);
-    if (!file_io::WriteAll(fp.get(), page, sizeof page)) {
+    if (!file_io::WriteAll(table.fp.get(), page, sizeof page)) {
       file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
-      fp.reset();
-      return Finish(false);
+      return file_io::Finish(kProgram, false);
     }
   }
 
-  if (!file_io::CloseWritten(fp)) {
+  if (!file_io::CloseWritten(table.fp)) {
     file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
-    return Finish(false);
+    return file_io::Finish(kProgram, false);
   }
   std::error_code ec;
   std::filesystem::rename(kTempName, glyph_table::kFileName, ec);
   if (ec) {
     file_io::Warn(kProgram, glyph_table::kFileName, ec.message().c_str());
-    return Finish(false);
+    return file_io::Finish(kProgram, false);
   }
-  temp.kept = true;
-  return Finish(true);
+  table.moved = true;
+  return file_io::Finish(kProgram, true);
 }

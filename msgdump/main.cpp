@@ -21,12 +21,6 @@ constexpr char kVersion[] = "1.0";
 // Both streams belong to main and are closed on every path out of it.
 using file_io::File;
 
-// Ends the run: checks that everything printed reached standard output.
-int Finish(bool done) {
-  const bool flushed = file_io::FinishStdout(kProgram);
-  return done && flushed ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +28,7 @@ int main(int argc, char** argv) {
   std::fputs("Written by the Zolvane fan translation tools' authors\n", stdout);
   if (argc < 2) {
     std::fputs(" usage:msgdump zol.sfc\n", stdout);
-    return Finish(false);
+    return file_io::Finish(kProgram, false);
   }
 
   std::printf("Loading Table File: %s\n", glyph_table::kFileName);
@@ -44,7 +38,7 @@ int main(int argc, char** argv) {
     if (!fpt || !msgdump::LoadTable(fpt.get(), table)) {
       file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
       std::fputs("table data not found.\n", stdout);
-      return Finish(false);
+      return file_io::Finish(kProgram, false);
     }
   }  // the table file is closed before the image is opened
 
@@ -53,7 +47,7 @@ int main(int argc, char** argv) {
   if (!fp) {
     file_io::WarnErrno(kProgram, path, errno);
     std::printf("file %s not found.\n", path);
-    return Finish(false);
+    return file_io::Finish(kProgram, false);
   }
   std::fputc('\n', stdout);
 
@@ -65,10 +59,10 @@ int main(int argc, char** argv) {
   switch (end) {
     case msgdump::WalkEnd::kWindowDone:
     case msgdump::WalkEnd::kEndOfImage:  // "[EOF]" is the designed end
-      return Finish(true);
+      return file_io::Finish(kProgram, true);
     case msgdump::WalkEnd::kReadError:
       file_io::WarnErrno(kProgram, path, err);
-      return Finish(false);
+      return file_io::Finish(kProgram, false);
     case msgdump::WalkEnd::kWriteError:
       // Said once here; what is left in stdout's buffer cannot be written.
       file_io::WarnErrno(kProgram, "write error", err);

@@ -128,8 +128,10 @@ Span FileImage::Fetch(std::uint64_t p) {
   const std::uint64_t have_end = base_ + len_;
   if (p >= base_ && p < have_end && (have_end - p >= 2 || ends_here_))
     return {buf_ + (p - base_), static_cast<std::size_t>(have_end - p), false};
-  if (ends_here_ && p >= have_end && p >= base_) return {};
+  if (ends_here_ && p >= have_end) return {};
   // Refill from p itself: the walk never depends on where a read left off.
+  // (Where long is 32 bits, offsets past 2 GiB cannot be reached with fseek;
+  // no cartridge image comes near that size.)
   if (p > static_cast<std::uint64_t>(LONG_MAX)) return {};
   errno = 0;
   if (std::fseek(fp_, static_cast<long>(p), SEEK_SET) != 0) {
@@ -169,6 +171,14 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
     fill = 0;
     return ok;
   };
+  // Appends one code's rendering; false if a full buffer could not be
+  // handed on.  All 8 bytes are copied and len of them kept: one fixed-size
+  // copy is cheaper than a copy of varying length.
+  auto emit = [&](const Rendering& g) {
+    std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
+    fill += g.len;
+    return fill <= kOut - 8 || flush();
+  };
 
   // p is kept in 64 bits so that a window ending at the last 32-bit offset
   // cannot wrap around and start over.
@@ -191,11 +201,8 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       // The image's very last byte.  A two-byte code here has no second
       // byte: 0xFF prints nothing, and every code still advances by its
       // width, so the next read (if p has not passed end) finds the end.
-      const Rendering& g = r.code[s.data[0]];
-      std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
-      fill += g.len;
+      if (!emit(r.code[s.data[0]])) return WalkEnd::kWriteError;
       p += TakesNextByte(s.data[0]) ? 2 : 1;
-      if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
       continue;
     }
     // Both bytes of every code at q <= q_last lie inside the span.
@@ -214,10 +221,7 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       } else {
         q += 1;
       }
-      const Rendering& g = r.code[index];
-      std::memcpy(buf + fill, g.bytes, sizeof g.bytes);
-      fill += g.len;
-      if (fill > kOut - 8 && !flush()) return WalkEnd::kWriteError;
+      if (!emit(r.code[index])) return WalkEnd::kWriteError;
     }
     p += static_cast<std::uint64_t>(q - s.data);
   }
