@@ -284,6 +284,24 @@ TEST(FileImageTest, UnreadableImagesAreReadErrors) {
   }
 }
 
+// An image with glyph 0x10 at every offset, even the last 32-bit one: a
+// window ending there must stop, not wrap around to offset 0.
+class EndlessImage : public msgdump::ImageSource {
+ public:
+  msgdump::Span Fetch(std::uint64_t) override { return {bytes_, 2, false}; }
+
+ private:
+  const unsigned char bytes_[2] = {0x10, 0x10};
+};
+
+TEST(MsgConvTest, WindowAtTheTopOfTheOffsetRangeEnds) {
+  EndlessImage image;
+  StringSink out;
+  EXPECT_EQ(MsgConv(Table(), image, out, 0xFFFFFFFDu, 0xFFFFFFFFu),
+            WalkEnd::kWindowDone);
+  EXPECT_EQ(out.text, E(0x10) + E(0x10) + E(0x10));
+}
+
 class FailingSink : public msgdump::ScriptSink {
  public:
   bool Write(const unsigned char*, std::size_t) override {
