@@ -15,12 +15,11 @@
 //   - no code prints more than 8 bytes.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "fuzz_check.h"
 #include "msgconv.h"
 
 namespace {
@@ -30,12 +29,6 @@ std::uint32_t Get32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "decoder_fuzz: property broken: %s\n", what);
-    std::abort();
-  }
-}
 
 }  // namespace
 
@@ -55,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     end %= static_cast<std::uint32_t>(image_size + 4);
   }
 
-  static msgdump::GlyphTable table;
-  std::memset(&table, 0, sizeof table);
+  msgdump::GlyphTable table{};
   if (table_len > 0) {
     std::FILE* fpt = fmemopen(const_cast<std::uint8_t*>(data), table_len, "rb");
     Check(fpt != nullptr, "table stream opens");

@@ -8,23 +8,11 @@
 //     pack back cell for cell, and the check finds nothing wrong with them
 //     (unless a cell holds a LF byte, which no Shift-JIS character does).
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "fuzz_check.h"
 #include "packer.h"
-
-namespace {
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "packer_fuzz: property broken: %s\n", what);
-    std::abort();
-  }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using glyph_table::kPageBytes;

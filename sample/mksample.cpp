@@ -38,15 +38,15 @@ bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
         token += static_cast<char>(c);
         c = std::fgetc(in);
       }
-      char* end = nullptr;
-      const unsigned long value = std::strtoul(token.c_str(), &end, 16);
-      if (token.size() != 2 || *end != '\0' || !std::isxdigit(
-              static_cast<unsigned char>(token[0]))) {
+      const auto hex = [](char h) {
+        return std::isxdigit(static_cast<unsigned char>(h)) != 0;
+      };
+      if (token.size() != 2 || !hex(token[0]) || !hex(token[1])) {
         std::fprintf(stderr, "%s: %s:%d: '%s' is not a two-digit hex byte\n",
                      kProgram, name, line, token.c_str());
         return false;
       }
-      *bytes += static_cast<char>(value);
+      *bytes += static_cast<char>(std::strtoul(token.c_str(), nullptr, 16));
     }
   }
   if (std::ferror(in)) {
