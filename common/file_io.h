@@ -16,7 +16,8 @@ struct FileCloser {
 // An open stream that is closed on every path out of its scope.
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens path with mode (always a binary mode); null, with errno set, on failure.
+// Opens path with mode (always a binary mode); null, with errno set, on
+// failure.
 File Open(const char* path, const char* mode);
 
 // Reads up to size bytes; false, with errno set, on a read error.

@@ -18,14 +18,14 @@ namespace glyph_table {
 // The table file always lives in the current directory under this name.
 inline constexpr const char kFileName[] = "zol.tbl";
 
-inline constexpr std::size_t kEntryBytes = 2;     // one Shift-JIS character
-inline constexpr std::size_t kGridSide = 16;      // rows = columns per page
+inline constexpr std::size_t kEntryBytes = 2;  // one Shift-JIS character
+inline constexpr std::size_t kGridSide = 16;   // rows = columns per page
 inline constexpr std::size_t kPageEntries = kGridSide * kGridSide;  // 256
 inline constexpr std::size_t kPages = 2;
-inline constexpr std::size_t kEntries = kPages * kPageEntries;      // 512
-inline constexpr std::size_t kRowBytes = kGridSide * kEntryBytes;   // 32
+inline constexpr std::size_t kEntries = kPages * kPageEntries;         // 512
+inline constexpr std::size_t kRowBytes = kGridSide * kEntryBytes;      // 32
 inline constexpr std::size_t kPageBytes = kPageEntries * kEntryBytes;  // 512
-inline constexpr std::size_t kFileBytes = kPages * kPageBytes;       // 1024
+inline constexpr std::size_t kFileBytes = kPages * kPageBytes;         // 1024
 
 // The prefix byte of the game's two-byte kanji codes.
 inline constexpr unsigned kKanjiPrefix = 0xFF;

@@ -13,11 +13,11 @@
 //     cut short by an end of image;
 //   - nothing is printed when start is greater than end;
 //   - no code prints more than 8 bytes.
-#include <cstdint>
-#include <cstdio>
-
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
 
 #include "fuzz_check.h"
 #include "msgconv.h"
@@ -25,14 +25,16 @@
 namespace {
 
 std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  return static_cast<std::uint32_t>(p[0]) |
+         static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 |
+         static_cast<std::uint32_t>(p[3]) << 24;
 }
-
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   if (size < 11) return 0;
   std::size_t table_len = static_cast<std::size_t>(data[0] | data[1] << 8);
   std::uint32_t start = Get32(data + 2);
@@ -58,16 +60,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   msgdump::MemoryImage memory(image, image_size);
   msgdump::StringSink first, second;
-  const msgdump::WalkEnd e1 = msgdump::MsgConv(table, memory, first, start, end);
-  const msgdump::WalkEnd e2 = msgdump::MsgConv(table, memory, second, start, end);
+  const msgdump::WalkEnd e1 =
+      msgdump::MsgConv(table, memory, first, start, end);
+  const msgdump::WalkEnd e2 =
+      msgdump::MsgConv(table, memory, second, start, end);
   Check(e1 == e2 && first.text == second.text, "decoding is repeatable");
-  Check(e1 != msgdump::WalkEnd::kReadError && e1 != msgdump::WalkEnd::kWriteError,
-        "memory images never fail");
+  Check(
+      e1 != msgdump::WalkEnd::kReadError && e1 != msgdump::WalkEnd::kWriteError,
+      "memory images never fail");
   if (start > end) Check(first.text.empty(), "empty window prints nothing");
   if (start <= end && static_cast<std::uint64_t>(end) < image_size)
     Check(e1 == msgdump::WalkEnd::kWindowDone, "whole window never hits [EOF]");
   if (start <= end)
-    Check(first.text.size() <= 8 * (static_cast<std::uint64_t>(end) - start + 1) + 5,
+    Check(first.text.size() <=
+              8 * (static_cast<std::uint64_t>(end) - start + 1) + 5,
           "at most 8 bytes per code");
 
   {
@@ -75,15 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // succeeds and the read then finds the end), unlike fmemopen.
     const int fd = memfd_create("image", 0);
     Check(fd >= 0, "memfd opens");
-    Check(image_size == 0 || write(fd, image, image_size) ==
-                                 static_cast<ssize_t>(image_size),
+    Check(image_size == 0 ||
+              write(fd, image, image_size) == static_cast<ssize_t>(image_size),
           "image written");
     std::FILE* fp = fdopen(fd, "rb");
     Check(fp != nullptr, "image stream opens");
     {
       msgdump::FileImage file(fp);
       msgdump::StringSink third;
-      const msgdump::WalkEnd e3 = msgdump::MsgConv(table, file, third, start, end);
+      const msgdump::WalkEnd e3 =
+          msgdump::MsgConv(table, file, third, start, end);
       Check(e3 == e1 && third.text == first.text, "file image = memory image");
     }
     std::fclose(fp);

@@ -14,7 +14,8 @@
 #include "fuzz_check.h"
 #include "packer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   using glyph_table::kPageBytes;
   using glyph_table::kRowBytes;
   using glyphpack::kLineBytes;
@@ -34,13 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(any.complete_rows >= 0 && any.complete_rows <= 16, "row count");
 
   // The same bytes as cells of a well-formed grid.
-  std::string cells(reinterpret_cast<const char*>(data), size < kPageBytes ? size : kPageBytes);
+  std::string cells(reinterpret_cast<const char*>(data),
+                    size < kPageBytes ? size : kPageBytes);
   cells.resize(kPageBytes, '\x81');
   std::string grid;
-  for (std::size_t r = 0; r < 16; ++r) grid += cells.substr(r * kRowBytes, kRowBytes) + "\r\n";
+  for (std::size_t r = 0; r < 16; ++r)
+    grid += cells.substr(r * kRowBytes, kRowBytes) + "\r\n";
   const auto* g = reinterpret_cast<const unsigned char*>(grid.data());
   glyphpack::PackPage(g, grid.size(), page);
-  Check(std::memcmp(page, cells.data(), kPageBytes) == 0, "CR LF grid round-trips");
+  Check(std::memcmp(page, cells.data(), kPageBytes) == 0,
+        "CR LF grid round-trips");
   const glyphpack::GridReport well = glyphpack::CheckGrid(g, grid.size());
   Check(well.complete_rows == 16, "well-formed grid is complete");
   if (cells.find('\n') == std::string::npos)

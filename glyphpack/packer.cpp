@@ -47,8 +47,8 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size) {
       }
       break;
     }
-    const std::size_t lf_at = static_cast<std::size_t>(
-        static_cast<const unsigned char*>(lf) - grid);
+    const auto lf_at =
+        static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - grid);
     const bool crlf = lf_at > pos && grid[lf_at - 1] == '\r';
     content = lf_at - pos - (crlf ? 1 : 0);
     if (!crlf && report.bad_ending_line == 0) report.bad_ending_line = line;

@@ -34,9 +34,9 @@ void PackPage(const unsigned char* grid, std::size_t size,
 
 // What is wrong with a grid's layout; all zero for a well-formed grid.
 struct GridReport {
-  int complete_rows = 0;     // rows the fixed stride finds whole (16 is right)
-  int bad_ending_line = 0;   // first line not ending in CR LF (1-based), or 0
-  int bad_length_line = 0;   // first line not holding 32 bytes (1-based), or 0
+  int complete_rows = 0;    // rows the fixed stride finds whole (16 is right)
+  int bad_ending_line = 0;  // first line not ending in CR LF (1-based), or 0
+  int bad_length_line = 0;  // first line not holding 32 bytes (1-based), or 0
   std::size_t bad_length = 0;  // how many bytes that line holds
 };
 

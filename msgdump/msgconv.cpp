@@ -67,7 +67,7 @@ Rendering Hex(unsigned c) {
 constexpr char kNewline[] = "\n";
 constexpr char kSamoruta[] = "\x82\xB3\x82\xE0\x82\xE9\x82\xBD";  // さもるた
 constexpr char kRotan[] = "\x83\x8D\x83\x5E\x83\x93";             // ロタン
-constexpr char kQuestions[] = "\x81\x48\x81\x48";                  // ？？
+constexpr char kQuestions[] = "\x81\x48\x81\x48";                 // ？？
 constexpr char kEof[] = "[EOF]";
 
 void Build(const GlyphTable& table, Renderings& r) {
@@ -163,7 +163,7 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
   // Output is gathered here and handed to the sink in large pieces.  Every
   // code prints at most 8 bytes, so there is always room for one more code
   // while fill <= kOut - 8.
-  constexpr std::size_t kOut = 32 * 1024;
+  constexpr std::size_t kOut = std::size_t{32} * 1024;
   unsigned char buf[kOut];
   std::size_t fill = 0;
   auto flush = [&]() {

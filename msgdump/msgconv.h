@@ -70,11 +70,11 @@ class FileImage final : public ImageSource {
   Span Fetch(std::uint64_t p) override;
 
  private:
-  static constexpr std::size_t kChunk = 64 * 1024;
+  static constexpr std::size_t kChunk = std::size_t{64} * 1024;
   std::FILE* fp_;
-  std::uint64_t base_ = 0;      // image offset of buf_[0]
-  std::size_t len_ = 0;         // valid bytes in buf_
-  bool ends_here_ = false;      // the image ends at base_ + len_
+  std::uint64_t base_ = 0;  // image offset of buf_[0]
+  std::size_t len_ = 0;     // valid bytes in buf_
+  bool ends_here_ = false;  // the image ends at base_ + len_
   unsigned char buf_[kChunk];
 };
 

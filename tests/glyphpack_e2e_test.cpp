@@ -77,8 +77,8 @@ TEST_F(GlyphpackRun, PacksBothPagesAndIgnoresArguments) {
 TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
   struct Case {
     const char* name;
-    const char* grid;   // grid to break
-    bool as_dir;        // a directory instead of a file
+    const char* grid;  // grid to break
+    bool as_dir;       // a directory instead of a file
     std::string out;
   };
   const std::string missing0 =

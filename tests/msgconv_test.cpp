@@ -26,7 +26,8 @@ using msgdump::WalkEnd;
 // A table whose every entry is two distinct bytes, so any mix-up of entries
 // shows in the output.
 std::string E(unsigned i) {
-  return {static_cast<char>(0x88 + (i >> 6)), static_cast<char>(0x40 + (i & 63))};
+  return {static_cast<char>(0x88 + (i >> 6)),
+          static_cast<char>(0x40 + (i & 63))};
 }
 
 const GlyphTable& Table() {
@@ -47,8 +48,8 @@ struct Decoded {
   WalkEnd end;
 };
 
-Decoded Decode(const std::string& bytes, std::uint32_t start,
-               std::uint32_t end, const GlyphTable& table = Table()) {
+Decoded Decode(const std::string& bytes, std::uint32_t start, std::uint32_t end,
+               const GlyphTable& table = Table()) {
   MemoryImage image(reinterpret_cast<const unsigned char*>(bytes.data()),
                     bytes.size());
   StringSink out;
@@ -75,32 +76,20 @@ struct CodeCase {
 // a wrong width shows up as a missing or extra glyph after it.
 TEST(MsgConvTest, EveryCodeRendersAndAdvancesByItsWidth) {
   const std::vector<CodeCase> cases = {
-      {Bytes({0x00}), "\n"},
-      {Bytes({0x01}), "\n"},
-      {Bytes({0x02}), "\n"},
-      {Bytes({0x03}), "[03]"},
-      {Bytes({0x04}), "[04]"},
-      {Bytes({0x05, 0x41}), ""},
+      {Bytes({0x00}), "\n"},         {Bytes({0x01}), "\n"},
+      {Bytes({0x02}), "\n"},         {Bytes({0x03}), "[03]"},
+      {Bytes({0x04}), "[04]"},       {Bytes({0x05, 0x41}), ""},
       {Bytes({0x05, 0xFF}), ""},  // the skipped byte is not looked at
-      {Bytes({0x06}), kSamoruta},
-      {Bytes({0x07}), kRotan},
-      {Bytes({0x08}), ""},
-      {Bytes({0x09}), kQq},
-      {Bytes({0x0A}), "[0A]"},
-      {Bytes({0x0B, 0x41}), "\n"},
-      {Bytes({0x0B, 0x05}), "\n"},
-      {Bytes({0x0C}), kQq},
-      {Bytes({0x0D}), "[0D]"},
-      {Bytes({0x0E}), "[0E]"},
-      {Bytes({0x0F}), ""},
-      {Bytes({0x10}), E(0x10)},
-      {Bytes({0x7F}), E(0x7F)},
-      {Bytes({0xFE}), E(0xFE)},
+      {Bytes({0x06}), kSamoruta},    {Bytes({0x07}), kRotan},
+      {Bytes({0x08}), ""},           {Bytes({0x09}), kQq},
+      {Bytes({0x0A}), "[0A]"},       {Bytes({0x0B, 0x41}), "\n"},
+      {Bytes({0x0B, 0x05}), "\n"},   {Bytes({0x0C}), kQq},
+      {Bytes({0x0D}), "[0D]"},       {Bytes({0x0E}), "[0E]"},
+      {Bytes({0x0F}), ""},           {Bytes({0x10}), E(0x10)},
+      {Bytes({0x7F}), E(0x7F)},      {Bytes({0xFE}), E(0xFE)},
       {Bytes({0xFF, 0x00}), E(255)},  // reaches back to the one-byte page
-      {Bytes({0xFF, 0x01}), E(256)},
-      {Bytes({0xFF, 0x10}), E(271)},
-      {Bytes({0xFF, 0xFE}), E(509)},
-      {Bytes({0xFF, 0xFF}), ""},
+      {Bytes({0xFF, 0x01}), E(256)}, {Bytes({0xFF, 0x10}), E(271)},
+      {Bytes({0xFF, 0xFE}), E(509)}, {Bytes({0xFF, 0xFF}), ""},
   };
   for (const CodeCase& c : cases) {
     const std::string bytes = c.code + Bytes({0x20});
@@ -113,7 +102,8 @@ TEST(MsgConvTest, EveryCodeRendersAndAdvancesByItsWidth) {
 }
 
 TEST(MsgConvTest, MixedRunDecodesFiveCodes) {
-  const Decoded d = Decode(Bytes({0x10, 0x0A, 0xFF, 0x01, 0x05, 0x3C, 0x00}), 0, 6);
+  const Decoded d =
+      Decode(Bytes({0x10, 0x0A, 0xFF, 0x01, 0x05, 0x3C, 0x00}), 0, 6);
   EXPECT_EQ(d.text, E(16) + "[0A]" + E(256) + "\n");
   EXPECT_EQ(d.end, WalkEnd::kWindowDone);
 }
@@ -141,8 +131,8 @@ TEST(MsgConvTest, WindowEdgesAndEndOfImage) {
        E(16) + E(17) + "[EOF]", WalkEnd::kEndOfImage},
       {"image ends at the window's last byte", Bytes({0x10, 0x11}), 0, 1,
        E(16) + E(17), WalkEnd::kWindowDone},
-      {"image ends one byte after the window", Bytes({0x10, 0x11, 0x12}), 0,
-       1, E(16) + E(17), WalkEnd::kWindowDone},
+      {"image ends one byte after the window", Bytes({0x10, 0x11, 0x12}), 0, 1,
+       E(16) + E(17), WalkEnd::kWindowDone},
       {"window starts past the image", Bytes({0x10, 0x11}), 2, 9, "[EOF]",
        WalkEnd::kEndOfImage},
       {"empty image", "", 0, 0, "[EOF]", WalkEnd::kEndOfImage},
@@ -157,9 +147,8 @@ TEST(MsgConvTest, WindowEdgesAndEndOfImage) {
        E(0x10) + "\n[EOF]", WalkEnd::kEndOfImage},
       {"0x05 is the last byte, window ends after its width",
        Bytes({0x10, 0x05}), 0, 1, E(0x10), WalkEnd::kWindowDone},
-      {"window begins on a kanji pair's second byte",
-       Bytes({0xFF, 0x41, 0x20}), 1, 2, E(0x41) + E(0x20),
-       WalkEnd::kWindowDone},
+      {"window begins on a kanji pair's second byte", Bytes({0xFF, 0x41, 0x20}),
+       1, 2, E(0x41) + E(0x20), WalkEnd::kWindowDone},
       {"window begins on the byte a 0x05 skips", Bytes({0x05, 0x0A, 0x20}), 1,
        2, "[0A]" + E(0x20), WalkEnd::kWindowDone},
       {"window ends at the last 32-bit offset", pad, 6, 0xFFFFFFFFu,
@@ -183,14 +172,21 @@ struct LoadCase {
 TEST(LoadTableTest, FilesOfEveryLength) {
   // File byte i is (i % 200) + 0x21: nonzero, so lengths are what matter.
   auto byte = [](std::size_t i) { return static_cast<char>(0x21 + i % 200); };
-  auto entry = [&](unsigned i) { return std::string{byte(2 * i), byte(2 * i + 1)}; };
+  auto entry = [&](unsigned i) {
+    return std::string{byte(2 * i), byte(2 * i + 1)};
+  };
   const std::vector<LoadCase> cases = {
       {"empty", 0, {{0x10, ""}, {255, ""}, {256, ""}}},
       {"one byte", 1, {{0, std::string{byte(0)}}, {1, ""}}},
-      {"odd length keeps its last byte", 5,
+      {"odd length keeps its last byte",
+       5,
        {{1, entry(1)}, {2, std::string{byte(4)}}, {3, ""}}},
-      {"one-byte page only", 512, {{0x10, entry(0x10)}, {255, entry(255)}, {256, ""}}},
-      {"full", 1024, {{0x10, entry(0x10)}, {256, entry(256)}, {509, entry(509)}}},
+      {"one-byte page only",
+       512,
+       {{0x10, entry(0x10)}, {255, entry(255)}, {256, ""}}},
+      {"full",
+       1024,
+       {{0x10, entry(0x10)}, {256, entry(256)}, {509, entry(509)}}},
       {"over-long", 2000, {{256, entry(256)}, {511, entry(511)}}},
   };
   testing_util::TempDir dir;
@@ -242,7 +238,9 @@ TEST(FileImageTest, MatchesMemoryAcrossChunkBoundaries) {
   std::string bytes(200 * 1024 + 3, '\0');
   for (char& b : bytes) {
     const unsigned r = rng() % 100;
-    b = static_cast<char>(r < 60 ? 0x10 + rng() % 0xEF : r < 75 ? 0xFF : rng() % 16);
+    b = static_cast<char>(r < 60   ? 0x10 + rng() % 0xEF
+                          : r < 75 ? 0xFF
+                                   : rng() % 16);
   }
   testing_util::TempDir dir;
   testing_util::WriteFile(dir / "img", bytes);
@@ -250,7 +248,8 @@ TEST(FileImageTest, MatchesMemoryAcrossChunkBoundaries) {
       {0, static_cast<std::uint32_t>(bytes.size() - 1)},
       {65535, 131073},
       {1000, 0x7FFFFFFF},
-      {static_cast<std::uint32_t>(bytes.size() - 1), static_cast<std::uint32_t>(bytes.size() + 5)},
+      {static_cast<std::uint32_t>(bytes.size() - 1),
+       static_cast<std::uint32_t>(bytes.size() + 5)},
   };
   for (const auto& [start, end] : windows) {
     std::FILE* f = std::fopen((dir / "img").c_str(), "rb");
@@ -316,8 +315,9 @@ TEST(MsgConvTest, RefusedOutputStopsTheWalk) {
     MemoryImage image(reinterpret_cast<const unsigned char*>(bytes.data()),
                       bytes.size());
     FailingSink out;
-    EXPECT_EQ(MsgConv(Table(), image, out, 0, static_cast<std::uint32_t>(size + 4)),
-              WalkEnd::kWriteError);
+    EXPECT_EQ(
+        MsgConv(Table(), image, out, 0, static_cast<std::uint32_t>(size + 4)),
+        WalkEnd::kWriteError);
     EXPECT_EQ(errno, ENOSPC);
   }
 }

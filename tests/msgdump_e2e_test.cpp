@@ -70,8 +70,8 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
 }
 
 TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
-  const std::vector<std::string> names = {
-      "missing.sfc", "%s%n%x %d.sfc", std::string(5000, 'x') + ".sfc"};
+  const std::vector<std::string> names = {"missing.sfc", "%s%n%x %d.sfc",
+                                          std::string(5000, 'x') + ".sfc"};
   for (const std::string& name : names) {
     const auto r = Dump(Quote(name));
     EXPECT_EQ(r.out, kLoading + "file " + name + " not found.\n");
@@ -150,7 +150,8 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
   const std::vector<Case> cases = {
       {"", "[EOF]"},
       {"a", "[EOF]"},
-      {Table().substr(0, 0x11 * 2 + 1), Entry(0x10) + Table().substr(0x22, 1) + "[EOF]"},
+      {Table().substr(0, 0x11 * 2 + 1),
+       Entry(0x10) + Table().substr(0x22, 1) + "[EOF]"},
       {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + "[EOF]"},
       {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + "[EOF]"},
   };

@@ -92,7 +92,8 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStep) {
   const std::vector<Case> cases = {
       {"well formed", Grid(16, "\r\n"), 16, 0, 0},
       {"well formed, more lines", Grid(30, "\r\n"), 16, 0, 0},
-      {"well formed, no final line end", Grid(16, "\r\n").substr(0, 542), 16, 0, 0},
+      {"well formed, no final line end", Grid(16, "\r\n").substr(0, 542), 16, 0,
+       0},
       {"LF-only", Grid(16, "\n"), 15, 1, 0},
       {"one LF-only line", bare_lf, 16, 5, 0},
       {"one long line", long_line, 16, 0, 3},

@@ -14,8 +14,8 @@ namespace testing_util {
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string templ = std::string(base && *base ? base : "/tmp") +
-                      "/zoltest.XXXXXX";
+  std::string templ =
+      std::string(base && *base ? base : "/tmp") + "/zoltest.XXXXXX";
   if (mkdtemp(templ.data()) == nullptr)
     throw std::runtime_error("mkdtemp failed");
   path_ = templ;
@@ -62,9 +62,10 @@ testing::AssertionResult SameBytes(const std::string& actual,
   const std::size_t from = i < 16 ? 0 : i - 16;
   return testing::AssertionFailure()
          << "sizes " << actual.size() << " and " << expected.size()
-         << ", first difference at byte " << i << "\n  actual:   "
-         << testing::PrintToString(actual.substr(from, 48))
-         << "\n  expected: " << testing::PrintToString(expected.substr(from, 48));
+         << ", first difference at byte " << i
+         << "\n  actual:   " << testing::PrintToString(actual.substr(from, 48))
+         << "\n  expected: "
+         << testing::PrintToString(expected.substr(from, 48));
 }
 
 std::string Quote(const std::string& s) {

@@ -2,10 +2,10 @@
 #ifndef ZOL_TESTS_TEST_UTIL_H
 #define ZOL_TESTS_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace testing_util {
 
