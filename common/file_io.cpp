@@ -3,11 +3,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform.h"
+
 namespace file_io {
 
 File Open(const char* path, const char* mode) {
   errno = 0;
-  return File(std::fopen(path, mode));
+  return File(platform::OpenStream(path, mode));
 }
 
 bool ReadUpTo(std::FILE* f, void* buf, std::size_t size, std::size_t* got) {

@@ -2,50 +2,43 @@
 // and zol_01.txt (the kanji page) into the glyph table zol.tbl.
 //
 // Takes no arguments (any given are ignored) and works in the current
-// directory.  The new table is written beside the old one and moved over it
-// only once it is complete, so a missing grid or a full disk never costs the
+// directory.  zol.tbl is written as fopen(..., "wb") would write it (through
+// a symbolic link, keeping hard links and permissions), but only once both
+// grids have been read, and by an atomic replace wherever one is possible,
+// so a missing grid, a full disk, a crash or a second run never costs the
 // translator the table they had.  Exit status: 0 when zol.tbl was written.
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 #include "file_io.h"
 #include "glyph_table.h"
 #include "packer.h"
+#include "platform.h"
 
 namespace {
 
 constexpr char kProgram[] = "glyphpack";
-constexpr char kTempName[] = "zol.tbl.new";
 
 using file_io::File;
-
-// The new table, written under a temporary name beside zol.tbl.  On every
-// path that does not move it into place it is closed and removed.
-struct NewTable {
-  NewTable() : fp(file_io::Open(kTempName, "wb")), created(fp != nullptr) {}
-  ~NewTable() {
-    fp.reset();  // closed first: some systems cannot remove an open file
-    if (created && !moved) std::remove(kTempName);
-  }
-  File fp;
-  bool created;
-  bool moved = false;
-};
 
 }  // namespace
 
 int main() {
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
-  NewTable table;
-  if (!table.created) {
-    file_io::WarnErrno(kProgram, kTempName, errno);
+  // Decided before any grid is read: where fopen could not create the
+  // table, the run stops here, as it always has.
+  platform::WriteTarget target;
+  const char* why = nullptr;
+  if (!platform::ResolveForWrite(glyph_table::kFileName, &target, &why)) {
+    if (why != nullptr)
+      file_io::Warn(kProgram, glyph_table::kFileName, why);
+    else
+      file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
     std::fputs("table data not found.\n", stdout);
     return file_io::Finish(kProgram, false);
   }
 
+  unsigned char table[glyph_table::kFileBytes];
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
     const glyphpack::SourceName name(p);
     std::printf("TEXTFILE: %s\n", name.text);
@@ -60,24 +53,12 @@ int main() {
     }
     glyphpack::WarnAboutGrid(kProgram, name.text,
                              glyphpack::CheckGrid(grid, got));
-    unsigned char page[glyph_table::kPageBytes];
-    glyphpack::PackPage(grid, got, page);
-    if (!file_io::WriteAll(table.fp.get(), page, sizeof page)) {
-      file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
-      return file_io::Finish(kProgram, false);
-    }
+    glyphpack::PackPage(grid, got, table + p * glyph_table::kPageBytes);
   }
 
-  if (!file_io::CloseWritten(table.fp)) {
-    file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
+  if (!platform::WriteWhole(target, table, sizeof table)) {
+    file_io::WarnErrno(kProgram, target.path.c_str(), errno);
     return file_io::Finish(kProgram, false);
   }
-  std::error_code ec;
-  std::filesystem::rename(kTempName, glyph_table::kFileName, ec);
-  if (ec) {
-    file_io::Warn(kProgram, glyph_table::kFileName, ec.message().c_str());
-    return file_io::Finish(kProgram, false);
-  }
-  table.moved = true;
   return file_io::Finish(kProgram, true);
 }

@@ -12,6 +12,7 @@
 #include "file_io.h"
 #include "glyph_table.h"
 #include "msgconv.h"
+#include "platform.h"
 
 namespace {
 
@@ -42,8 +43,10 @@ int main(int argc, char** argv) {
     }
   }  // the table file is closed before the image is opened
 
+  // The image is opened by its name as the system holds it (on Windows the
+  // wide-character one); messages show the argument as it was received.
   const char* const path = argv[1];
-  File fp = file_io::Open(path, "rb");
+  File fp = file_io::Open(platform::PathArgument(argv, 1).c_str(), "rb");
   if (!fp) {
     file_io::WarnErrno(kProgram, path, errno);
     std::printf("file %s not found.\n", path);

@@ -2,8 +2,12 @@
 // table it leaves, the earlier table kept on every failure, the layout
 // warnings, and a round trip through msgdump.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,15 +16,18 @@
 namespace {
 
 using testing_util::Exists;
+using testing_util::Glob;
 using testing_util::Quote;
 using testing_util::ReadFile;
 using testing_util::SameBytes;
 using testing_util::TempDir;
+using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kGlyphpack = Quote(GLYPHPACK_BIN);
-const std::string kMsgdump = Quote(MSGDUMP_BIN);
+const std::string kGlyphpack =
+    testing_util::Program("ZOL_GLYPHPACK", GLYPHPACK_BIN);
+const std::string kMsgdump = testing_util::Program("ZOL_MSGDUMP", MSGDUMP_BIN);
 const std::string kDone =
     "TABLEFILE: zol.tbl\nTEXTFILE: zol_00.txt\nTEXTFILE: zol_01.txt\n";
 
@@ -55,18 +62,18 @@ class GlyphpackRun : public testing::Test {
     return testing_util::Run(dir_.path(), kGlyphpack + " " + args, redirect);
   }
   std::string Table() { return ReadFile(dir_ / "zol.tbl"); }
-  bool TempLeft() { return Exists(dir_ / "zol.tbl.new"); }
+  bool TempLeft() { return !Glob(dir_.path(), "zol.tbl.tmp-").empty(); }
   TempDir dir_;
 };
 
 TEST_F(GlyphpackRun, PacksBothPagesAndIgnoresArguments) {
   const auto first = Pack();
-  EXPECT_EQ(first.out, kDone);
+  EXPECT_EQ(first.out, Text(kDone));
   EXPECT_EQ(first.err, "");
   EXPECT_EQ(first.status, 0);
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
   const auto again = Pack("zol_01.txt -x --help");
-  EXPECT_EQ(again.out, kDone);
+  EXPECT_EQ(again.out, Text(kDone));
   EXPECT_EQ(again.status, 0);
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));  // byte-identical rerun
   EXPECT_FALSE(TempLeft());
@@ -102,7 +109,7 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
       std::filesystem::remove(dir_ / c.grid);
       if (c.as_dir) std::filesystem::create_directory(dir_ / c.grid);
       const auto r = Pack();
-      EXPECT_EQ(r.out, c.out) << c.name;
+      EXPECT_EQ(r.out, Text(c.out)) << c.name;
       EXPECT_EQ(r.status, 1) << c.name;
       EXPECT_NE(r.err.find(std::string("glyphpack: ") + c.grid + ": "),
                 std::string::npos)
@@ -117,25 +124,183 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
   }
 }
 
-TEST_F(GlyphpackRun, TableThatCannotBeWritten) {
-  // The new table cannot be created.
-  WriteFile(dir_ / "zol.tbl", "earlier");
-  std::filesystem::create_directory(dir_ / "zol.tbl.new");
-  auto r = Pack();
-  EXPECT_EQ(r.out, "TABLEFILE: zol.tbl\ntable data not found.\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(Table(), "earlier");
-  std::filesystem::remove(dir_ / "zol.tbl.new");
+// zol.tbl is written where and as fopen(..., "wb") would write it, or the
+// run stops before any grid is read.  The permission cases run as nobody
+// when the tests run as root, since root may write anything.
+TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
+  if (testing_util::WindowsPrograms())
+    GTEST_SKIP() << "POSIX links, modes and users";
+  namespace fs = std::filesystem;
+  const bool root = geteuid() == 0;
+  const std::string as_user =
+      root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const std::string tbl = dir_ / "zol.tbl";
+  const std::string earlier = "an earlier hand-made table";
+  const std::string refused = "TABLEFILE: zol.tbl\ntable data not found.\n";
+  struct Case {
+    const char* name;
+    std::function<void()> setup;
+    std::string out, err;  // err: what stderr starts with
+    std::function<void()> check;
+  };
+  const std::vector<Case> cases = {
+      {"write-protected zol.tbl",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::permissions(tbl, fs::perms(0444));
+       },
+       refused, "glyphpack: zol.tbl: Permission denied\n",
+       [&] { EXPECT_EQ(Table(), earlier); }},
+      {"zol.tbl is a directory", [&] { fs::create_directory(tbl); }, refused,
+       "glyphpack: zol.tbl: Is a directory\n",
+       [&] { EXPECT_TRUE(fs::is_directory(tbl)); }},
+      {"link into a missing folder",
+       [&] { fs::create_symlink("gone/zol.tbl", tbl); }, refused,
+       "glyphpack: zol.tbl: No such file or directory\n",
+       [&] { EXPECT_TRUE(fs::is_symlink(tbl)); }},
+      {"link to a table in another folder",
+       [&] {
+         fs::create_directory(dir_ / "v1");
+         WriteFile(dir_ / "v1/zol.tbl", earlier);
+         fs::create_symlink("v1/zol.tbl", tbl);
+       },
+       kDone, "",
+       [&] {
+         EXPECT_TRUE(fs::is_symlink(tbl));
+         EXPECT_EQ(ReadFile(dir_ / "v1/zol.tbl"), Page(0) + Page(1));
+         EXPECT_TRUE(Glob(dir_ / "v1", "zol.tbl.tmp-").empty());
+       }},
+      {"second hard link",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::create_hard_link(tbl, dir_ / "v1.tbl");
+       },
+       kDone, "",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "v1.tbl"), Page(0) + Page(1)); }},
+      {"private table stays private",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::permissions(tbl, fs::perms(0600));
+       },
+       kDone, "",
+       [&] {
+         EXPECT_EQ(fs::status(tbl).permissions(), fs::perms(0600));
+         struct stat st {};
+         ASSERT_EQ(stat(tbl.c_str(), &st), 0);
+         EXPECT_EQ(st.st_uid, root ? 65534U : geteuid());
+       }},
+      {"read-only folder, writable table",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::permissions(dir_.path(), fs::perms(0555));
+       },
+       kDone, "", [] {}},
+      {"read-only folder, no table",
+       [&] { fs::permissions(dir_.path(), fs::perms(0555)); }, refused,
+       "glyphpack: zol.tbl: Permission denied\n",
+       [&] { EXPECT_FALSE(Exists(tbl)); }},
+      {"a file of the user's named zol.tbl.new",
+       [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, "",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }},
+      {"a folder named zol.tbl.new",
+       [&] { fs::create_directory(dir_ / "zol.tbl.new"); }, kDone, "",
+       [&] { EXPECT_TRUE(fs::is_directory(dir_ / "zol.tbl.new")); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::permissions(dir_.path(), fs::perms(0755));
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      fs::remove_all(e.path());
+    SetUp();
+    c.setup();
+    // Everything belongs to the user the program runs as.
+    if (root) {
+      ASSERT_EQ(std::system(
+                    ("chown -R -h 65534:65534 " + Quote(dir_.path())).c_str()),
+                0);
+    }
+    const auto r = testing_util::Run(dir_.path(), as_user + kGlyphpack);
+    fs::permissions(dir_.path(), fs::perms(0755));
+    EXPECT_EQ(r.out, Text(c.out));
+    EXPECT_EQ(r.err, Text(c.err));
+    EXPECT_EQ(r.status, c.out == kDone ? 0 : 1);
+    if (c.out == kDone && !fs::is_symlink(tbl)) {
+      EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
+    }
+    EXPECT_FALSE(TempLeft());
+    c.check();
+  }
+}
 
-  // The new table cannot be moved into place.
-  std::filesystem::remove(dir_ / "zol.tbl");
-  std::filesystem::create_directories((dir_ / "zol.tbl/keep"));
-  r = Pack();
-  EXPECT_EQ(r.out, kDone);
-  EXPECT_EQ(r.err.rfind("glyphpack: zol.tbl: ", 0), 0u) << r.err;
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Exists((dir_ / "zol.tbl/keep")));
-  EXPECT_FALSE(TempLeft());
+// Every system call of a run fails in turn, and the run is killed at each in
+// turn: zol.tbl is always the earlier table or the whole new one, exit 0
+// only with the new one, every failure says why, and only a killed run may
+// leave its temporary behind.
+TEST_F(GlyphpackRun, FailingOrKilledAtAnySystemCall) {
+  if (const char* why = testing_util::WhyNoStrace()) GTEST_SKIP() << why;
+  const std::string earlier(1024, 'e');
+  const std::string fresh = Page(0) + Page(1);
+  const std::vector<std::string> calls = testing_util::TraceCalls(
+      dir_.path(), kGlyphpack, "openat,read,write,close,fsync,rename");
+  // The new table reaches the disk before it takes the old one's name.
+  const auto rename = std::find(calls.begin(), calls.end(), "rename");
+  ASSERT_NE(rename, calls.end());
+  EXPECT_NE(std::find(calls.begin(), rename, "fsync"), rename);
+  int runs = 0;
+  for (const std::string call :
+       {"openat", "read", "write", "close", "fsync", "rename"}) {
+    const int n =
+        static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    ASSERT_GT(n, 0) << call;
+    for (int k = 1; k <= n; ++k) {
+      for (const bool kill : {false, true}) {
+        SCOPED_TRACE(call + " #" + std::to_string(k) +
+                     (kill ? " killed" : " fails"));
+        for (const std::string& t : Glob(dir_.path(), "zol.tbl.tmp-"))
+          std::filesystem::remove(dir_ / t);
+        WriteFile(dir_ / "zol.tbl", earlier);
+        const auto r = testing_util::Run(
+            dir_.path(), testing_util::Inject(call, k, kill) + kGlyphpack);
+        ++runs;
+        const std::string now = Table();
+        EXPECT_TRUE(now == earlier || now == fresh) << now.size();
+        if (r.status == 0) {
+          EXPECT_EQ(now, fresh);
+        }
+        if (kill) {
+          EXPECT_EQ(r.status, testing_util::kKilled);
+        } else {
+          EXPECT_FALSE(TempLeft());
+          if (r.status != 0) {
+            EXPECT_NE(r.err, "");
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(runs, 40);
+}
+
+// Two runs at once in one folder: the first has written its table and waits
+// at its rename while a second starts and is killed at its first write.
+// The first's table is whole and in place, and it says so.
+TEST_F(GlyphpackRun, OverlappingRunsEachInstallAWholeTable) {
+  if (const char* why = testing_util::WhyNoStrace()) GTEST_SKIP() << why;
+  WriteFile(dir_ / "zol.tbl", "earlier");
+  const auto r = testing_util::Run(
+      dir_.path(),
+      "{ { strace -f -o /dev/null -e trace=rename "
+      "-e inject=rename:delay_enter=1000000 " +
+          kGlyphpack +
+          " >first.out; "
+          "echo $? >first.status; } & "
+          "for i in $(seq 500); do for t in zol.tbl.tmp-*; do "
+          "[ -s \"$t\" ] && break 2; done; sleep 0.01; done; " +
+          testing_util::Inject("write", 1, true) + kGlyphpack + "; wait; }");
+  EXPECT_EQ(ReadFile(dir_ / "first.out"), Text(kDone));
+  EXPECT_EQ(ReadFile(dir_ / "first.status"), "0\n");
+  EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
+  EXPECT_EQ(r.status, 0);
 }
 
 TEST_F(GlyphpackRun, UnwritableOutputFails) {
@@ -148,15 +313,15 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   WriteFile(dir_ / "zol_00.txt", Grid(0).substr(0, 7 * 34));
   WriteFile(dir_ / "zol_01.txt", Grid(1, "\n"));
   const auto r = Pack();
-  EXPECT_EQ(r.out, kDone);
+  EXPECT_EQ(r.out, Text(kDone));
   EXPECT_EQ(r.status, 0);  // the table is still written, as the format says
   EXPECT_EQ(r.err,
-            "glyphpack: zol_00.txt: only 7 of 16 rows are complete; the rest "
-            "are left empty\n"
-            "glyphpack: zol_01.txt:1: line does not end in CR LF; rows are "
-            "read every 34 bytes, so this page is out of step\n"
-            "glyphpack: zol_01.txt: only 15 of 16 rows are complete; the rest "
-            "are left empty\n");
+            Text("glyphpack: zol_00.txt: only 7 of 16 rows are complete; the "
+                 "rest are left empty\n"
+                 "glyphpack: zol_01.txt:1: line does not end in CR LF; rows "
+                 "are read every 34 bytes, so this page is out of step\n"
+                 "glyphpack: zol_01.txt: only 15 of 16 rows are complete; the "
+                 "rest are left empty\n"));
   EXPECT_EQ(Table().size(), 1024u);
 }
 
@@ -186,7 +351,7 @@ TEST_F(GlyphpackRun, OddGridsStillGiveWholePages) {
     WriteFile(dir_ / "zol_00.txt", c.grid0);
     WriteFile(dir_ / "zol_01.txt", c.grid1);
     const auto r = Pack();
-    EXPECT_EQ(r.out, kDone) << c.name;
+    EXPECT_EQ(r.out, Text(kDone)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
     EXPECT_TRUE(SameBytes(Table(), c.table)) << c.name;
     EXPECT_EQ(!r.err.empty(), c.warns) << c.name << ": " << r.err;
@@ -217,7 +382,7 @@ TEST_F(GlyphpackRun, RoundTripThroughMsgdump) {
       "-- SFC Zolvane Message Converter V1.0 --\n"
       "Written by the Zolvane fan translation tools' authors\n"
       "Loading Table File: zol.tbl\n\n";
-  EXPECT_TRUE(SameBytes(r.out, header + script + "[EOF]"));
+  EXPECT_TRUE(SameBytes(r.out, Text(header + script + "[EOF]")));
   EXPECT_EQ(r.status, 0);
 }
 

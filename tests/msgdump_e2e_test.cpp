@@ -2,6 +2,7 @@
 // standard output byte for byte and the exit status on every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,10 +15,11 @@ namespace {
 using testing_util::Quote;
 using testing_util::SameBytes;
 using testing_util::TempDir;
+using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kMsgdump = Quote(MSGDUMP_BIN);
+const std::string kMsgdump = testing_util::Program("ZOL_MSGDUMP", MSGDUMP_BIN);
 const std::string kBanner =
     "-- SFC Zolvane Message Converter V1.0 --\n"
     "Written by the Zolvane fan translation tools' authors\n";
@@ -52,7 +54,7 @@ class MsgdumpRun : public testing::Test {
 
 TEST_F(MsgdumpRun, NoArgumentPrintsUsageAndFails) {
   const auto r = Dump("");
-  EXPECT_EQ(r.out, kBanner + " usage:msgdump zol.sfc\n");
+  EXPECT_EQ(r.out, Text(kBanner + " usage:msgdump zol.sfc\n"));
   EXPECT_EQ(r.status, 1);
 }
 
@@ -62,7 +64,7 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
     if (is_dir) std::filesystem::create_directory(dir_ / "zol.tbl");
     WriteSparse(dir_ / "rom.sfc", 0, "", 16);
     const auto r = Dump("rom.sfc");
-    EXPECT_EQ(r.out, kLoading + "table data not found.\n") << is_dir;
+    EXPECT_EQ(r.out, Text(kLoading + "table data not found.\n")) << is_dir;
     EXPECT_NE(r.err.find("msgdump: zol.tbl: "), std::string::npos) << r.err;
     EXPECT_EQ(r.status, 1);
     std::filesystem::remove_all(dir_ / "zol.tbl");
@@ -74,12 +76,14 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
                                           std::string(5000, 'x') + ".sfc"};
   for (const std::string& name : names) {
     const auto r = Dump(Quote(name));
-    EXPECT_EQ(r.out, kLoading + "file " + name + " not found.\n");
+    EXPECT_EQ(r.out, Text(kLoading + "file " + name + " not found.\n"));
     EXPECT_EQ(r.status, 1);
   }
 }
 
 TEST_F(MsgdumpRun, ImageThatCannotBeReadIsAnErrorNotAnEnd) {
+  if (testing_util::WindowsPrograms())
+    GTEST_SKIP() << "Windows opens no directory and reads pipes as streams";
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kStart + 4);
   std::filesystem::create_directory(dir_ / "romdir");
   struct Case {
@@ -90,7 +94,7 @@ TEST_F(MsgdumpRun, ImageThatCannotBeReadIsAnErrorNotAnEnd) {
            {"<(cat rom.sfc)", "msgdump: /dev/fd/"},
        }) {
     const auto r = Dump(c.arg);
-    EXPECT_EQ(r.out, kHeader) << c.arg;  // no "[EOF]"
+    EXPECT_EQ(r.out, Text(kHeader)) << c.arg;  // no "[EOF]"
     EXPECT_EQ(r.err.rfind(c.reason, 0), 0u) << r.err;
     EXPECT_EQ(r.status, 1) << c.arg;
   }
@@ -106,9 +110,28 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   const std::string script = Entry(0x10) + "\x82\xB3\x82\xE0\x82\xE9\x82\xBD" +
                              Entry(256) + std::string(kWindow - 5, '\n') +
                              Entry(257);
-  EXPECT_TRUE(SameBytes(r.out, kHeader + script));
+  EXPECT_TRUE(SameBytes(r.out, Text(kHeader + script)));
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
+}
+
+// Japanese file and folder names open whatever the ANSI code page (under
+// Wine in a UTF-8 locale it is 1252, which holds no kana): the image is
+// opened by its own name, not by an ANSI rendering of it.
+TEST_F(MsgdumpRun, JapaneseNamedImagesOpenInAnyLocale) {
+  std::filesystem::create_directory(dir_ /
+                                    "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
+  for (const std::string name :
+       {"\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3.sfc",
+        "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"}) {
+    WriteSparse(dir_ / name, kStart, "\x10\x06", kStart + 2);
+    const auto r = testing_util::Run(
+        dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(name));
+    EXPECT_EQ(r.out, Text(kHeader + Entry(0x10) +
+                          "\x82\xB3\x82\xE0\x82\xE9\x82\xBD[EOF]"))
+        << name;
+    EXPECT_EQ(r.status, 0) << name;
+  }
 }
 
 TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
@@ -134,7 +157,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     std::remove((dir_ / "rom.sfc").c_str());
     WriteSparse(dir_ / "rom.sfc", c.size - c.tail.size(), c.tail, c.size);
     const auto r = Dump("rom.sfc");
-    EXPECT_TRUE(SameBytes(r.out, kHeader + c.script_end)) << c.name;
+    EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
   }
 }
@@ -159,9 +182,47 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
   for (const Case& c : cases) {
     WriteFile(dir_ / "zol.tbl", c.table);
     const auto r = Dump("rom.sfc");
-    EXPECT_EQ(r.out, kHeader + c.script) << c.table.size();
+    EXPECT_EQ(r.out, Text(kHeader + c.script)) << c.table.size();
     EXPECT_EQ(r.status, 0) << c.table.size();
   }
+}
+
+// Every read, seek, write and close of a run fails in turn, and the run is
+// killed at each in turn: exit 0 only with the whole script, and never
+// "[EOF]" for an image that holds the whole window.
+TEST_F(MsgdumpRun, FailingOrKilledAtAnySystemCall) {
+  if (const char* why = testing_util::WhyNoStrace()) GTEST_SKIP() << why;
+  WriteSparse(dir_ / "rom.sfc", kEnd, "\x11", 4 << 20);
+  const std::string whole =
+      kHeader + std::string(kWindow - 1, '\n') + Entry(0x11);
+  const std::vector<std::string> calls = testing_util::TraceCalls(
+      dir_.path(), kMsgdump + " rom.sfc", "read,lseek,write,close");
+  int runs = 0;
+  for (const std::string call : {"read", "lseek", "write", "close"}) {
+    const int n =
+        static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    ASSERT_GT(n, 0) << call;
+    for (int k = 1; k <= n; ++k) {
+      for (const bool kill : {false, true}) {
+        SCOPED_TRACE(call + " #" + std::to_string(k) +
+                     (kill ? " killed" : " fails"));
+        const auto r =
+            testing_util::Run(dir_.path(), testing_util::Inject(call, k, kill) +
+                                               kMsgdump + " rom.sfc");
+        ++runs;
+        if (r.status == 0) {
+          EXPECT_TRUE(SameBytes(r.out, Text(whole)));
+        }
+        EXPECT_EQ(r.out.find("[EOF]"), std::string::npos);
+        if (kill) {
+          EXPECT_EQ(r.status, testing_util::kKilled);
+        } else if (r.status != 0) {
+          EXPECT_NE(r.err, "");
+        }
+      }
+    }
+  }
+  EXPECT_GT(runs, 20);
 }
 
 TEST_F(MsgdumpRun, UnwritableOutputFails) {

@@ -1,24 +1,27 @@
 #include "test_util.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace testing_util {
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string templ =
-      std::string(base && *base ? base : "/tmp") + "/zoltest.XXXXXX";
-  if (mkdtemp(templ.data()) == nullptr)
-    throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
+  // A name no other test holds: create_directory fails on an existing one.
+  std::random_device seed;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto name = base / ("zoltest." + std::to_string(seed()));
+    if (std::filesystem::create_directory(name)) {
+      path_ = name.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary directory");
 }
 
 TempDir::~TempDir() {
@@ -68,33 +71,14 @@ testing::AssertionResult SameBytes(const std::string& actual,
          << testing::PrintToString(expected.substr(from, 48));
 }
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'')
-      q += "'\\''";
-    else
-      q += c;
+std::vector<std::string> Glob(const std::string& dir,
+                              const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) == 0) names.push_back(name);
   }
-  return q + "'";
-}
-
-RunResult Run(const std::string& dir, const std::string& command,
-              const std::string& redirect_out) {
-  TempDir capture;
-  const std::string out = capture / "out";
-  const std::string err = capture / "err";
-  const std::string line = "cd " + Quote(dir) + " && " + command + " >" +
-                           Quote(redirect_out.empty() ? out : redirect_out) +
-                           " 2>" + Quote(err) + " </dev/null";
-  // bash for process substitution in the pipe tests.
-  const std::string shell = "bash -c " + Quote(line);
-  const int raw = std::system(shell.c_str());
-  RunResult r;
-  if (raw != -1 && WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
-  r.out = ReadFile(out);
-  r.err = ReadFile(err);
-  return r;
+  return names;
 }
 
 }  // namespace testing_util

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_util {
 
@@ -49,8 +50,37 @@ struct RunResult {
 RunResult Run(const std::string& dir, const std::string& command,
               const std::string& redirect_out = "");
 
+// The program under test, ready for the shell: built_in, or, for a build
+// whose programs are for another system, the path in the environment
+// variable env_var (ZOL_MSGDUMP, ZOL_GLYPHPACK) behind the emulator named
+// by ZOL_RUNNER (wine).
+std::string Program(const char* env_var, const char* built_in);
+// True when the programs are Windows ones (ZOL_TARGET=windows).
+bool WindowsPrograms();
+// Text as the programs write it to standard output and error: on Windows
+// the C runtime's text mode turns every newline into CR LF.
+std::string Text(const std::string& lf);
+
 // Quotes s for the shell.
 std::string Quote(const std::string& s);
+
+// Names in dir that start with prefix.
+std::vector<std::string> Glob(const std::string& dir,
+                              const std::string& prefix);
+
+// Fault injection with strace, for sweeps over every system call of a run.
+// Why such a sweep cannot run here (no strace; a sanitizer runtime whose own
+// system calls would be hit; programs run by an emulator), or null.
+const char* WhyNoStrace();
+// A command prefix that makes the k-th (1-based) call of syscall fail with
+// EIO, or, with kill, kills the process with SIGKILL as it makes that call.
+std::string Inject(const std::string& syscall, int k, bool kill);
+// Runs command in dir under strace; returns the names of the calls among
+// syscalls, in the order they were made.
+std::vector<std::string> TraceCalls(const std::string& dir,
+                                    const std::string& command,
+                                    const std::string& syscalls);
+inline constexpr int kKilled = 128 + 9;  // the shell's status for SIGKILL
 
 }  // namespace testing_util
 

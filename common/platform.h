@@ -1,0 +1,63 @@
+// The few operating-system services the programs need beyond standard C
+// streams, in one place: opening a file by a name any script can spell,
+// the command line's path arguments, and writing the glyph table so that a
+// crash, a power cut or a second run never leaves a broken one.
+//
+// platform_posix.cpp and platform_windows.cpp implement it; a new system
+// call belongs there, never as an #ifdef in a program.  Every function
+// reports failure by returning false with errno set.
+#ifndef ZOL_COMMON_PLATFORM_H
+#define ZOL_COMMON_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Opens path (bytes as given on POSIX, UTF-8 on Windows, where the file is
+// opened by its wide-character name) with a binary stdio mode.
+std::FILE* OpenStream(const char* path, const char* mode);
+
+// Command-line argument i as a path for OpenStream.  On Windows it is taken
+// from the wide command line, so a name in any script survives whatever the
+// ANSI code page is; elsewhere it is argv[i] unchanged.
+std::string PathArgument(char** argv, int i);
+
+// The size of the open file f; false if it has none (a pipe).
+bool FileSize(std::FILE* f, std::uint64_t* size);
+
+// True where f is a terminal that shows UTF-8 and would turn Shift-JIS into
+// mojibake (POSIX terminals; never on Windows, whose console can show it).
+bool IsUtf8Terminal(std::FILE* f);
+
+// Where and how the table file is to be written.
+struct WriteTarget {
+  std::string path;       // the name, with symbolic links followed
+  bool exists = false;    // a file is there now
+  bool in_place = false;  // rewrite that file instead of replacing it
+  // The existing file's permission bits and owner, for its replacement.
+  unsigned mode = 0;
+  long long uid = -1, gid = -1;
+};
+
+// Decides how name can be written, the way fopen(name, "wb") would see it:
+// a symbolic link is followed; an existing file must be a regular file this
+// user may write; a new file's folder must exist and be writable.  When a
+// replacement would change what the user sees (the file has a second hard
+// link, or its folder is read-only) the target is written in place.  On
+// failure *why is a reason of our own, or null for strerror(errno).
+bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
+
+// Makes data the whole content of target, synced to the disk.  Replacement:
+// a temporary file created exclusively beside it (named after it with
+// ".tmp-" and a unique suffix), given the earlier file's permissions and
+// owner, synced, then renamed over it; the folder is synced too.  A failed
+// run removes its temporary; only a killed one leaves it behind.  In place:
+// the file is rewritten without truncation, cut to size and synced.
+bool WriteWhole(const WriteTarget& target, const void* data, std::size_t size);
+
+}  // namespace platform
+
+#endif  // ZOL_COMMON_PLATFORM_H

@@ -1,0 +1,108 @@
+// Running the built programs, on a POSIX host: through the shell, under an
+// emulator for programs built for another system, or under strace.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "test_util.h"
+
+namespace testing_util {
+
+namespace {
+const char* Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : nullptr;
+}
+}  // namespace
+
+std::string Program(const char* env_var, const char* built_in) {
+  const char* path = Env(env_var);
+  const char* runner = Env("ZOL_RUNNER");
+  return (runner != nullptr ? Quote(runner) + " " : "") +
+         Quote(path != nullptr ? path : built_in);
+}
+
+bool WindowsPrograms() {
+  const char* target = Env("ZOL_TARGET");
+  return target != nullptr && std::string(target) == "windows";
+}
+
+std::string Text(const std::string& lf) {
+  if (!WindowsPrograms()) return lf;
+  std::string crlf;
+  for (const char c : lf) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
+  }
+  return q + "'";
+}
+
+RunResult Run(const std::string& dir, const std::string& command,
+              const std::string& redirect_out) {
+  TempDir capture;
+  const std::string out = capture / "out";
+  const std::string err = capture / "err";
+  const std::string line = "cd " + Quote(dir) + " && " + command + " >" +
+                           Quote(redirect_out.empty() ? out : redirect_out) +
+                           " 2>" + Quote(err) + " </dev/null";
+  // bash for process substitution in the pipe tests.
+  // The shell's own stderr (its "Killed" notes) is not the program's.
+  const std::string shell = "bash -c " + Quote(line) + " 2>/dev/null";
+  const int raw = std::system(shell.c_str());
+  RunResult r;
+  if (raw != -1 && WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  return r;
+}
+
+const char* WhyNoStrace() {
+  if (Env("ZOL_RUNNER") != nullptr) return "the programs run under an emulator";
+#ifdef ZOL_SANITIZED
+  return "the sanitizer runtime makes system calls of its own";
+#else
+  if (std::system("strace -V >/dev/null 2>&1") != 0)
+    return "strace is not installed";
+  return nullptr;
+#endif
+}
+
+std::string Inject(const std::string& syscall, int k, bool kill) {
+  return "strace -f -o /dev/null -e trace=" + syscall +
+         " -e inject=" + syscall + (kill ? ":signal=SIGKILL" : ":error=EIO") +
+         ":when=" + std::to_string(k) + " ";
+}
+
+std::vector<std::string> TraceCalls(const std::string& dir,
+                                    const std::string& command,
+                                    const std::string& syscalls) {
+  TempDir capture;
+  const std::string trace = capture / "trace";
+  Run(dir,
+      "strace -f -o " + Quote(trace) + " -e trace=" + syscalls + " " + command);
+  std::vector<std::string> calls;
+  std::istringstream lines(ReadFile(trace));
+  std::string pid, call;
+  while (lines >> pid && std::getline(lines, call)) {
+    const std::size_t at = call.find_first_not_of(' ');
+    const std::size_t paren = call.find('(');
+    if (at != std::string::npos && paren != std::string::npos && at < paren &&
+        call[at] != '+' && call[at] != '<')
+      calls.push_back(call.substr(at, paren - at));
+  }
+  return calls;
+}
+
+}  // namespace testing_util
