@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
             "row r is the 32 bytes at 34r, zero where the grid ends");
     }
   }
-  const glyphpack::GridReport any = glyphpack::CheckGrid(data, size);
+  const glyphpack::GridReport any =
+      glyphpack::CheckGrid(data, size, static_cast<int>(size % 2));
   Check(any.complete_rows >= 0 && any.complete_rows <= 16, "row count");
 
   // The same bytes as cells of a well-formed grid.
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   glyphpack::PackPage(g, grid.size(), page);
   Check(std::memcmp(page, cells.data(), kPageBytes) == 0,
         "CR LF grid round-trips");
-  const glyphpack::GridReport well = glyphpack::CheckGrid(g, grid.size());
+  const glyphpack::GridReport well = glyphpack::CheckGrid(g, grid.size(), 0);
   Check(well.complete_rows == 16, "well-formed grid is complete");
   if (cells.find('\n') == std::string::npos)
     Check(well.bad_ending_line == 0 && well.bad_length_line == 0,

@@ -52,7 +52,7 @@ int main() {
       return file_io::Finish(kProgram, false);
     }
     glyphpack::WarnAboutGrid(kProgram, name.text,
-                             glyphpack::CheckGrid(grid, got));
+                             glyphpack::CheckGrid(grid, got, p));
     glyphpack::PackPage(grid, got, table + p * glyph_table::kPageBytes);
   }
 

@@ -23,7 +23,54 @@ void PackPage(const unsigned char* grid, std::size_t size,
   }
 }
 
-GridReport CheckGrid(const unsigned char* grid, std::size_t size) {
+namespace {
+
+bool In(unsigned b, unsigned lo, unsigned hi) { return b >= lo && b <= hi; }
+
+// One Shift-JIS character of two bytes.
+bool DoubleByte(unsigned lead, unsigned trail) {
+  return (In(lead, 0x81, 0x9F) || In(lead, 0xE0, 0xFC)) &&
+         (In(trail, 0x40, 0x7E) || In(trail, 0x80, 0xFC));
+}
+
+// A single-byte character: printable ASCII or half-width katakana.
+bool SingleByte(unsigned b) { return In(b, 0x20, 0x7E) || In(b, 0xA1, 0xDF); }
+
+bool WholeCell(const unsigned char* cell) {
+  return DoubleByte(cell[0], cell[1]) ||
+         (SingleByte(cell[0]) && SingleByte(cell[1]));
+}
+
+// Whether a cell of page can be reached by any text code.
+bool Reachable(int page, std::size_t row, std::size_t col) {
+  const std::size_t entry = glyph_table::EntryAt(page, row, col);
+  return entry >= glyph_table::kGridSide &&  // codes 0x00..0x0F: control
+         entry < glyph_table::KanjiEntry(0xFE) + 1;  // 510, 511: never
+}
+
+// Valid UTF-8 with at least one multi-byte sequence; a sequence cut off by
+// the end of the data counts as valid.
+bool Utf8WithMultiByte(const unsigned char* p, std::size_t size) {
+  bool multi = false;
+  for (std::size_t i = 0; i < size;) {
+    const unsigned b = p[i];
+    const std::size_t n = b < 0x80            ? 1
+                          : In(b, 0xC2, 0xDF) ? 2
+                          : In(b, 0xE0, 0xEF) ? 3
+                          : In(b, 0xF0, 0xF4) ? 4
+                                              : 0;
+    if (n == 0) return false;
+    for (std::size_t k = 1; k < n && i + k < size; ++k)
+      if (!In(p[i + k], 0x80, 0xBF)) return false;
+    multi = multi || n > 1;
+    i += n;
+  }
+  return multi;
+}
+
+}  // namespace
+
+GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
   if (size > kGridBytes) size = kGridBytes;
   GridReport report;
   for (std::size_t r = 0; r < kGridSide; ++r)
@@ -58,26 +105,86 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size) {
     }
     pos = lf_at + 1;
   }
+
+  // The cells, where the packer takes them: row r at offset 34r.
+  int in_step = static_cast<int>(kGridSide);  // lines laid out right
+  for (const int bad : {report.bad_ending_line, report.bad_length_line})
+    if (bad != 0 && bad - 1 < in_step) in_step = bad - 1;
+  for (std::size_t r = 0; r < static_cast<std::size_t>(in_step) &&
+                          r * kLineBytes + kRowBytes <= size;
+       ++r) {
+    for (std::size_t k = 0; k < kGridSide; ++k) {
+      const unsigned char* cell = grid + r * kLineBytes + k * 2;
+      if (!Reachable(page, r, k) || WholeCell(cell)) continue;
+      SplitCell split;
+      split.line = static_cast<int>(r) + 1;
+      split.column = static_cast<int>(k) + 1;
+      split.bytes[0] = cell[0];
+      split.bytes[1] = cell[1];
+      report.split_cells.push_back(split);
+      break;  // the first per line
+    }
+  }
+
+  // Editors on Linux and macOS save UTF-8: kana take three bytes there, so
+  // every line is too long or every cell split.  Name that, once.
+  report.utf8_bom =
+      size >= 3 && grid[0] == 0xEF && grid[1] == 0xBB && grid[2] == 0xBF;
+  report.utf8 = report.utf8_bom ||
+                (Utf8WithMultiByte(grid, size) &&
+                 (report.bad_length_line != 0 || !report.split_cells.empty()));
   return report;
 }
 
 void WarnAboutGrid(const char* program, const char* name,
                    const GridReport& report) {
+  // At most 16 lines, then a count of the rest.
+  constexpr int kMaxLines = 16;
+  int lines = 0;
+  int more = 0;
+  auto warn = [&](const char* format, auto... args) {
+    if (lines == kMaxLines) {
+      ++more;
+      return;
+    }
+    ++lines;
+    std::fprintf(stderr, format, program, name, args...);
+  };
   if (report.bad_ending_line != 0)
-    std::fprintf(stderr,
-                 "%s: %s:%d: line does not end in CR LF; rows are read every "
-                 "34 bytes, so this page is out of step\n",
-                 program, name, report.bad_ending_line);
-  if (report.bad_length_line != 0)
-    std::fprintf(stderr,
-                 "%s: %s:%d: line holds %zu bytes, not 32; rows are read every "
-                 "34 bytes, so this page is out of step\n",
-                 program, name, report.bad_length_line, report.bad_length);
+    warn(
+        "%s: %s:%d: line does not end in CR LF; rows are read every 34 "
+        "bytes, so this page is out of step\n",
+        report.bad_ending_line);
+  if (report.utf8 && report.utf8_bom)
+    warn(
+        "%s: %s: looks like UTF-8 (it starts with a byte order mark); save "
+        "it as Shift-JIS (CP932): tail -c +4 %s | iconv -f UTF-8 -t CP932 > "
+        "sjis.txt && mv sjis.txt %s\n",
+        name, name);
+  else if (report.utf8)
+    warn(
+        "%s: %s: looks like UTF-8; save it as Shift-JIS (CP932): iconv -f "
+        "UTF-8 -t CP932 %s > sjis.txt && mv sjis.txt %s\n",
+        name, name);
+  else if (report.bad_length_line != 0)
+    warn(
+        "%s: %s:%d: line holds %zu bytes, not 32; rows are read every 34 "
+        "bytes, so this page is out of step\n",
+        report.bad_length_line, report.bad_length);
+  if (!report.utf8)
+    for (const SplitCell& s : report.split_cells)
+      warn(
+          "%s: %s:%d: column %d holds %.2X %.2X, not one Shift-JIS "
+          "character or two single-byte ones; a half-width character "
+          "before it shifts the cells after it\n",
+          s.line, s.column, s.bytes[0], s.bytes[1]);
   if (report.complete_rows < static_cast<int>(kGridSide))
-    std::fprintf(stderr,
-                 "%s: %s: only %d of 16 rows are complete; the rest are left "
-                 "empty\n",
-                 program, name, report.complete_rows);
+    warn(
+        "%s: %s: only %d of 16 rows are complete; the rest are left "
+        "empty\n",
+        report.complete_rows);
+  if (more > 0)
+    std::fprintf(stderr, "%s: %s: ... and %d more\n", program, name, more);
 }
 
 }  // namespace glyphpack

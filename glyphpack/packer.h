@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "glyph_table.h"
 
@@ -32,19 +33,34 @@ struct SourceName {
 void PackPage(const unsigned char* grid, std::size_t size,
               unsigned char page[glyph_table::kPageBytes]);
 
-// What is wrong with a grid's layout; all zero for a well-formed grid.
+// A cell that holds neither one double-byte Shift-JIS character nor two
+// single-byte ones: split across two characters, or not Shift-JIS at all.
+struct SplitCell {
+  int line = 0;    // 1-based grid line
+  int column = 0;  // 1-based cell within the line
+  unsigned char bytes[2] = {0, 0};
+};
+
+// What is wrong with a grid; all zero or empty for a well-formed grid.
 struct GridReport {
   int complete_rows = 0;    // rows the fixed stride finds whole (16 is right)
   int bad_ending_line = 0;  // first line not ending in CR LF (1-based), or 0
   int bad_length_line = 0;  // first line not holding 32 bytes (1-based), or 0
   std::size_t bad_length = 0;  // how many bytes that line holds
+  bool utf8 = false;           // the grid looks like UTF-8, not Shift-JIS
+  bool utf8_bom = false;       // ... and starts with a byte order mark
+  std::vector<SplitCell> split_cells;  // the first per line
 };
 
-// Checks the first 16 lines of a grid (its first kGridBytes bytes suffice).
-GridReport CheckGrid(const unsigned char* grid, std::size_t size);
+// Checks the first 16 lines of the grid of page (0 or 1); its first
+// kGridBytes bytes suffice.  Cells no code reaches (the control codes' row
+// of page 0, the last two cells of page 1) are not checked, and neither are
+// the lines from the first one whose layout is off (the layout warning
+// already explains what follows it).
+GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
 
-// Prints one warning per kind of problem in report on standard error, as
-// "program: name:line: ...".
+// Prints the report on standard error, at most one line per grid line and
+// kind and at most 16 lines in all, as "program: name:line: ...".
 void WarnAboutGrid(const char* program, const char* name,
                    const GridReport& report);
 

@@ -31,9 +31,10 @@ const std::string kMsgdump = testing_util::Program("ZOL_MSGDUMP", MSGDUMP_BIN);
 const std::string kDone =
     "TABLEFILE: zol.tbl\nTEXTFILE: zol_00.txt\nTEXTFILE: zol_01.txt\n";
 
-// Cell (r, k) of page p: a Shift-JIS-like pair unique to the cell.
+// Cell (r, k) of page p: a double-byte Shift-JIS character unique to it.
 std::string Cell(int p, int r, int k) {
-  return {static_cast<char>(0x88 + 2 * r + p), static_cast<char>(0x40 + k)};
+  return {static_cast<char>((p == 0 ? 0x88 : 0xE0) + r),
+          static_cast<char>(0x40 + k)};
 }
 std::string Row(int p, int r) {
   std::string s;
@@ -134,6 +135,11 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
   const bool root = geteuid() == 0;
   const std::string as_user =
       root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  // A copy nobody can reach, wherever the build tree lies.
+  TempDir bin;
+  fs::permissions(bin.path(), fs::perms(0755));
+  fs::copy_file(GLYPHPACK_BIN, bin / "glyphpack");
+  const std::string glyphpack = Quote(bin / "glyphpack");
   const std::string tbl = dir_ / "zol.tbl";
   const std::string earlier = "an earlier hand-made table";
   const std::string refused = "TABLEFILE: zol.tbl\ntable data not found.\n";
@@ -219,7 +225,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
                     ("chown -R -h 65534:65534 " + Quote(dir_.path())).c_str()),
                 0);
     }
-    const auto r = testing_util::Run(dir_.path(), as_user + kGlyphpack);
+    const auto r = testing_util::Run(dir_.path(), as_user + glyphpack);
     fs::permissions(dir_.path(), fs::perms(0755));
     EXPECT_EQ(r.out, Text(c.out));
     EXPECT_EQ(r.err, Text(c.err));
@@ -323,6 +329,39 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
                  "glyphpack: zol_01.txt: only 15 of 16 rows are complete; the "
                  "rest are left empty\n"));
   EXPECT_EQ(Table().size(), 1024u);
+
+  // A UTF-8 grid is named as such; split cells are named line by line, and
+  // a long report is cut after 16 lines.  The table is packed as ever.
+  std::string utf8 = "\xEF\xBB\xBF";
+  for (int r = 0; r < 16 * 17; ++r)
+    utf8 += r % 17 == 16 ? "\r\n" : "\xE3\x82\xA2";
+  std::string split;  // every line: "A", 15 kanji, "B"
+  for (int r = 0; r < 16; ++r) {
+    split += "A";
+    for (int k = 0; k < 15; ++k) split += "\x88\x9F";
+    split += r < 15 ? "B\r\n" : "Bx\n";
+  }
+  WriteFile(dir_ / "zol_00.txt", utf8);
+  WriteFile(dir_ / "zol_01.txt", split);
+  const auto more = Pack();
+  std::string want =
+      "glyphpack: zol_00.txt: looks like UTF-8 (it starts with a byte order "
+      "mark); save it as Shift-JIS (CP932): tail -c +4 zol_00.txt | iconv -f "
+      "UTF-8 -t CP932 > sjis.txt && mv sjis.txt zol_00.txt\n"
+      "glyphpack: zol_01.txt:16: line does not end in CR LF; rows are read "
+      "every 34 bytes, so this page is out of step\n"
+      "glyphpack: zol_01.txt:16: line holds 33 bytes, not 32; rows are read "
+      "every 34 bytes, so this page is out of step\n";
+  for (int line = 1; line <= 14; ++line) {
+    want += "glyphpack: zol_01.txt:" + std::to_string(line) +
+            ": column 1 holds 41 88" +
+            ", not one Shift-JIS character or two single-byte ones; a "
+            "half-width character before it shifts the cells after it\n";
+  }
+  want += "glyphpack: zol_01.txt: ... and 1 more\n";
+  EXPECT_EQ(more.err, Text(want));
+  EXPECT_EQ(more.status, 0);
+  EXPECT_EQ(Table().substr(0, 32), utf8.substr(0, 32));
 }
 
 // Grids that are no grids at all still give a whole table, and warnings.

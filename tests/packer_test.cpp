@@ -36,11 +36,6 @@ std::string Pack(const std::string& grid) {
   return std::string(reinterpret_cast<const char*>(page), kPageBytes);
 }
 
-GridReport Check(const std::string& grid) {
-  return CheckGrid(reinterpret_cast<const unsigned char*>(grid.data()),
-                   grid.size());
-}
-
 std::string Rows(int from, int to) {  // lines from..to-1, no terminators
   std::string s;
   for (int r = from; r < to; ++r) s += Line(r);
@@ -79,32 +74,74 @@ TEST(PackPageTest, GridsToExactBytes) {
   EXPECT_EQ(Pack(lf).substr(32, 2), Line(1).substr(1, 2));
 }
 
-TEST(CheckGridTest, FindsWhatPutsAPageOutOfStep) {
+// Grid with the two bytes of line r, column k (0-based) replaced.
+std::string WithCell(std::string grid, int r, int k, const std::string& cell) {
+  grid.replace(34 * r + 2 * k, 2, cell);
+  return grid;
+}
+
+TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
   std::string long_line = Grid(16, "\r\n");
   long_line.insert(34 * 2 + 32, "xy");  // line 3 holds 34 bytes
   std::string bare_lf = Grid(16, "\r\n");
   bare_lf.erase(34 * 4 + 32, 1);  // line 5 ends in LF only
+  const std::string crlf = Grid(16, "\r\n");
+  std::string balanced = crlf;  // line 4: "A", 15 characters, "B"
+  balanced.replace(34 * 3, 32, "A" + Line(3).substr(0, 30) + "B");
+  std::string utf8;  // 16 x "ア" a line, as a UTF-8 editor saves it
+  for (int r = 0; r < 16; ++r) {
+    for (int k = 0; k < 16; ++k) utf8 += "\xE3\x82\xA2";
+    utf8 += "\r\n";
+  }
   struct Case {
     const char* name;
     std::string grid;
     int rows, bad_ending, bad_length;
+    int page = 0, split_line = 0, split_column = 0;
+    bool utf8 = false;
   };
   const std::vector<Case> cases = {
-      {"well formed", Grid(16, "\r\n"), 16, 0, 0},
+      {"well formed", crlf, 16, 0, 0},
       {"well formed, more lines", Grid(30, "\r\n"), 16, 0, 0},
-      {"well formed, no final line end", Grid(16, "\r\n").substr(0, 542), 16, 0,
-       0},
+      {"well formed, no final line end", crlf.substr(0, 542), 16, 0, 0},
       {"LF-only", Grid(16, "\n"), 15, 1, 0},
       {"one LF-only line", bare_lf, 16, 5, 0},
       {"one long line", long_line, 16, 0, 3},
       {"short", Grid(7, "\r\n"), 7, 0, 0},
       {"empty", "", 0, 0, 0},
+      {"half-width character balanced by another", balanced, 16, 0, 0, 1, 4, 1},
+      {"invalid lead byte", WithCell(crlf, 1, 4, "\x80\x40"), 16, 0, 0, 1, 2,
+       5},
+      {"full-width space", WithCell(crlf, 1, 4, "\x81\x40"), 16, 0, 0},
+      {"two ASCII letters", WithCell(crlf, 1, 4, "AB"), 16, 0, 0},
+      {"two half-width katakana", WithCell(crlf, 1, 4, "\xB1\xB2"), 16, 0, 0},
+      {"control codes' row holds anything",
+       WithCell(WithCell(crlf, 0, 0, std::string(2, '\0')), 0, 15, "\xFF\xFF"),
+       16, 0, 0},
+      {"kanji page's unreachable cells hold anything",
+       WithCell(WithCell(crlf, 15, 14, std::string(2, '\0')), 15, 15,
+                "\xFF\x01"),
+       16, 0, 0, 1},
+      {"kanji page's first row is checked", WithCell(crlf, 0, 0, "A\x88"), 16,
+       0, 0, 1, 1, 1},
+      {"UTF-8", utf8, 16, 0, 1, 0, 0, 0, true},
+      {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + utf8, 16, 0, 1, 0, 0, 0,
+       true},
   };
   for (const Case& c : cases) {
-    const GridReport r = Check(c.grid);
+    const GridReport r =
+        CheckGrid(reinterpret_cast<const unsigned char*>(c.grid.data()),
+                  c.grid.size(), c.page);
     EXPECT_EQ(r.complete_rows, c.rows) << c.name;
     EXPECT_EQ(r.bad_ending_line, c.bad_ending) << c.name;
     EXPECT_EQ(r.bad_length_line, c.bad_length) << c.name;
+    EXPECT_EQ(r.utf8, c.utf8) << c.name;
+    EXPECT_EQ(r.split_cells.empty(), c.split_line == 0) << c.name;
+    if (!r.split_cells.empty()) {
+      EXPECT_EQ(r.split_cells[0].line, c.split_line) << c.name;
+      EXPECT_EQ(r.split_cells[0].column, c.split_column) << c.name;
+      EXPECT_EQ(r.split_cells.size(), 1u) << c.name;
+    }
   }
 }
 
