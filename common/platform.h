@@ -28,9 +28,10 @@ std::string PathArgument(char** argv, int i);
 // The size of the open file f; false if it has none (a pipe).
 bool FileSize(std::FILE* f, std::uint64_t* size);
 
-// True where f is a terminal that shows UTF-8 and would turn Shift-JIS into
-// mojibake (POSIX terminals; never on Windows, whose console can show it).
-bool IsUtf8Terminal(std::FILE* f);
+// True where f is a terminal that would turn Shift-JIS into mojibake (POSIX
+// terminals, which show UTF-8 nearly everywhere; never on Windows, whose
+// console can show Shift-JIS).
+bool IsTerminal(std::FILE* f);
 
 // Where and how the table file is to be written.
 struct WriteTarget {

@@ -1,11 +1,9 @@
 // The platform layer on POSIX systems.
 #include <fcntl.h>
-#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -122,14 +120,7 @@ bool FileSize(std::FILE* f, std::uint64_t* size) {
   return true;
 }
 
-bool IsUtf8Terminal(std::FILE* f) {
-  if (isatty(fileno(f)) == 0) return false;
-  // The terminal's encoding is the user's locale's.
-  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
-  const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-  std::setlocale(LC_CTYPE, "C");
-  return utf8;
-}
+bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
 
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
   *why = nullptr;

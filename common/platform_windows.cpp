@@ -155,7 +155,7 @@ bool FileSize(std::FILE* f, std::uint64_t* size) {
   return true;
 }
 
-bool IsUtf8Terminal(std::FILE* /*f*/) { return false; }
+bool IsTerminal(std::FILE* /*f*/) { return false; }
 
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
   *why = nullptr;

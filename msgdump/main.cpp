@@ -7,6 +7,7 @@
 // output with the script; reasons for failures go to standard error.
 // Exit status: 0 when the window was decoded, 1 when the job was not done.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 #include "file_io.h"
@@ -21,6 +22,36 @@ constexpr char kVersion[] = "1.0";
 
 // Both streams belong to main and are closed on every path out of it.
 using file_io::File;
+
+// Hints on standard error for images that decode to garbage or to nothing
+// and for a script headed for a terminal; they change neither the script
+// nor the exit status.
+void WarnAboutImage(const char* path, std::FILE* fp) {
+  std::uint64_t size = 0;
+  if (platform::FileSize(fp, &size)) {
+    const msgdump::ImageSizeHints hints = msgdump::HintsForImageSize(size);
+    if (hints.copier_header)
+      std::fprintf(stderr,
+                   "%s: %s: its size is 512 bytes past a multiple of 32 KiB: "
+                   "it looks like it carries a 512-byte copier header, which "
+                   "puts the text window 512 bytes off; remove the first 512 "
+                   "bytes: tail -c +513 %s > headerless.sfc\n",
+                   kProgram, path, path);
+    if (hints.before_window)
+      std::fprintf(stderr,
+                   "%s: %s: the image holds %llu bytes, but the text window "
+                   "starts at byte %lu (0x%lX); is this the right image?\n",
+                   kProgram, path, static_cast<unsigned long long>(size),
+                   static_cast<unsigned long>(msgdump::kWindowStart),
+                   static_cast<unsigned long>(msgdump::kWindowStart));
+  }
+  if (platform::IsTerminal(stdout))
+    std::fprintf(stderr,
+                 "%s: standard output: the script is Shift-JIS; to read it, "
+                 "save it (> script.txt) or convert it (| iconv -f CP932 -t "
+                 "UTF-8)\n",
+                 kProgram);
+}
 
 }  // namespace
 
@@ -38,6 +69,9 @@ int main(int argc, char** argv) {
     File fpt = file_io::Open(glyph_table::kFileName, "rb");
     if (!fpt || !msgdump::LoadTable(fpt.get(), table)) {
       file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
+      file_io::Warn(kProgram, glyph_table::kFileName,
+                    "glyphpack makes it from zol_00.txt and zol_01.txt in "
+                    "the current folder; run glyphpack here first");
       std::fputs("table data not found.\n", stdout);
       return file_io::Finish(kProgram, false);
     }
@@ -59,6 +93,7 @@ int main(int argc, char** argv) {
   const msgdump::WalkEnd end = msgdump::MsgConv(
       table, image, out, msgdump::kWindowStart, msgdump::kWindowEnd);
   const int err = errno;
+  WarnAboutImage(path, fp.get());
   switch (end) {
     case msgdump::WalkEnd::kWindowDone:
     case msgdump::WalkEnd::kEndOfImage:  // "[EOF]" is the designed end

@@ -114,6 +114,15 @@ bool LoadTable(std::FILE* fpt, GlyphTable& table) {
   return true;
 }
 
+ImageSizeHints HintsForImageSize(std::uint64_t size) {
+  constexpr std::uint64_t kBank = std::uint64_t{32} * 1024;
+  constexpr std::uint64_t kCopierHeader = 512;
+  ImageSizeHints hints;
+  hints.copier_header = size > kBank && size % kBank == kCopierHeader;
+  hints.before_window = size <= kWindowStart;
+  return hints;
+}
+
 Span MemoryImage::Fetch(std::uint64_t p) {
   if (p >= size_) return {};
   return {data_ + p, static_cast<std::size_t>(size_ - p), false};

@@ -104,6 +104,15 @@ class StringSink final : public ScriptSink {
   std::string text;
 };
 
+// What the size of an image says about it.  A headerless SFC image is a
+// whole number of 32 KiB banks; copier devices put a 512-byte header in
+// front, which moves every offset, the text window's too, 512 bytes on.
+struct ImageSizeHints {
+  bool copier_header = false;  // 512 bytes past a multiple of 32 KiB
+  bool before_window = false;  // ends before the text window starts
+};
+ImageSizeHints HintsForImageSize(std::uint64_t size);
+
 enum class WalkEnd {
   kWindowDone,  // every code up to end was decoded
   kEndOfImage,  // the image ended inside the window; "[EOF]" was written

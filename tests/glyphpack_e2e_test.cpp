@@ -129,17 +129,17 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
 // run stops before any grid is read.  The permission cases run as nobody
 // when the tests run as root, since root may write anything.
 TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
-  if (testing_util::WindowsPrograms())
-    GTEST_SKIP() << "POSIX links, modes and users";
   namespace fs = std::filesystem;
-  const bool root = geteuid() == 0;
+  // On Windows only the rows without POSIX links, modes and users run.
+  const bool windows = testing_util::WindowsPrograms();
+  const bool root = !windows && geteuid() == 0;
   const std::string as_user =
       root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   // A copy nobody can reach, wherever the build tree lies.
   TempDir bin;
   fs::permissions(bin.path(), fs::perms(0755));
   fs::copy_file(GLYPHPACK_BIN, bin / "glyphpack");
-  const std::string glyphpack = Quote(bin / "glyphpack");
+  const std::string glyphpack = windows ? kGlyphpack : Quote(bin / "glyphpack");
   const std::string tbl = dir_ / "zol.tbl";
   const std::string earlier = "an earlier hand-made table";
   const std::string refused = "TABLEFILE: zol.tbl\ntable data not found.\n";
@@ -148,6 +148,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
     std::function<void()> setup;
     std::string out, err;  // err: what stderr starts with
     std::function<void()> check;
+    bool on_windows = false;
   };
   const std::vector<Case> cases = {
       {"write-protected zol.tbl",
@@ -156,10 +157,10 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          fs::permissions(tbl, fs::perms(0444));
        },
        refused, "glyphpack: zol.tbl: Permission denied\n",
-       [&] { EXPECT_EQ(Table(), earlier); }},
+       [&] { EXPECT_EQ(Table(), earlier); }, true},
       {"zol.tbl is a directory", [&] { fs::create_directory(tbl); }, refused,
        "glyphpack: zol.tbl: Is a directory\n",
-       [&] { EXPECT_TRUE(fs::is_directory(tbl)); }},
+       [&] { EXPECT_TRUE(fs::is_directory(tbl)); }, true},
       {"link into a missing folder",
        [&] { fs::create_symlink("gone/zol.tbl", tbl); }, refused,
        "glyphpack: zol.tbl: No such file or directory\n",
@@ -207,12 +208,13 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
        [&] { EXPECT_FALSE(Exists(tbl)); }},
       {"a file of the user's named zol.tbl.new",
        [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, "",
-       [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }},
+       [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }, true},
       {"a folder named zol.tbl.new",
        [&] { fs::create_directory(dir_ / "zol.tbl.new"); }, kDone, "",
-       [&] { EXPECT_TRUE(fs::is_directory(dir_ / "zol.tbl.new")); }},
+       [&] { EXPECT_TRUE(fs::is_directory(dir_ / "zol.tbl.new")); }, true},
   };
   for (const Case& c : cases) {
+    if (windows && !c.on_windows) continue;
     SCOPED_TRACE(c.name);
     fs::permissions(dir_.path(), fs::perms(0755));
     for (const auto& e : fs::directory_iterator(dir_.path()))

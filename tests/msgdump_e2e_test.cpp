@@ -65,7 +65,9 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
     WriteSparse(dir_ / "rom.sfc", 0, "", 16);
     const auto r = Dump("rom.sfc");
     EXPECT_EQ(r.out, Text(kLoading + "table data not found.\n")) << is_dir;
-    EXPECT_NE(r.err.find("msgdump: zol.tbl: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("msgdump: zol.tbl: "),
+              r.err.find("\nmsgdump: zol.tbl: glyphpack makes it") + 1)
+        << r.err;
     EXPECT_EQ(r.status, 1);
     std::filesystem::remove_all(dir_ / "zol.tbl");
   }
@@ -113,6 +115,20 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   EXPECT_TRUE(SameBytes(r.out, Text(kHeader + script)));
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
+
+  // The same run with the script headed for a terminal: one hint on
+  // standard error, the same script, the same status.
+  if (testing_util::WindowsPrograms()) return;  // a console shows Shift-JIS
+  const auto tty = testing_util::Run(
+      dir_.path(), "script -qec " +
+                       Quote(kMsgdump + " rom.sfc 2>err.txt >/dev/tty; echo " +
+                             "$? >status.txt") +
+                       " /dev/null");
+  EXPECT_EQ(testing_util::ReadFile(dir_ / "err.txt"),
+            "msgdump: standard output: the script is Shift-JIS; to read it, "
+            "save it (> script.txt) or convert it (| iconv -f CP932 -t "
+            "UTF-8)\n");
+  EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
 }
 
 // Japanese file and folder names open whatever the ANSI code page (under
@@ -140,10 +156,24 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     std::uint64_t size;
     std::string tail;  // last bytes of the image
     std::string script_end;
+    std::string hint{};  // on standard error
+  };
+  const std::string small =
+      "msgdump: rom.sfc: the image holds %s bytes, but the text window "
+      "starts at byte 3078144 (0x2EF800); is this the right image?\n";
+  auto too_small = [&](const char* size) {
+    return small.substr(0, small.find("%s")) + size +
+           small.substr(small.find("%s") + 2);
   };
   const std::vector<Case> cases = {
-      {"no byte of the window", kStart, "\x10", "[EOF]"},
-      {"empty image", 0, "", "[EOF]"},
+      {"no byte of the window", kStart, "\x10", "[EOF]", too_small("3078144")},
+      {"empty image", 0, "", "[EOF]", too_small("0")},
+      {"4 MiB behind a copier header", (4 << 20) + 512, "\x10",
+       std::string(kWindow, '\n'),
+       "msgdump: rom.sfc: its size is 512 bytes past a multiple of 32 KiB: it "
+       "looks like it carries a 512-byte copier header, which puts the text "
+       "window 512 bytes off; remove the first 512 bytes: tail -c +513 "
+       "rom.sfc > headerless.sfc\n"},
       {"ends at the window's last byte", kEnd + 1, "\x11",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"0xFF as the image's and window's last byte", kEnd + 1, "\x11\xFF",
@@ -158,6 +188,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     WriteSparse(dir_ / "rom.sfc", c.size - c.tail.size(), c.tail, c.size);
     const auto r = Dump("rom.sfc");
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
+    EXPECT_EQ(r.err, Text(c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
   }
 }
