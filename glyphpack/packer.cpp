@@ -136,10 +136,11 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
   return report;
 }
 
-void WarnAboutGrid(const char* program, const char* name,
-                   const GridReport& report) {
+std::string GridWarnings(const char* program, const char* name,
+                         const GridReport& report) {
   // At most 16 lines, then a count of the rest.
   constexpr int kMaxLines = 16;
+  std::string text;
   int lines = 0;
   int more = 0;
   auto warn = [&](const char* format, auto... args) {
@@ -148,7 +149,9 @@ void WarnAboutGrid(const char* program, const char* name,
       return;
     }
     ++lines;
-    std::fprintf(stderr, format, program, name, args...);
+    char line[512];
+    std::snprintf(line, sizeof line, format, program, name, args...);
+    text += line;
   };
   if (report.bad_ending_line != 0)
     warn(
@@ -183,8 +186,17 @@ void WarnAboutGrid(const char* program, const char* name,
         "%s: %s: only %d of 16 rows are complete; the rest are left "
         "empty\n",
         report.complete_rows);
-  if (more > 0)
-    std::fprintf(stderr, "%s: %s: ... and %d more\n", program, name, more);
+  if (more > 0) {
+    lines = 0;  // the count itself is always said
+    const int rest = more;
+    warn("%s: %s: ... and %d more\n", rest);
+  }
+  return text;
+}
+
+void WarnAboutGrid(const char* program, const char* name,
+                   const GridReport& report) {
+  std::fputs(GridWarnings(program, name, report).c_str(), stderr);
 }
 
 }  // namespace glyphpack

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "glyph_table.h"
@@ -59,8 +60,12 @@ struct GridReport {
 // already explains what follows it).
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
 
-// Prints the report on standard error, at most one line per grid line and
-// kind and at most 16 lines in all, as "program: name:line: ...".
+// The report as warning lines, "program: name:line: ...\n" each: at most
+// one per grid line and kind and at most 16 in all, then a count of the rest.
+std::string GridWarnings(const char* program, const char* name,
+                         const GridReport& report);
+
+// Prints GridWarnings on standard error.
 void WarnAboutGrid(const char* program, const char* name,
                    const GridReport& report);
 

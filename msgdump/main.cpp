@@ -18,7 +18,6 @@
 namespace {
 
 constexpr char kProgram[] = "msgdump";
-constexpr char kVersion[] = "1.0";
 
 // Both streams belong to main and are closed on every path out of it.
 using file_io::File;
@@ -56,14 +55,14 @@ void WarnAboutImage(const char* path, std::FILE* fp) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("-- SFC Zolvane Message Converter V%s --\n", kVersion);
-  std::fputs("Written by the Zolvane fan translation tools' authors\n", stdout);
+  std::printf(msgdump::kBannerFormat, msgdump::kVersion);
+  std::fputs(msgdump::kCredit, stdout);
   if (argc < 2) {
     std::fputs(" usage:msgdump zol.sfc\n", stdout);
     return file_io::Finish(kProgram, false);
   }
 
-  std::printf("Loading Table File: %s\n", glyph_table::kFileName);
+  std::printf(msgdump::kLoadingFormat, glyph_table::kFileName);
   static msgdump::GlyphTable table;
   {
     File fpt = file_io::Open(glyph_table::kFileName, "rb");

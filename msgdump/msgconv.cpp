@@ -101,17 +101,23 @@ void Build(const GlyphTable& table, Renderings& r) {
 }  // namespace
 
 bool LoadTable(std::FILE* fpt, GlyphTable& table) {
-  std::memset(&table, 0, sizeof table);
   unsigned char raw[kFileBytes];
   std::size_t got = 0;
   if (!file_io::ReadUpTo(fpt, raw, sizeof raw, &got)) return false;
+  TableFromBytes(raw, got, table);
+  return true;
+}
+
+void TableFromBytes(const unsigned char* raw, std::size_t size,
+                    GlyphTable& table) {
+  std::memset(&table, 0, sizeof table);
+  const std::size_t got = size < kFileBytes ? size : kFileBytes;
   for (std::size_t i = 0; i < got / kEntryBytes; ++i)
     std::memcpy(table.entry[i], raw + i * kEntryBytes, kEntryBytes);
   // A file of odd length ends in half an entry.  That byte is kept as a
   // one-byte entry rather than dropped: a hand-made table never loses data.
   if (got % kEntryBytes != 0) table.entry[got / kEntryBytes][0] = raw[got - 1];
   static_assert(kFileBytes / kEntryBytes == kEntries);
-  return true;
 }
 
 ImageSizeHints HintsForImageSize(std::uint64_t size) {
@@ -164,8 +170,18 @@ bool FileSink::Write(const unsigned char* data, std::size_t size) {
   return file_io::WriteAll(f_, data, size);
 }
 
-WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
-                std::uint32_t start, std::uint32_t end) {
+namespace {
+
+// The walk itself.  trace is told of every code decoded (its offset, its
+// rendering's index and length); MsgConv's NoTrace compiles to nothing.
+struct NoTrace {
+  void operator()(std::uint64_t /*offset*/, unsigned /*index*/,
+                  unsigned /*length*/) const {}
+};
+
+template <typename Trace>
+WalkEnd Walk(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
+             std::uint32_t start, std::uint32_t end, Trace trace) {
   Renderings r;
   Build(table, r);
 
@@ -210,6 +226,7 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       // The image's very last byte.  A two-byte code here has no second
       // byte: 0xFF prints nothing, and every code still advances by its
       // width, so the next read (if p has not passed end) finds the end.
+      trace(p, s.data[0], r.code[s.data[0]].len);
       if (!emit(r.code[s.data[0]])) return WalkEnd::kWriteError;
       p += TakesNextByte(s.data[0]) ? 2 : 1;
       continue;
@@ -223,6 +240,7 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       // processor runs ahead on the usual one-byte path instead of waiting
       // for the code's load before it can find the next code.
       const unsigned c = q[0];
+      const unsigned char* const at = q;
       unsigned index = c;
       if (ZOL_UNLIKELY(TakesNextByte(c))) {
         if (c == glyph_table::kKanjiPrefix) index = 256 + q[1];
@@ -230,11 +248,31 @@ WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
       } else {
         q += 1;
       }
+      trace(p + static_cast<std::uint64_t>(at - s.data), index,
+            r.code[index].len);
       if (!emit(r.code[index])) return WalkEnd::kWriteError;
     }
     p += static_cast<std::uint64_t>(q - s.data);
   }
   return flush() ? WalkEnd::kWindowDone : WalkEnd::kWriteError;
+}
+
+}  // namespace
+
+WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
+                std::uint32_t start, std::uint32_t end) {
+  return Walk(table, fp, out, start, end, NoTrace());
+}
+
+WalkEnd MsgConvTraced(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
+                      std::uint32_t start, std::uint32_t end,
+                      std::vector<CodeTrace>* codes) {
+  return Walk(table, fp, out, start, end,
+              [codes](std::uint64_t offset, unsigned index, unsigned length) {
+                codes->push_back({static_cast<std::uint32_t>(offset),
+                                  static_cast<std::uint16_t>(index),
+                                  static_cast<std::uint16_t>(length)});
+              });
 }
 
 }  // namespace msgdump

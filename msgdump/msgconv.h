@@ -10,10 +10,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "glyph_table.h"
 
 namespace msgdump {
+
+// What msgdump prints on standard output before the script: the banner
+// (with the version), the credit line, the table's name, an empty line.
+inline constexpr char kVersion[] = "1.0";
+inline constexpr char kBannerFormat[] =
+    "-- SFC Zolvane Message Converter V%s --\n";
+inline constexpr char kCredit[] =
+    "Written by the Zolvane fan translation tools' authors\n";
+inline constexpr char kLoadingFormat[] = "Loading Table File: %s\n";
 
 // The game's script lies at these offsets of the ROM image, inclusive at both
 // ends.  They are plain file offsets: no copier header is detected or skipped.
@@ -33,6 +43,10 @@ struct GlyphTable {
 // is read no further.  False, with errno set, if reading fails (a stream
 // that opened but cannot be read is no table).
 bool LoadTable(std::FILE* fpt, GlyphTable& table);
+
+// The same from the bytes of a table file already in memory.
+void TableFromBytes(const unsigned char* raw, std::size_t size,
+                    GlyphTable& table);
 
 // Where MsgConv reads the image from.  The walk asks for the bytes at an
 // absolute offset; a source hands back a run of bytes that starts there.
@@ -126,6 +140,19 @@ enum class WalkEnd {
 // is greater than end.
 WalkEnd MsgConv(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
                 std::uint32_t start, std::uint32_t end);
+
+// One decoded code, for tools that show where each character came from.
+struct CodeTrace {
+  std::uint32_t offset;  // the code's offset in the image
+  std::uint16_t index;   // c for a one-byte code, 256 + n for 0xFF n
+  std::uint16_t length;  // bytes of script it printed
+};
+
+// MsgConv, also recording every code it decodes in *codes (the same walk:
+// the script is byte for byte MsgConv's).
+WalkEnd MsgConvTraced(const GlyphTable& table, ImageSource& fp, ScriptSink& out,
+                      std::uint32_t start, std::uint32_t end,
+                      std::vector<CodeTrace>* codes);
 
 }  // namespace msgdump
 

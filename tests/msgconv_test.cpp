@@ -108,6 +108,22 @@ TEST(MsgConvTest, MixedRunDecodesFiveCodes) {
       Decode(Bytes({0x10, 0x0A, 0xFF, 0x01, 0x05, 0x3C, 0x00}), 0, 6);
   EXPECT_EQ(d.text, E(16) + "[0A]" + E(256) + "\n");
   EXPECT_EQ(d.end, WalkEnd::kWindowDone);
+
+  // The traced walk prints the same and names each code: its offset, its
+  // rendering (c, or 256 + n for 0xFF n) and how much it printed.
+  const std::string bytes = Bytes({0x10, 0x0A, 0xFF, 0x01, 0x05, 0x3C, 0x00});
+  MemoryImage image(reinterpret_cast<const unsigned char*>(bytes.data()),
+                    bytes.size());
+  StringSink out;
+  std::vector<msgdump::CodeTrace> codes;
+  EXPECT_EQ(msgdump::MsgConvTraced(Table(), image, out, 0, 6, &codes),
+            WalkEnd::kWindowDone);
+  EXPECT_EQ(out.text, d.text);
+  std::string trace;
+  for (const auto& c : codes)
+    trace += std::to_string(c.offset) + ":" + std::to_string(c.index) + ":" +
+             std::to_string(c.length) + " ";
+  EXPECT_EQ(trace, "0:16:2 1:10:4 2:257:2 4:5:0 6:0:1 ");
 }
 
 struct WindowCase {
