@@ -34,9 +34,10 @@ has() {
 }
 has "build/zolvane-tools-$version-Linux.tar.gz" bin/msgdump bin/glyphpack \
   man1/msgdump.1 man1/glyphpack.1 README.md LICENSE sample/zol_00.txt \
-  sample/zol_01.txt
+  sample/zol_01.txt zolvane-tools.html
 has "build-windows/zolvane-tools-$version-win64.zip" msgdump.exe \
-  glyphpack.exe README.md LICENSE sample/zol_00.txt sample/zol_01.txt
+  glyphpack.exe README.md LICENSE sample/zol_00.txt sample/zol_01.txt \
+  zolvane-tools.html
 
 # Without GoogleTest: programs, demo and install, tests skipped.
 work=$(mktemp -d)
