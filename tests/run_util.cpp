@@ -2,6 +2,7 @@
 // emulator for programs built for another system, or under strace.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -102,6 +103,40 @@ std::vector<std::string> TraceCalls(const std::string& dir,
         call[at] != '+' && call[at] != '<')
       calls.push_back(call.substr(at, paren - at));
   }
+  return calls;
+}
+
+std::vector<std::string> SweepSystemCalls(
+    const std::string& dir, const std::string& command,
+    const std::vector<std::string>& syscalls,
+    const std::function<void()>& prepare,
+    const std::function<void(const RunResult&, bool killed)>& check) {
+  std::string list;
+  for (const std::string& call : syscalls)
+    list += (list.empty() ? "" : ",") + call;
+  prepare();
+  const std::vector<std::string> calls = TraceCalls(dir, command, list);
+  int runs = 0;
+  for (const std::string& call : syscalls) {
+    const auto n = std::count(calls.begin(), calls.end(), call);
+    EXPECT_GT(n, 0) << call;
+    for (int k = 1; k <= n; ++k) {
+      for (const bool kill : {false, true}) {
+        SCOPED_TRACE(call + " #" + std::to_string(k) +
+                     (kill ? " killed" : " fails"));
+        prepare();
+        const RunResult r = Run(dir, Inject(call, k, kill) + command);
+        ++runs;
+        if (kill) {
+          EXPECT_EQ(r.status, kKilled);
+        } else if (r.status != 0) {
+          EXPECT_NE(r.err, "");
+        }
+        check(r, kill);
+      }
+    }
+  }
+  EXPECT_GT(runs, 2 * static_cast<int>(syscalls.size()));
   return calls;
 }
 

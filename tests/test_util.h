@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,17 @@ std::vector<std::string> TraceCalls(const std::string& dir,
                                     const std::string& command,
                                     const std::string& syscalls);
 inline constexpr int kKilled = 128 + 9;  // the shell's status for SIGKILL
+
+// Runs command in dir once for each call among syscalls that a normal run
+// makes, failing that call (EIO), then once more killing the run there.
+// prepare runs before each; check judges each result.  Every killed run must
+// end killed, and every failed run that did not exit 0 must say why on
+// standard error.  Returns the normal run's calls, in order.
+std::vector<std::string> SweepSystemCalls(
+    const std::string& dir, const std::string& command,
+    const std::vector<std::string>& syscalls,
+    const std::function<void()>& prepare,
+    const std::function<void(const RunResult&, bool killed)>& check);
 
 }  // namespace testing_util
 

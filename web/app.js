@@ -81,7 +81,7 @@
   function codeOf(e) {
     if (e < 16) return `control code 0x${hex2(e)} (never a glyph)`;
     if (e < 255) return `code 0x${hex2(e)}`;
-    if (e === 255) return 'code 0xFF (and 0xFF 0x00)';
+    if (e === 255) return 'code 0xFF 0x00';
     if (e < 510) return `code 0xFF 0x${hex2(e - 255)}`;
     return 'no code reaches this cell';
   }
