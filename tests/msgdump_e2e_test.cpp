@@ -131,25 +131,6 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
 }
 
-// Japanese file and folder names open whatever the ANSI code page (under
-// Wine in a UTF-8 locale it is 1252, which holds no kana): the image is
-// opened by its own name, not by an ANSI rendering of it.
-TEST_F(MsgdumpRun, JapaneseNamedImagesOpenInAnyLocale) {
-  std::filesystem::create_directory(dir_ /
-                                    "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
-  for (const std::string name :
-       {"\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3.sfc",
-        "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"}) {
-    WriteSparse(dir_ / name, kStart, "\x10\x06", kStart + 2);
-    const auto r = testing_util::Run(
-        dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(name));
-    EXPECT_EQ(r.out, Text(kHeader + Entry(0x10) +
-                          "\x82\xB3\x82\xE0\x82\xE9\x82\xBD[EOF]"))
-        << name;
-    EXPECT_EQ(r.status, 0) << name;
-  }
-}
-
 TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   struct Case {
     const char* name;
@@ -157,6 +138,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     std::string tail;  // last bytes of the image
     std::string script_end;
     std::string hint{};  // on standard error
+    std::string image = "rom.sfc";
   };
   const std::string small =
       "msgdump: rom.sfc: the image holds %s bytes, but the text window "
@@ -182,11 +164,20 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"ends inside the window on 0xFF", kStart + 3, "\x12\xFF",
        "\n" + Entry(0x12) + "[EOF]"},
+      // Japanese names open whatever the ANSI code page (under Wine in a
+      // UTF-8 locale it is 1252, which holds no kana): the image is opened
+      // by its own name, not by an ANSI rendering of it.
+      {"Japanese folder and file name", kStart + 2, "\x10\x06",
+       Entry(0x10) + "\x82\xB3\x82\xE0\x82\xE9\x82\xBD[EOF]", "",
+       "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
   };
+  std::filesystem::create_directory(dir_ /
+                                    "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
   for (const Case& c : cases) {
-    std::remove((dir_ / "rom.sfc").c_str());
-    WriteSparse(dir_ / "rom.sfc", c.size - c.tail.size(), c.tail, c.size);
-    const auto r = Dump("rom.sfc");
+    std::remove((dir_ / c.image).c_str());
+    WriteSparse(dir_ / c.image, c.size - c.tail.size(), c.tail, c.size);
+    const auto r = testing_util::Run(
+        dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(c.image));
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
     EXPECT_EQ(r.err, Text(c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
