@@ -143,15 +143,18 @@ std::string GridWarnings(const char* program, const char* name,
   std::string text;
   int lines = 0;
   int more = 0;
+  auto say = [&](const char* format, auto... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, program, name, args...);
+    text += line;
+  };
   auto warn = [&](const char* format, auto... args) {
     if (lines == kMaxLines) {
       ++more;
       return;
     }
     ++lines;
-    char line[512];
-    std::snprintf(line, sizeof line, format, program, name, args...);
-    text += line;
+    say(format, args...);
   };
   if (report.bad_ending_line != 0)
     warn(
@@ -186,11 +189,7 @@ std::string GridWarnings(const char* program, const char* name,
         "%s: %s: only %d of 16 rows are complete; the rest are left "
         "empty\n",
         report.complete_rows);
-  if (more > 0) {
-    lines = 0;  // the count itself is always said
-    const int rest = more;
-    warn("%s: %s: ... and %d more\n", rest);
-  }
+  if (more > 0) say("%s: %s: ... and %d more\n", more);
   return text;
 }
 

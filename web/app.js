@@ -274,8 +274,8 @@
     return -1;
   }
 
-  function decode() {
-    const table = state.tableFile || currentTable();
+  // Loads the table file's bytes (as msgdump loads zol.tbl) and decodes.
+  function decode(table) {
     withBytes([table], (p) => core._zol_set_table(p, table.length));
     if (!state.rom) return;
     const started = performance.now();
@@ -338,9 +338,10 @@
   }
 
   function refresh() {
+    const table = currentTable();
     check();
-    decode();
-    drawGrids(currentTable());
+    decode(state.tableFile || table);
+    drawGrids(table);
     for (const id of ['download-table', 'download-grids']) $(id).disabled = !(state.grids[0] || state.grids[1] || state.tableFile);
     for (const id of ['download-script', 'download-script-utf8']) $(id).disabled = !state.output;
   }
