@@ -1,8 +1,8 @@
 #include "file_io.h"
 
 #include <cerrno>
-#include <cstring>
 
+#include "message.h"
 #include "platform.h"
 
 namespace file_io {
@@ -45,15 +45,7 @@ bool CloseWritten(File& f) {
   return true;
 }
 
-void Warn(const char* program, const char* subject, const char* reason) {
-  std::fprintf(stderr, "%s: %s: %s\n", program, subject, reason);
-}
-
-void WarnErrno(const char* program, const char* subject, int err) {
-  Warn(program, subject, std::strerror(err));
-}
-
-int Finish(const char* program, bool done) {
+int Finish(bool done) {
   // A script cut short by a full disk must not look like a finished one, so
   // both the last flush and the close are checked (a close can still fail on
   // some file systems after a successful flush).
@@ -64,7 +56,7 @@ int Finish(const char* program, bool done) {
     ok = false;
     err = errno;
   }
-  if (!ok) WarnErrno(program, "write error", err != 0 ? err : EIO);
+  if (!ok) message::SayErrno("write error", err != 0 ? err : EIO);
   return done && ok ? 0 : 1;
 }
 

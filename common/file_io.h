@@ -31,16 +31,10 @@ bool WriteAll(std::FILE* f, const void* buf, std::size_t size);
 // (and with it the final flush) failed.  The stream is released either way.
 bool CloseWritten(File& f);
 
-// Prints "program: subject: reason" on standard error.
-void Warn(const char* program, const char* subject, const char* reason);
-
-// Same, with strerror(err) as the reason.
-void WarnErrno(const char* program, const char* subject, int err);
-
 // Ends a run: flushes and closes standard output and returns the exit
 // status, 0 only if the job was done and all output was written.  A failed
 // write is said on standard error as "program: write error: reason".
-int Finish(const char* program, bool done);
+int Finish(bool done);
 
 }  // namespace file_io
 

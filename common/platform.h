@@ -16,6 +16,14 @@
 
 namespace platform {
 
+// Whether the programs are built for Windows, for texts that must speak its
+// words (a command to type, say).
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
 // Opens path (bytes as given on POSIX, UTF-8 on Windows, where the file is
 // opened by its wide-character name) with a binary stdio mode.
 std::FILE* OpenStream(const char* path, const char* mode);
@@ -25,8 +33,12 @@ std::FILE* OpenStream(const char* path, const char* mode);
 // ANSI code page is; elsewhere it is argv[i] unchanged.
 std::string PathArgument(char** argv, int i);
 
-// The size of the open file f; false if it has none (a pipe).
-bool FileSize(std::FILE* f, std::uint64_t* size);
+// The size of the open file f.  False if f is no regular file (a folder, a
+// pipe, a device): *why is a reason of our own, or null for strerror(errno).
+bool FileSize(std::FILE* f, std::uint64_t* size, const char** why);
+
+// text as a text-mode stream writes it: on Windows every "\n" as CR LF.
+std::string NativeLineEnds(const std::string& text);
 
 // True where f is a terminal that would turn Shift-JIS into mojibake (POSIX
 // terminals, which show UTF-8 nearly everywhere; never on Windows, whose
@@ -58,6 +70,9 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
 // run removes its temporary; only a killed one leaves it behind.  In place:
 // the file is rewritten without truncation, cut to size and synced.
 bool WriteWhole(const WriteTarget& target, const void* data, std::size_t size);
+inline bool WriteWhole(const WriteTarget& target, const std::string& data) {
+  return WriteWhole(target, data.data(), data.size());
+}
 
 }  // namespace platform
 

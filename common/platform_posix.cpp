@@ -112,12 +112,23 @@ std::FILE* OpenStream(const char* path, const char* mode) {
 
 std::string PathArgument(char** argv, int i) { return argv[i]; }
 
-bool FileSize(std::FILE* f, std::uint64_t* size) {
+bool FileSize(std::FILE* f, std::uint64_t* size, const char** why) {
+  *why = nullptr;
   struct stat st {};
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (fstat(fileno(f), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *why = "not a regular file";
+    return false;
+  }
   *size = static_cast<std::uint64_t>(st.st_size);
   return true;
 }
+
+std::string NativeLineEnds(const std::string& text) { return text; }
 
 bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
 

@@ -147,12 +147,26 @@ std::string PathArgument(char** argv, int i) {
   return Utf8(wargv[i]);
 }
 
-bool FileSize(std::FILE* f, std::uint64_t* size) {
+bool FileSize(std::FILE* f, std::uint64_t* size, const char** why) {
+  *why = nullptr;
   struct _stat64 st {};
-  if (_fstat64(_fileno(f), &st) != 0 || (st.st_mode & _S_IFREG) == 0)
+  if (_fstat64(_fileno(f), &st) != 0) return false;
+  if ((st.st_mode & _S_IFREG) == 0) {
+    *why = "not a regular file";
     return false;
+  }
   *size = static_cast<std::uint64_t>(st.st_size);
   return true;
+}
+
+std::string NativeLineEnds(const std::string& text) {
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
 }
 
 bool IsTerminal(std::FILE* /*f*/) { return false; }

@@ -1,5 +1,5 @@
-// libFuzzer target: the decoder with arbitrary table bytes, image bytes and
-// window bounds.
+// libFuzzer target: msgdump's core with arbitrary table bytes, image bytes
+// and window bounds.
 //
 // Input: [table length: 2 bytes][start: 4][end: 4][flags: 1][table][image].
 // Unless flag bit 0 is set, the bounds are folded into the image's size so
@@ -7,20 +7,27 @@
 // data, start greater than end, up to the last 32-bit offset).
 //
 // What must always hold:
-//   - decoding the same bytes again gives the same script and the same end;
-//   - the file-backed image gives what the in-memory image gives;
+//   - the window read from a file holds what the image in memory holds;
 //   - an image that holds the whole window (and the byte after it) is never
-//     cut short by an end of image;
-//   - nothing is printed when start is greater than end;
-//   - no code prints more than 8 bytes.
+//     cut short by an end of image, and nothing is printed when start is
+//     greater than end;
+//   - no code prints more than 8 bytes of Shift-JIS, and the UTF-8 script
+//     is well-formed UTF-8;
+//   - the Atlas script, inserted with the Thingy table by a longest-match
+//     inserter, gives back every byte the walk took, and #JMP names them.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
+#include "atlas.h"
+#include "atlas_insert.h"
 #include "fuzz_check.h"
-#include "msgconv.h"
+#include "script.h"
+#include "table.h"
+#include "window.h"
 
 namespace {
 
@@ -29,6 +36,21 @@ std::uint32_t Get32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 |
          static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+bool WellFormedUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t n = b < 0x80                ? 1
+                          : b >= 0xE0 && b < 0xF0 ? 3
+                          : b >= 0xC2 && b < 0xE0 ? 2
+                                                  : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
 }
 
 }  // namespace
@@ -50,31 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     end %= static_cast<std::uint32_t>(image_size + 4);
   }
 
-  msgdump::GlyphTable table{};
-  if (table_len > 0) {
-    std::FILE* fpt = fmemopen(const_cast<std::uint8_t*>(data), table_len, "rb");
-    Check(fpt != nullptr, "table stream opens");
-    Check(msgdump::LoadTable(fpt, table), "table loads");
-    std::fclose(fpt);
-  }
-
-  msgdump::MemoryImage memory(image, image_size);
-  msgdump::StringSink first, second;
-  const msgdump::WalkEnd e1 =
-      msgdump::MsgConv(table, memory, first, start, end);
-  const msgdump::WalkEnd e2 =
-      msgdump::MsgConv(table, memory, second, start, end);
-  Check(e1 == e2 && first.text == second.text, "decoding is repeatable");
-  Check(
-      e1 != msgdump::WalkEnd::kReadError && e1 != msgdump::WalkEnd::kWriteError,
-      "memory images never fail");
-  if (start > end) Check(first.text.empty(), "empty window prints nothing");
-  if (start <= end && static_cast<std::uint64_t>(end) < image_size)
-    Check(e1 == msgdump::WalkEnd::kWindowDone, "whole window never hits [EOF]");
-  if (start <= end)
-    Check(first.text.size() <=
-              8 * (static_cast<std::uint64_t>(end) - start + 1) + 5,
-          "at most 8 bytes per code");
+  msgdump::GlyphTable table;
+  msgdump::TableFromBytes(data, table_len, table);
+  const msgdump::Window w = msgdump::WindowOf(image, image_size, start, end);
 
   {
     // A memory-backed file with real file semantics (a seek past the end
@@ -86,14 +86,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "image written");
     std::FILE* fp = fdopen(fd, "rb");
     Check(fp != nullptr, "image stream opens");
-    {
-      msgdump::FileImage file(fp);
-      msgdump::StringSink third;
-      const msgdump::WalkEnd e3 =
-          msgdump::MsgConv(table, file, third, start, end);
-      Check(e3 == e1 && third.text == first.text, "file image = memory image");
-    }
+    msgdump::Window read;
+    Check(msgdump::ReadWindow(fp, image_size, start, end, &read) &&
+              read.bytes == w.bytes,
+          "window from a file = window from memory");
     std::fclose(fp);
   }
+
+  static msgdump::Renderings r;
+  msgdump::Render(table, msgdump::Encoding::kShiftJis, &r);
+  const msgdump::Script sjis = msgdump::RenderScript(r, w);
+  if (start > end) Check(sjis.size == 0, "empty window prints nothing");
+  if (start <= end && static_cast<std::uint64_t>(end) < image_size)
+    Check(sjis.end == msgdump::WalkEnd::kWindowDone,
+          "whole window never hits [EOF]");
+  Check(sjis.size <= 8 * w.bytes.size() + 5, "at most 8 bytes per code");
+  msgdump::Render(table, msgdump::Encoding::kUtf8, &r);
+  const msgdump::Script utf8 = msgdump::RenderScript(r, w);
+  Check(utf8.end == sjis.end && WellFormedUtf8(utf8.text()),
+        "UTF-8 script is well-formed");
+
+  const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
+  atlas_insert::Inserted got;
+  std::string why;
+  Check(atlas_insert::Insert(msgdump::AtlasScript(thingy, w),
+                             msgdump::ThingyText(thingy), &got, &why),
+        "Atlas script inserts");
+  std::uint64_t taken = 0;
+  msgdump::MsgConv(w, [&](const msgdump::Code& c) {
+    taken = c.offset - std::uint64_t{start} + c.size;
+  });
+  Check(got.bytes.size() == taken &&
+            got.bytes.compare(0, taken,
+                              reinterpret_cast<const char*>(w.bytes.data()),
+                              taken) == 0,
+        "Atlas script inserts back the bytes the walk took");
+  Check(got.first == start && (taken == 0 || got.last == start + taken - 1),
+        "#JMP names the bytes the walk took");
   return 0;
 }

@@ -12,18 +12,14 @@
 
 #include "file_io.h"
 #include "glyph_table.h"
+#include "message.h"
 #include "packer.h"
 #include "platform.h"
 
-namespace {
-
-constexpr char kProgram[] = "glyphpack";
-
 using file_io::File;
 
-}  // namespace
-
 int main() {
+  message::SetProgram("glyphpack");
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
   // Decided before any grid is read: where fopen could not create the
   // table, the run stops here, as it always has.
@@ -31,34 +27,34 @@ int main() {
   const char* why = nullptr;
   if (!platform::ResolveForWrite(glyph_table::kFileName, &target, &why)) {
     if (why != nullptr)
-      file_io::Warn(kProgram, glyph_table::kFileName, why);
+      message::Say(glyph_table::kFileName, why);
     else
-      file_io::WarnErrno(kProgram, glyph_table::kFileName, errno);
+      message::SayErrno(glyph_table::kFileName, errno);
     std::fputs("table data not found.\n", stdout);
-    return file_io::Finish(kProgram, false);
+    return file_io::Finish(false);
   }
 
   unsigned char table[glyph_table::kFileBytes];
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
     const glyphpack::SourceName name(p);
     std::printf("TEXTFILE: %s\n", name.text);
-    unsigned char grid[glyphpack::kGridBytes];
+    // As much as the checks need; the page is made from the first 544 bytes.
+    static unsigned char grid[glyphpack::kCheckBytes];
     std::size_t got = 0;
     File fpt = file_io::Open(name.text, "rb");
     // A grid that opens but cannot be read (a directory) counts as missing.
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid, sizeof grid, &got)) {
-      file_io::WarnErrno(kProgram, name.text, errno);
+      message::SayErrno(name.text, errno);
       std::printf("txt data not found: %s\n", name.text);
-      return file_io::Finish(kProgram, false);
+      return file_io::Finish(false);
     }
-    glyphpack::WarnAboutGrid(kProgram, name.text,
-                             glyphpack::CheckGrid(grid, got, p));
+    glyphpack::WarnAboutGrid(name.text, glyphpack::CheckGrid(grid, got, p));
     glyphpack::PackPage(grid, got, table + p * glyph_table::kPageBytes);
   }
 
   if (!platform::WriteWhole(target, table, sizeof table)) {
-    file_io::WarnErrno(kProgram, target.path.c_str(), errno);
-    return file_io::Finish(kProgram, false);
+    message::SayErrno(target.path, errno);
+    return file_io::Finish(false);
   }
-  return file_io::Finish(kProgram, true);
+  return file_io::Finish(true);
 }

@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "message.h"
+#include "platform.h"
+
 namespace glyphpack {
 
 using glyph_table::kGridSide;
 using glyph_table::kPageBytes;
 using glyph_table::kRowBytes;
+using message::Format;
 
 SourceName::SourceName(int page) {
   std::snprintf(text, sizeof text, "%s%.2d.txt", "zol_", page);
@@ -71,6 +75,8 @@ bool Utf8WithMultiByte(const unsigned char* p, std::size_t size) {
 }  // namespace
 
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
+  // Lines are measured in all of it, the rest in what the packer reads.
+  const std::size_t all = size;
   if (size > kGridBytes) size = kGridBytes;
   GridReport report;
   for (std::size_t r = 0; r < kGridSide; ++r)
@@ -79,15 +85,14 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
   // Walk the real lines.  Shift-JIS never uses 0x0A or 0x0D as a trail
   // byte, so a LF in a grid is always a line end.
   std::size_t pos = 0;
-  for (int line = 1; line <= static_cast<int>(kGridSide) && pos < size;
-       ++line) {
-    const void* lf = std::memchr(grid + pos, '\n', size - pos);
+  for (int line = 1; line <= static_cast<int>(kGridSide) && pos < all; ++line) {
+    const void* lf = std::memchr(grid + pos, '\n', all - pos);
     std::size_t content;
     if (lf == nullptr) {
       // The last line, without a terminator (or cut off where the grid
       // stops mattering).  Only an over-long one shifts anything; a short
       // one shows up as incomplete rows.
-      content = size - pos;
+      content = all - pos;
       if (content > kRowBytes && report.bad_length_line == 0) {
         report.bad_length_line = line;
         report.bad_length = content;
@@ -98,7 +103,10 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
         static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - grid);
     const bool crlf = lf_at > pos && grid[lf_at - 1] == '\r';
     content = lf_at - pos - (crlf ? 1 : 0);
-    if (!crlf && report.bad_ending_line == 0) report.bad_ending_line = line;
+    // The last row's line end is never read: it cannot shift anything.
+    if (!crlf && report.bad_ending_line == 0 &&
+        line < static_cast<int>(kGridSide))
+      report.bad_ending_line = line;
     if (content != kRowBytes && report.bad_length_line == 0) {
       report.bad_length_line = line;
       report.bad_length = content;
@@ -136,66 +144,68 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
   return report;
 }
 
-std::string GridWarnings(const char* program, const char* name,
-                         const GridReport& report) {
+void WarnAboutGrid(const char* name, const GridReport& report) {
   // At most 16 lines, then a count of the rest.
   constexpr int kMaxLines = 16;
-  std::string text;
   int lines = 0;
   int more = 0;
-  auto say = [&](const char* format, auto... args) {
-    char line[512];
-    std::snprintf(line, sizeof line, format, program, name, args...);
-    text += line;
-  };
-  auto warn = [&](const char* format, auto... args) {
+  auto warn = [&](const std::string& subject, const std::string& text) {
     if (lines == kMaxLines) {
       ++more;
       return;
     }
     ++lines;
-    say(format, args...);
+    message::Say(subject, text);
   };
+  const std::string at = name;
+  auto line = [&](int n) { return at + ":" + std::to_string(n); };
+  constexpr char kOutOfStep[] =
+      "rows are read every 34 bytes, so this page is out of step";
   if (report.bad_ending_line != 0)
-    warn(
-        "%s: %s:%d: line does not end in CR LF; rows are read every 34 "
-        "bytes, so this page is out of step\n",
-        report.bad_ending_line);
-  if (report.utf8 && report.utf8_bom)
-    warn(
-        "%s: %s: looks like UTF-8 (it starts with a byte order mark); save "
-        "it as Shift-JIS (CP932): tail -c +4 %s | iconv -f UTF-8 -t CP932 > "
-        "sjis.txt && mv sjis.txt %s\n",
-        name, name);
-  else if (report.utf8)
-    warn(
-        "%s: %s: looks like UTF-8; save it as Shift-JIS (CP932): iconv -f "
-        "UTF-8 -t CP932 %s > sjis.txt && mv sjis.txt %s\n",
-        name, name);
-  else if (report.bad_length_line != 0)
-    warn(
-        "%s: %s:%d: line holds %zu bytes, not 32; rows are read every 34 "
-        "bytes, so this page is out of step\n",
-        report.bad_length_line, report.bad_length);
+    warn(line(report.bad_ending_line),
+         std::string("line does not end in CR LF; ") + kOutOfStep);
+  if (report.utf8) {
+    std::string how;
+    if (platform::kWindows)
+      how = Format(
+          "powershell -c \"[IO.File]::WriteAllText('%s', "
+          "[IO.File]::ReadAllText('%s'), [Text.Encoding]::GetEncoding(932))\""
+          ", or zolvane-tools.html's button \"Convert to Shift-JIS\"",
+          name, name);
+    else if (report.utf8_bom)
+      how = Format(
+          "tail -c +4 %s | iconv -f UTF-8 -t CP932 > sjis.txt && mv sjis.txt "
+          "%s",
+          name, name);
+    else
+      how = Format("iconv -f UTF-8 -t CP932 %s > sjis.txt && mv sjis.txt %s",
+                   name, name);
+    warn(at,
+         std::string("looks like UTF-8") +
+             (report.utf8_bom ? " (it starts with a byte order mark)" : "") +
+             "; save it as Shift-JIS (CP932): " + how);
+  } else if (report.bad_length_line == static_cast<int>(kGridSide) &&
+             report.bad_length > kRowBytes) {
+    // Nothing is read after the last row: its extra bytes shift nothing.
+    warn(line(report.bad_length_line),
+         Format("line holds %zu bytes, not 32; only the first 32 are read",
+                report.bad_length));
+  } else if (report.bad_length_line != 0) {
+    warn(line(report.bad_length_line),
+         Format("line holds %zu bytes, not 32; ", report.bad_length) +
+             kOutOfStep);
+  }
   if (!report.utf8)
     for (const SplitCell& s : report.split_cells)
-      warn(
-          "%s: %s:%d: column %d holds %.2X %.2X, not one Shift-JIS "
-          "character or two single-byte ones; a half-width character "
-          "before it shifts the cells after it\n",
-          s.line, s.column, s.bytes[0], s.bytes[1]);
+      warn(line(s.line),
+           Format("column %d holds %.2X %.2X, not one Shift-JIS character or "
+                  "two single-byte ones; a half-width character before it "
+                  "shifts the cells after it",
+                  s.column, s.bytes[0], s.bytes[1]));
   if (report.complete_rows < static_cast<int>(kGridSide))
-    warn(
-        "%s: %s: only %d of 16 rows are complete; the rest are left "
-        "empty\n",
-        report.complete_rows);
-  if (more > 0) say("%s: %s: ... and %d more\n", more);
-  return text;
-}
-
-void WarnAboutGrid(const char* program, const char* name,
-                   const GridReport& report) {
-  std::fputs(GridWarnings(program, name, report).c_str(), stderr);
+    warn(at, Format("only %d of 16 rows are complete; the rest are left empty",
+                    report.complete_rows));
+  if (more > 0) message::Say(at, Format("... and %d more", more));
 }
 
 }  // namespace glyphpack

@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <string>
 #include <vector>
 
 #include "glyph_table.h"
@@ -53,21 +52,19 @@ struct GridReport {
   std::vector<SplitCell> split_cells;  // the first per line
 };
 
-// Checks the first 16 lines of the grid of page (0 or 1); its first
-// kGridBytes bytes suffice.  Cells no code reaches (the control codes' row
-// of page 0, the last two cells of page 1) are not checked, and neither are
-// the lines from the first one whose layout is off (the layout warning
-// already explains what follows it).
+// Checks the first 16 lines of the grid of page (0 or 1), given as much of
+// the file as it takes to measure them (kCheckBytes at most).  Cells no code
+// reaches (the control codes' row of page 0, the last two cells of page 1)
+// are not checked, and neither are the lines from the first one whose layout
+// is off (the layout warning already explains what follows it).  The last
+// line's terminator is never read, so it is not checked either.
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
+inline constexpr std::size_t kCheckBytes = std::size_t{1} << 20;
 
-// The report as warning lines, "program: name:line: ...\n" each: at most
-// one per grid line and kind and at most 16 in all, then a count of the rest.
-std::string GridWarnings(const char* program, const char* name,
-                         const GridReport& report);
-
-// Prints GridWarnings on standard error.
-void WarnAboutGrid(const char* program, const char* name,
-                   const GridReport& report);
+// Prints the report on standard error, "glyphpack: name:line: ..." each: at
+// most one line per grid line and kind and 16 in all, then a count of the
+// rest.  Commands it gives are for the system the program runs on.
+void WarnAboutGrid(const char* name, const GridReport& report);
 
 }  // namespace glyphpack
 

@@ -14,7 +14,8 @@
 #include <string>
 
 #include "file_io.h"
-#include "msgconv.h"
+#include "message.h"
+#include "window.h"
 
 namespace {
 
@@ -42,15 +43,15 @@ bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
         return std::isxdigit(static_cast<unsigned char>(h)) != 0;
       };
       if (token.size() != 2 || !hex(token[0]) || !hex(token[1])) {
-        std::fprintf(stderr, "%s: %s:%d: '%s' is not a two-digit hex byte\n",
-                     kProgram, name, line, token.c_str());
+        message::Say(std::string(name) + ":" + std::to_string(line),
+                     "'" + token + "' is not a two-digit hex byte");
         return false;
       }
       *bytes += static_cast<char>(std::strtoul(token.c_str(), nullptr, 16));
     }
   }
   if (std::ferror(in)) {
-    file_io::WarnErrno(kProgram, name, errno != 0 ? errno : EIO);
+    message::SayErrno(name, errno != 0 ? errno : EIO);
     return false;
   }
   return true;
@@ -59,22 +60,23 @@ bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  message::SetProgram(kProgram);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s scene.txt image.sfc\n", kProgram);
+    message::Say("usage", "mksample scene.txt image.sfc");
     return 1;
   }
   std::string scene;
   {
     file_io::File in = file_io::Open(argv[1], "rb");
     if (!in) {
-      file_io::WarnErrno(kProgram, argv[1], errno);
+      message::SayErrno(argv[1], errno);
       return 1;
     }
     if (!ParseScene(argv[1], in.get(), &scene)) return 1;
   }
   file_io::File out = file_io::Open(argv[2], "wb");
   if (!out) {
-    file_io::WarnErrno(kProgram, argv[2], errno);
+    message::SayErrno(argv[2], errno);
     return 1;
   }
   // Seeking past the end of a new file leaves a hole: the image takes
@@ -83,7 +85,7 @@ int main(int argc, char** argv) {
                  SEEK_SET) != 0 ||
       !file_io::WriteAll(out.get(), scene.data(), scene.size()) ||
       !file_io::CloseWritten(out)) {
-    file_io::WarnErrno(kProgram, argv[2], errno);
+    message::SayErrno(argv[2], errno);
     return 1;
   }
   return 0;

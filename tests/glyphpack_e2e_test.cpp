@@ -25,9 +25,8 @@ using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kGlyphpack =
-    testing_util::Program("ZOL_GLYPHPACK", GLYPHPACK_BIN);
-const std::string kMsgdump = testing_util::Program("ZOL_MSGDUMP", MSGDUMP_BIN);
+const std::string kGlyphpack = testing_util::Program(GLYPHPACK_BIN);
+const std::string kMsgdump = testing_util::Program(MSGDUMP_BIN);
 const std::string kDone =
     "TABLEFILE: zol.tbl\nTEXTFILE: zol_00.txt\nTEXTFILE: zol_01.txt\n";
 
@@ -301,41 +300,49 @@ TEST_F(GlyphpackRun, UnwritableOutputFails) {
 }
 
 TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
-  WriteFile(dir_ / "zol_00.txt", Grid(0).substr(0, 7 * 34));
+  WriteFile(dir_ / "zol_00.txt", std::string(600, 'A') + "\r\n" + Grid(0));
   WriteFile(dir_ / "zol_01.txt", Grid(1, "\n"));
   const auto r = Pack();
   EXPECT_EQ(r.out, Text(kDone));
   EXPECT_EQ(r.status, 0);  // the table is still written, as the format says
   EXPECT_EQ(r.err,
-            Text("glyphpack: zol_00.txt: only 7 of 16 rows are complete; the "
-                 "rest are left empty\n"
+            Text("glyphpack: zol_00.txt:1: line holds 600 bytes, not 32; rows "
+                 "are read every 34 bytes, so this page is out of step\n"
                  "glyphpack: zol_01.txt:1: line does not end in CR LF; rows "
                  "are read every 34 bytes, so this page is out of step\n"
                  "glyphpack: zol_01.txt: only 15 of 16 rows are complete; the "
                  "rest are left empty\n"));
   EXPECT_EQ(Table().size(), 1024u);
 
-  // A UTF-8 grid is named as such; split cells are named line by line, and
-  // a long report is cut after 16 lines.  The table is packed as ever.
+  // A UTF-8 grid is named as such, with a command that converts it; split
+  // cells are named line by line, and a long report is cut after 16 lines.
+  // The table is packed as ever.
   std::string utf8 = "\xEF\xBB\xBF";
   for (int r = 0; r < 16 * 17; ++r)
     utf8 += r % 17 == 16 ? "\r\n" : "\xE3\x82\xA2";
-  std::string split;  // every line: "A", 15 kanji, "B"
-  for (int r = 0; r < 16; ++r) {
+  std::string split;  // 15 lines: "A", 15 kanji, "B"; the last one "Bx", LF
+  for (int r = 0; r < 15; ++r) {
     split += "A";
     for (int k = 0; k < 15; ++k) split += "\x88\x9F";
-    split += r < 15 ? "B\r\n" : "Bx\n";
+    split += r < 14 ? "B\r\n" : "Bx\n";
   }
   WriteFile(dir_ / "zol_00.txt", utf8);
   WriteFile(dir_ / "zol_01.txt", split);
   const auto more = Pack();
   std::string want =
       "glyphpack: zol_00.txt: looks like UTF-8 (it starts with a byte order "
-      "mark); save it as Shift-JIS (CP932): tail -c +4 zol_00.txt | iconv -f "
-      "UTF-8 -t CP932 > sjis.txt && mv sjis.txt zol_00.txt\n"
-      "glyphpack: zol_01.txt:16: line does not end in CR LF; rows are read "
+      "mark); save it as Shift-JIS (CP932): " +
+      std::string(testing_util::WindowsPrograms()
+                      ? "powershell -c \"[IO.File]::WriteAllText('zol_00.txt', "
+                        "[IO.File]::ReadAllText('zol_00.txt'), "
+                        "[Text.Encoding]::GetEncoding(932))\", or "
+                        "zolvane-tools.html's button \"Convert to Shift-JIS\""
+                      : "tail -c +4 zol_00.txt | iconv -f UTF-8 -t CP932 > "
+                        "sjis.txt && mv sjis.txt zol_00.txt") +
+      "\n"
+      "glyphpack: zol_01.txt:15: line does not end in CR LF; rows are read "
       "every 34 bytes, so this page is out of step\n"
-      "glyphpack: zol_01.txt:16: line holds 33 bytes, not 32; rows are read "
+      "glyphpack: zol_01.txt:15: line holds 33 bytes, not 32; rows are read "
       "every 34 bytes, so this page is out of step\n";
   for (int line = 1; line <= 14; ++line) {
     want += "glyphpack: zol_01.txt:" + std::to_string(line) +
@@ -370,6 +377,9 @@ TEST_F(GlyphpackRun, OddGridsStillGiveWholePages) {
       {"empty grids", "", "", std::string(1024, '\0'), true},
       {"binary noise", noise, Grid(1), noise_page + Page(1), true},
       {"megabytes long", Grid(0), huge, Page(0) + Page(1), false},
+      // The last line's terminator is never read: no warning for it.
+      {"last line without CR LF", Grid(0).substr(0, 16 * 34 - 2) + "\n",
+       Grid(1).substr(0, 16 * 34 - 2), Page(0) + Page(1), false},
   };
   for (const Case& c : cases) {
     WriteFile(dir_ / "zol_00.txt", c.grid0);

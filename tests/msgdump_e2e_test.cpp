@@ -1,6 +1,7 @@
 // The built msgdump, run in a temporary directory on images the test writes:
 // standard output byte for byte and the exit status on every path.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,7 +20,7 @@ using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kMsgdump = testing_util::Program("ZOL_MSGDUMP", MSGDUMP_BIN);
+const std::string kMsgdump = testing_util::Program(MSGDUMP_BIN);
 const std::string kBanner =
     "-- SFC Zolvane Message Converter V1.0 --\n"
     "Written by the Zolvane fan translation tools' authors\n";
@@ -52,53 +53,139 @@ class MsgdumpRun : public testing::Test {
   TempDir dir_;
 };
 
-TEST_F(MsgdumpRun, NoArgumentPrintsUsageAndFails) {
-  const auto r = Dump("");
-  EXPECT_EQ(r.out, Text(kBanner + " usage:msgdump zol.sfc\n"));
-  EXPECT_EQ(r.status, 1);
+// Command lines that dump nothing: the usage, the help, a missing image in
+// every mode, options that make no sense.
+TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
+  struct Case {
+    std::string args, out, err;  // err: what stderr starts with
+    int status;
+  };
+  const std::string no_image =
+      "msgdump: command line: no ROM image given; msgdump --help says more\n";
+  const std::vector<Case> cases = {
+      {"", kBanner + " usage:msgdump zol.sfc\n", "", 1},
+      {"--help", "usage: msgdump [-o FILE] [--utf8 | --atlas] IMAGE\n", "", 0},
+      {"--utf8", "", no_image, 1},
+      {"--atlas", "", no_image, 1},
+      {"-o script.txt", "", no_image, 1},
+      {"-o", "", "msgdump: -o: needs a file name: -o FILE\n", 1},
+      {"--utf-8 rom.sfc", "",
+       "msgdump: --utf-8: unknown option; msgdump --help lists them\n", 1},
+      {"--utf8 --atlas rom.sfc", "",
+       "msgdump: --atlas: one of --utf8, --atlas and --thingy at a time\n", 1},
+  };
+  for (const Case& c : cases) {
+    const auto r = Dump(c.args);
+    EXPECT_EQ(r.out.substr(0, Text(c.out).size()), Text(c.out)) << c.args;
+    EXPECT_EQ(r.err, Text(c.err)) << c.args;
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_FALSE(testing_util::Exists(dir_ / "script.txt"));
+  }
 }
 
+// Only a missing table gets the advice to run glyphpack; any other reason
+// is said as it is.  The fixed line is the classic output's alone.
 TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
-  for (const bool is_dir : {false, true}) {
-    std::remove((dir_ / "zol.tbl").c_str());
-    if (is_dir) std::filesystem::create_directory(dir_ / "zol.tbl");
-    WriteSparse(dir_ / "rom.sfc", 0, "", 16);
-    const auto r = Dump("rom.sfc");
-    EXPECT_EQ(r.out, Text(kLoading + "table data not found.\n")) << is_dir;
-    EXPECT_EQ(r.err.rfind("msgdump: zol.tbl: "),
-              r.err.find("\nmsgdump: zol.tbl: glyphpack makes it") + 1)
-        << r.err;
-    EXPECT_EQ(r.status, 1);
+  const std::string hint =
+      "msgdump: zol.tbl: glyphpack makes it from zol_00.txt and zol_01.txt in "
+      "the current folder; run glyphpack here first\n";
+  struct Case {
+    bool is_dir;
+    std::string args, out, err;
+  };
+  const std::vector<Case> cases = {
+      {false, "rom.sfc", kLoading + "table data not found.\n",
+       "msgdump: zol.tbl: No such file or directory\n" + hint},
+      {false, "--atlas rom.sfc", "",
+       "msgdump: zol.tbl: No such file or directory\n" + hint},
+      {true, "rom.sfc", kLoading + "table data not found.\n",
+       testing_util::WindowsPrograms() ? "msgdump: zol.tbl: Permission denied\n"
+                                       : "msgdump: zol.tbl: Is a directory\n"},
+      {true, "--thingy", "",
+       testing_util::WindowsPrograms() ? "msgdump: zol.tbl: Permission denied\n"
+                                       : "msgdump: zol.tbl: Is a directory\n"},
+  };
+  WriteSparse(dir_ / "rom.sfc", 0, "", 16);
+  for (const Case& c : cases) {
     std::filesystem::remove_all(dir_ / "zol.tbl");
-  }
-}
-
-TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
-  const std::vector<std::string> names = {"missing.sfc", "%s%n%x %d.sfc",
-                                          std::string(5000, 'x') + ".sfc"};
-  for (const std::string& name : names) {
-    const auto r = Dump(Quote(name));
-    EXPECT_EQ(r.out, Text(kLoading + "file " + name + " not found.\n"));
+    if (c.is_dir) std::filesystem::create_directory(dir_ / "zol.tbl");
+    const auto r = Dump(c.args);
+    EXPECT_EQ(r.out, Text(c.out)) << c.args;
+    EXPECT_EQ(r.err, Text(c.err)) << c.args;
     EXPECT_EQ(r.status, 1);
   }
 }
 
-TEST_F(MsgdumpRun, ImageThatCannotBeReadIsAnErrorNotAnEnd) {
-  if (testing_util::WindowsPrograms())
-    GTEST_SKIP() << "Windows opens no directory and reads pipes as streams";
+// An image that cannot be opened, or is no file (a folder, a pipe), is
+// named on standard output exactly as given, and on standard error with its
+// control bytes shown as \xNN.
+TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
+  const bool windows = testing_util::WindowsPrograms();
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kStart + 4);
   std::filesystem::create_directory(dir_ / "romdir");
   struct Case {
-    std::string arg, reason;
+    std::string arg, name, err;
   };
-  for (const Case& c : std::vector<Case>{
-           {"romdir", "msgdump: romdir: "},
-           {"<(cat rom.sfc)", "msgdump: /dev/fd/"},
-       }) {
+  std::vector<Case> cases = {
+      {"missing.sfc", "missing.sfc",
+       "msgdump: missing.sfc: No such file or directory\n"},
+      {"'%s%n%x %d.sfc'", "%s%n%x %d.sfc",
+       "msgdump: %s%n%x %d.sfc: No such file or directory\n"},
+      {std::string(5000, 'x') + ".sfc", std::string(5000, 'x') + ".sfc",
+       "msgdump: " + std::string(5000, 'x') + ".sfc: " +
+           (windows ? "No such file or directory\n" : "File name too long\n")},
+      {"romdir", "romdir",
+       windows ? "msgdump: romdir: Permission denied\n"
+               : "msgdump: romdir: Is a directory\n"},
+  };
+  if (!windows) {  // names Windows cannot hold; a pipe it reads as a stream
+    cases.push_back({"$'new\\nline\\e[31m.sfc'", "new\nline\x1b[31m.sfc",
+                     "msgdump: new\\x0Aline\\x1B[31m.sfc: No such file or "
+                     "directory\n"});
+    cases.push_back({"<(cat rom.sfc)", "/dev/fd/63",
+                     "msgdump: /dev/fd/63: not a regular file\n"});
+  }
+  for (const Case& c : cases) {
     const auto r = Dump(c.arg);
-    EXPECT_EQ(r.out, Text(kHeader)) << c.arg;  // no "[EOF]"
-    EXPECT_EQ(r.err.rfind(c.reason, 0), 0u) << r.err;
+    EXPECT_EQ(r.out, Text(kLoading + "file " + c.name + " not found.\n"))
+        << c.arg;
+    EXPECT_EQ(r.err, Text(c.err)) << c.arg;
     EXPECT_EQ(r.status, 1) << c.arg;
+  }
+}
+
+// -o FILE gets what standard output would carry, byte for byte, and only
+// when the job was done; otherwise an earlier FILE stays as it was.
+TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x06\x00\x11", kStart + 4);
+  std::filesystem::create_directory(dir_ / "adir");
+  struct Case {
+    std::string args, file;
+    bool done;
+    std::string err = "";
+  };
+  const std::vector<Case> cases = {
+      {"rom.sfc", "out.txt", true},
+      {"--utf8 rom.sfc", "out.txt", true},
+      {"--atlas rom.sfc", "out.txt", true},
+      {"--thingy", "out.txt", true},
+      {"missing.sfc", "out.txt", false},
+      {"--utf8 rom.sfc", "adir", false, "msgdump: adir: Is a directory\n"},
+      {"--utf8 rom.sfc", "no/such/folder/out.txt", false,
+       "msgdump: no/such/folder/out.txt: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "out.txt", "earlier");
+    const auto want = Dump(c.args);
+    const auto r = Dump("-o " + c.file + " " + c.args);
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.status, c.done ? 0 : 1) << c.args;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, Text(c.err)) << c.args;
+    }
+    EXPECT_TRUE(SameBytes(testing_util::ReadFile(dir_ / "out.txt"),
+                          c.done ? want.out : "earlier"))
+        << c.args;
   }
 }
 
@@ -127,7 +214,7 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   EXPECT_EQ(testing_util::ReadFile(dir_ / "err.txt"),
             "msgdump: standard output: the script is Shift-JIS; to read it, "
             "save it (> script.txt) or convert it (| iconv -f CP932 -t "
-            "UTF-8)\n");
+            "UTF-8), or use --utf8\n");
   EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
 }
 
@@ -154,8 +241,14 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
        std::string(kWindow, '\n'),
        "msgdump: rom.sfc: its size is 512 bytes past a multiple of 32 KiB: it "
        "looks like it carries a 512-byte copier header, which puts the text "
-       "window 512 bytes off; remove the first 512 bytes: tail -c +513 "
-       "rom.sfc > headerless.sfc\n"},
+       "window 512 bytes off; remove the first 512 bytes: " +
+           std::string(testing_util::WindowsPrograms()
+                           ? "powershell -c \"$b=[IO.File]::ReadAllBytes("
+                             "'rom.sfc'); [IO.File]::WriteAllBytes("
+                             "'headerless.sfc', $b[512..($b.Length-1)])\", "
+                             "or zolvane-tools.html's button \"Decode "
+                             "without the header\"\n"
+                           : "tail -c +513 rom.sfc > headerless.sfc\n")},
       {"ends at the window's last byte", kEnd + 1, "\x11",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"0xFF as the image's and window's last byte", kEnd + 1, "\x11\xFF",
@@ -182,6 +275,52 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     EXPECT_EQ(r.err, Text(c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
   }
+}
+
+// The UTF-8 script reads every entry as glibc's iconv reads CP932, for
+// every double-byte code and every single byte, and U+FFFD where iconv
+// refuses one: the same on each system the programs are built for.
+TEST_F(MsgdumpRun, Utf8ScriptIsCp932ForEveryCode) {
+  std::vector<std::string> entries;
+  for (int b = 0; b < 256; ++b) entries.emplace_back(1, static_cast<char>(b));
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead == 0xA0) lead = 0xE0;
+    for (int trail = 0x40; trail <= 0xFC; ++trail)
+      if (trail != 0x7F)
+        entries.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+  }
+  ASSERT_EQ(entries.size(), 256u + 11280u);
+  const iconv_t cd = iconv_open("UTF-8", "CP932");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  auto cp932 = [&](std::string in) {
+    if (in[0] == '\0') return std::string();  // an empty entry
+    char out[16];
+    char* from = in.data();
+    char* to = out;
+    std::size_t left = in.size(), room = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &from, &left, &to, &room) == static_cast<std::size_t>(-1))
+      return std::string("\xEF\xBF\xBD");
+    return std::string(out, to);
+  };
+  // Each run: a table of up to 494 entries, and an image that shows each,
+  // one per line: codes 0x10-0xFE, then 0xFF 0x00-0xFE.
+  for (std::size_t from = 0; from < entries.size(); from += 494) {
+    std::string table(1024, '\0'), codes, want;
+    for (std::size_t k = 0; k < 494 && from + k < entries.size(); ++k) {
+      const unsigned e = k < 239 ? 16 + k : 255 + (k - 239);
+      table.replace(2 * e, entries[from + k].size(), entries[from + k]);
+      codes += e < 255 ? std::string(1, static_cast<char>(e))
+                       : std::string{'\xFF', static_cast<char>(e - 255)};
+      codes += '\0';
+      want += cp932(entries[from + k]) + "\n";
+    }
+    WriteFile(dir_ / "zol.tbl", table);
+    WriteSparse(dir_ / "rom.sfc", kStart, codes, kStart + codes.size());
+    const auto r = Dump("--utf8 rom.sfc");
+    EXPECT_TRUE(SameBytes(r.out, Text(want + "[EOF]"))) << "from " << from;
+  }
+  iconv_close(cd);
 }
 
 // A table of any length loads: what it lacks prints nothing, what it has

@@ -10,24 +10,12 @@
 
 namespace testing_util {
 
-namespace {
-const char* Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr && *v != '\0' ? v : nullptr;
-}
-}  // namespace
-
-std::string Program(const char* env_var, const char* built_in) {
-  const char* path = Env(env_var);
-  const char* runner = Env("ZOL_RUNNER");
-  return (runner != nullptr ? Quote(runner) + " " : "") +
-         Quote(path != nullptr ? path : built_in);
+std::string Program(const char* path) {
+  const std::string runner = ZOL_RUNNER;
+  return (runner.empty() ? "" : Quote(runner) + " ") + Quote(path);
 }
 
-bool WindowsPrograms() {
-  const char* target = Env("ZOL_TARGET");
-  return target != nullptr && std::string(target) == "windows";
-}
+bool WindowsPrograms() { return ZOL_WINDOWS_PROGRAMS != 0; }
 
 std::string Text(const std::string& lf) {
   if (!WindowsPrograms()) return lf;
@@ -70,7 +58,8 @@ RunResult Run(const std::string& dir, const std::string& command,
 }
 
 const char* WhyNoStrace() {
-  if (Env("ZOL_RUNNER") != nullptr) return "the programs run under an emulator";
+  if (!std::string(ZOL_RUNNER).empty())
+    return "the programs run under an emulator";
 #ifdef ZOL_SANITIZED
   return "the sanitizer runtime makes system calls of its own";
 #else

@@ -51,12 +51,10 @@ struct RunResult {
 RunResult Run(const std::string& dir, const std::string& command,
               const std::string& redirect_out = "");
 
-// The program under test, ready for the shell: built_in, or, for a build
-// whose programs are for another system, the path in the environment
-// variable env_var (ZOL_MSGDUMP, ZOL_GLYPHPACK) behind the emulator named
-// by ZOL_RUNNER (wine).
-std::string Program(const char* env_var, const char* built_in);
-// True when the programs are Windows ones (ZOL_TARGET=windows).
+// The program at path, ready for the shell: behind the emulator ZOL_RUNNER
+// (wine) when the programs under test are built for another system.
+std::string Program(const char* path);
+// True when the programs are Windows ones.
 bool WindowsPrograms();
 // Text as the programs write it to standard output and error: on Windows
 // the C runtime's text mode turns every newline into CR LF.

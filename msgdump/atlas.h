@@ -1,0 +1,43 @@
+// The formats translation tools read: the glyph table as a Thingy table
+// (one "HEX=text" line per code, UTF-8), and the text window as a script
+// for Atlas-style inserters, in which every code is a distinct token and
+// every byte can be given back.
+//
+// An inserter reads the script with the table: it takes the longest table
+// text that matches, reads <$XX> as the raw byte XX, ignores line breaks and
+// "//" comment lines, and runs "#" lines as commands.  So that this gives
+// back every byte the walk took, whatever the table holds, a table entry
+// has no line when its text is empty, not CP932, holds a line break, is
+// another lower code's text already, or is a proper prefix of another
+// line's text or of a raw token (<$XX>, ($XX)); such codes are written as
+// raw bytes in the script.
+#ifndef ZOL_MSGDUMP_ATLAS_H
+#define ZOL_MSGDUMP_ATLAS_H
+
+#include <string>
+
+#include "table.h"
+#include "window.h"
+
+namespace msgdump {
+
+// The text of every code in the Thingy table, by the walk's index (c, or
+// 256 + n for 0xFF n); empty where the code has no line.  The control codes
+// are the tokens <00> to <0F>, 0xFF 0xFF is <FFFF>.
+struct ThingyTable {
+  std::string text[512];
+};
+ThingyTable MakeThingy(const GlyphTable& table);
+
+// The table's lines in code order: 00=<00> ... FE=..., FF00=... FFFF=<FFFF>.
+std::string ThingyText(const ThingyTable& thingy);
+
+// The window as an Atlas script: a header that names the table
+// (zolvane.tbl) and the bytes the script fills (#JMP with the first and
+// last offset the walk took), then one line per line-break code (0x00,
+// 0x01, 0x02, 0x0B), each after a comment that gives its offset.
+std::string AtlasScript(const ThingyTable& thingy, const Window& w);
+
+}  // namespace msgdump
+
+#endif  // ZOL_MSGDUMP_ATLAS_H

@@ -1,0 +1,60 @@
+// The script as msgdump prints it: every code's rendering, in Shift-JIS as
+// the original tools print it, or the same text in UTF-8.
+#ifndef ZOL_MSGDUMP_SCRIPT_H
+#define ZOL_MSGDUMP_SCRIPT_H
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "table.h"
+#include "window.h"
+
+namespace msgdump {
+
+// What msgdump prints on standard output before the script: the banner
+// (with the version), the credit line, the table's name, an empty line.
+inline constexpr char kVersion[] = "1.0";
+inline constexpr char kBannerFormat[] =
+    "-- SFC Zolvane Message Converter V%s --\n";
+inline constexpr char kCredit[] =
+    "Written by the Zolvane fan translation tools' authors\n";
+inline constexpr char kLoadingFormat[] = "Loading Table File: %s\n";
+
+enum class Encoding { kShiftJis, kUtf8 };
+
+// What every code prints, worked out once per table: index c for a one-byte
+// code (0xFF alone is the image's last byte), 256 + n for 0xFF n.
+struct Renderings {
+  struct Text {
+    unsigned char bytes[15];
+    unsigned char size;
+  };
+  Text code[512];
+  // In UTF-8: the code's entry is not CP932, and prints U+FFFD.
+  bool not_cp932[512];
+};
+
+// Fills r with what each code prints with table, in encoding.
+void Render(const GlyphTable& table, Encoding encoding, Renderings* r);
+
+// The script of a window: every code's rendering, then "[EOF]" if the image
+// ends inside the window.
+struct Script {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  WalkEnd end = WalkEnd::kWindowDone;
+  [[nodiscard]] std::string_view text() const { return {bytes.get(), size}; }
+};
+Script RenderScript(const Renderings& r, const Window& w);
+
+// The indexes of the codes in w that print U+FFFD, in ascending order.
+std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w);
+
+// A code as a translator writes it: "0x41", "0xFF 0x41".
+std::string CodeName(unsigned index);
+
+}  // namespace msgdump
+
+#endif  // ZOL_MSGDUMP_SCRIPT_H

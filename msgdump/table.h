@@ -1,0 +1,37 @@
+// The glyph table as msgdump holds it: all 512 entries in one array (the
+// kanji lookup for 0xFF 0x00 reaches back across the page boundary), each
+// entry its two bytes plus a NUL, so an entry prints as a C string of at
+// most two bytes.  An entry that loading does not reach stays empty.
+#ifndef ZOL_MSGDUMP_TABLE_H
+#define ZOL_MSGDUMP_TABLE_H
+
+#include <cstddef>
+#include <cstdio>
+
+#include "glyph_table.h"
+
+namespace msgdump {
+
+struct GlyphTable {
+  unsigned char entry[glyph_table::kEntries][glyph_table::kEntryBytes + 1];
+};
+
+// Fills table from the stream fpt (the contents of zol.tbl): the first 1024
+// bytes, entry after entry; a short file leaves the rest empty, a longer one
+// is read no further.  False, with errno set, if reading fails (a stream
+// that opened but cannot be read is no table).
+bool LoadTable(std::FILE* fpt, GlyphTable& table);
+
+// The same from the bytes of a table file already in memory.
+void TableFromBytes(const unsigned char* raw, std::size_t size,
+                    GlyphTable& table);
+
+// How many bytes entry e prints: both, the first alone if the second is 0,
+// none if the first is 0.
+inline std::size_t EntryLength(const unsigned char* e) {
+  return e[0] == 0 ? 0 : e[1] == 0 ? 1 : 2;
+}
+
+}  // namespace msgdump
+
+#endif  // ZOL_MSGDUMP_TABLE_H

@@ -1,0 +1,437 @@
+// msgdump's core over bytes in memory: every row of the code table in
+// Shift-JIS and UTF-8, both lookups, the window's edges, the end of the
+// image, table loading, and the Thingy table and Atlas script, which must
+// insert back to the bytes they came from.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "atlas.h"
+#include "atlas_insert.h"
+#include "script.h"
+#include "table.h"
+#include "test_util.h"
+#include "window.h"
+
+namespace {
+
+using msgdump::Encoding;
+using msgdump::GlyphTable;
+using msgdump::WalkEnd;
+using msgdump::Window;
+
+// A table whose every entry is two distinct bytes, so any mix-up of entries
+// shows in the output.
+std::string E(unsigned i) {
+  return {static_cast<char>(0x88 + (i >> 6)),
+          static_cast<char>(0x40 + (i & 63))};
+}
+
+GlyphTable TableOf(const std::string& bytes) {
+  GlyphTable t;
+  msgdump::TableFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                          bytes.size(), t);
+  return t;
+}
+
+const GlyphTable& Table() {
+  static const GlyphTable t = [] {
+    std::string bytes;
+    for (unsigned i = 0; i < glyph_table::kEntries; ++i) bytes += E(i);
+    return TableOf(bytes);
+  }();
+  return t;
+}
+
+Window WindowOf(const std::string& image, std::uint32_t start,
+                std::uint32_t end) {
+  return msgdump::WindowOf(reinterpret_cast<const unsigned char*>(image.data()),
+                           image.size(), start, end);
+}
+
+struct Decoded {
+  std::string text;
+  WalkEnd end;
+};
+
+Decoded Decode(const Window& w, const GlyphTable& table = Table(),
+               Encoding encoding = Encoding::kShiftJis) {
+  static msgdump::Renderings r;
+  msgdump::Render(table, encoding, &r);
+  const msgdump::Script script = msgdump::RenderScript(r, w);
+  return {std::string(script.text()), script.end};
+}
+
+Decoded Decode(const std::string& image, std::uint32_t start,
+               std::uint32_t end) {
+  return Decode(WindowOf(image, start, end));
+}
+
+std::string Bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int c : b) s += static_cast<char>(c);
+  return s;
+}
+
+const std::string kSamoruta = "\x82\xB3\x82\xE0\x82\xE9\x82\xBD";
+const std::string kRotan = "\x83\x8D\x83\x5E\x83\x93";
+const std::string kQq = "\x81\x48\x81\x48";
+
+// Each code is followed by the glyph code 0x20 and the whole is decoded, so
+// a wrong width shows up as a missing or extra glyph after it.
+TEST(MsgConvTest, EveryCodeRendersAndAdvancesByItsWidth) {
+  struct Case {
+    std::string code;      // the code's bytes
+    std::string expected;  // what it prints
+  };
+  const std::vector<Case> cases = {
+      {Bytes({0x00}), "\n"},         {Bytes({0x01}), "\n"},
+      {Bytes({0x02}), "\n"},         {Bytes({0x03}), "[03]"},
+      {Bytes({0x04}), "[04]"},       {Bytes({0x05, 0x41}), ""},
+      {Bytes({0x05, 0xFF}), ""},  // the skipped byte is not looked at
+      {Bytes({0x06}), kSamoruta},    {Bytes({0x07}), kRotan},
+      {Bytes({0x08}), ""},           {Bytes({0x09}), kQq},
+      {Bytes({0x0A}), "[0A]"},       {Bytes({0x0B, 0x41}), "\n"},
+      {Bytes({0x0B, 0x05}), "\n"},   {Bytes({0x0C}), kQq},
+      {Bytes({0x0D}), "[0D]"},       {Bytes({0x0E}), "[0E]"},
+      {Bytes({0x0F}), ""},           {Bytes({0x10}), E(0x10)},
+      {Bytes({0x7F}), E(0x7F)},      {Bytes({0xFE}), E(0xFE)},
+      {Bytes({0xFF, 0x00}), E(255)},  // reaches back to the one-byte page
+      {Bytes({0xFF, 0x01}), E(256)}, {Bytes({0xFF, 0x10}), E(271)},
+      {Bytes({0xFF, 0xFE}), E(509)}, {Bytes({0xFF, 0xFF}), ""},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = c.code + Bytes({0x20});
+    const Decoded d =
+        Decode(bytes, 0, static_cast<std::uint32_t>(bytes.size() - 1));
+    EXPECT_EQ(d.text, c.expected + E(0x20))
+        << "code " << testing::PrintToString(c.code);
+    EXPECT_EQ(d.end, WalkEnd::kWindowDone);
+  }
+}
+
+TEST(MsgConvTest, MixedRunDecodesFiveCodes) {
+  const Window w =
+      WindowOf(Bytes({0x10, 0x0A, 0xFF, 0x01, 0x05, 0x3C, 0x00}), 0, 6);
+  const Decoded d = Decode(w);
+  EXPECT_EQ(d.text, E(16) + "[0A]" + E(256) + "\n");
+  EXPECT_EQ(d.end, WalkEnd::kWindowDone);
+  // The walk names each code: its offset, index (c, or 256 + n for 0xFF n)
+  // and the bytes it took.
+  std::string codes;
+  msgdump::MsgConv(w, [&](const msgdump::Code& c) {
+    codes += std::to_string(c.offset) + ":" + std::to_string(c.index) + ":" +
+             std::to_string(c.size) + " ";
+  });
+  EXPECT_EQ(codes, "0:16:1 1:10:1 2:257:2 4:5:2 6:0:1 ");
+}
+
+TEST(MsgConvTest, WindowEdgesAndEndOfImage) {
+  struct Case {
+    const char* name;
+    std::string image;
+    std::uint32_t start, end;
+    std::string expected;
+    WalkEnd walk_end;
+  };
+  const std::string pad(8, '\x20');
+  const std::vector<Case> cases = {
+      {"last byte starts a kanji pair", Bytes({0x10, 0xFF, 0x02, 0x11}), 0, 1,
+       E(16) + E(257), WalkEnd::kWindowDone},
+      {"last byte starts a skip code", Bytes({0x10, 0x0B, 0x12, 0x11}), 0, 1,
+       E(16) + "\n", WalkEnd::kWindowDone},
+      {"start equal to end", Bytes({0x10, 0x11}), 1, 1, E(17),
+       WalkEnd::kWindowDone},
+      {"start greater than end", Bytes({0x10, 0x11}), 1, 0, "",
+       WalkEnd::kWindowDone},
+      {"image ends inside the window", Bytes({0x10, 0x11}), 0, 5,
+       E(16) + E(17) + "[EOF]", WalkEnd::kEndOfImage},
+      {"image ends at the window's last byte", Bytes({0x10, 0x11}), 0, 1,
+       E(16) + E(17), WalkEnd::kWindowDone},
+      {"image ends one byte after the window", Bytes({0x10, 0x11, 0x12}), 0, 1,
+       E(16) + E(17), WalkEnd::kWindowDone},
+      {"window starts past the image", Bytes({0x10, 0x11}), 2, 9, "[EOF]",
+       WalkEnd::kEndOfImage},
+      {"empty image", "", 0, 0, "[EOF]", WalkEnd::kEndOfImage},
+      {"0xFF is the image's last byte, window goes on",
+       Bytes({0x20, 0x10, 0xFF}), 0, 9, E(0x20) + E(0x10) + "[EOF]",
+       WalkEnd::kEndOfImage},
+      {"0xFF is the image's and the window's last byte",
+       Bytes({0x20, 0x10, 0xFF}), 1, 2, E(0x10), WalkEnd::kWindowDone},
+      {"0x05 is the image's last byte", Bytes({0x10, 0x05}), 0, 3,
+       E(0x10) + "[EOF]", WalkEnd::kEndOfImage},
+      {"0x0B is the image's last byte", Bytes({0x10, 0x0B}), 0, 3,
+       E(0x10) + "\n[EOF]", WalkEnd::kEndOfImage},
+      {"0x05 is the last byte, window ends after its width",
+       Bytes({0x10, 0x05}), 0, 1, E(0x10), WalkEnd::kWindowDone},
+      {"window begins on a kanji pair's second byte", Bytes({0xFF, 0x41, 0x20}),
+       1, 2, E(0x41) + E(0x20), WalkEnd::kWindowDone},
+      {"window begins on the byte a 0x05 skips", Bytes({0x05, 0x0A, 0x20}), 1,
+       2, "[0A]" + E(0x20), WalkEnd::kWindowDone},
+      {"window ends at the last 32-bit offset", pad, 6, 0xFFFFFFFFu,
+       E(0x20) + E(0x20) + "[EOF]", WalkEnd::kEndOfImage},
+  };
+  for (const Case& c : cases) {
+    const Decoded d = Decode(c.image, c.start, c.end);
+    EXPECT_EQ(d.text, c.expected) << c.name;
+    EXPECT_EQ(d.end, c.walk_end) << c.name;
+  }
+}
+
+// A window whose last offset is the last 32-bit one, with bytes at every
+// offset: the walk must stop there, not wrap around to offset 0.
+TEST(MsgConvTest, WindowAtTheTopOfTheOffsetRangeEnds) {
+  Window w;
+  w.start = 0xFFFFFFFDu;
+  w.end = 0xFFFFFFFFu;
+  w.bytes.assign(4, 0x10);
+  const Decoded d = Decode(w);
+  EXPECT_EQ(d.text, E(0x10) + E(0x10) + E(0x10));
+  EXPECT_EQ(d.end, WalkEnd::kWindowDone);
+}
+
+// Entries print as C strings: a zero first byte hides the second; a zero
+// second byte leaves the first alone.  A table only 512 bytes long still
+// serves 0xFF 0x00 from entry 255.
+TEST(MsgConvTest, EntriesPrintAsShortStrings) {
+  GlyphTable t{};
+  t.entry[0x10][1] = 'x';  // first byte 0: nothing
+  t.entry[0x11][0] = 'y';  // second byte 0: one byte
+  t.entry[255][0] = 'a';
+  t.entry[255][1] = 'b';
+  const Decoded d = Decode(
+      WindowOf(Bytes({0x10, 0x11, 0xFF, 0x00, 0xFF, 0x01, 0x12}), 0, 6), t);
+  EXPECT_EQ(d.text, "yab");
+}
+
+// The UTF-8 script: each entry through Microsoft's CP932 table, U+FFFD for
+// one that is not CP932, and those codes named.
+TEST(MsgConvTest, Utf8RendersEntriesAsCp932) {
+  struct Case {
+    std::string entry, utf8;
+  };
+  const std::string bad = "\xEF\xBF\xBD";
+  const std::vector<Case> cases = {
+      {"\x82\xA0", "\u3042"},              // あ
+      {"\x81\x60", "\uFF5E"},              // CP932's tilde, not the wave dash
+      {"\x81\x5F", "\uFF3C"},              // full-width reverse solidus
+      {"\x87\x40", "\u2460"},              // ①, NEC row 13
+      {"\xED\x40", "\u7E8A"},              // NEC-selected IBM extension
+      {"\xFA\x40", "\u2170"},              // IBM extension
+      {"\xF0\x40", "\uE000"},              // user-defined area
+      {"\xFC\x4B", "\u9ED1"},              // the last defined code
+      {"A\\", "A\\"},                      // ASCII stays ASCII, 0x5C too
+      {std::string("\xB1", 1), "\uFF71"},  // half-width katakana alone
+      {"\xB1\xDF", "\uFF71\uFF9F"},
+      {"\x88\x40", bad},  // undefined double-byte code
+      {"\xFC\xFC", bad},
+      {std::string("\x81", 1), bad},  // a lead byte alone
+      {"\x81\x7F", bad},              // 0x7F is no trail byte
+      {"\x80"
+       "A",
+       bad},  // 0x80, 0xA0, 0xFD-0xFF are undefined
+      {"\xA0"
+       "A",
+       bad},
+      {"A\xFD", bad},
+  };
+  for (const Case& c : cases) {
+    std::string table(2 * 0x12, '\0');
+    table.replace(2 * 0x11, c.entry.size(), c.entry);
+    const Window w = WindowOf(Bytes({0x11, 0x06, 0x11, 0x0A}), 0, 3);
+    const Decoded d = Decode(w, TableOf(table), Encoding::kUtf8);
+    EXPECT_EQ(d.text, c.utf8 + "\u3055\u3082\u308B\u305F" + c.utf8 + "[0A]")
+        << testing::PrintToString(c.entry);
+    msgdump::Renderings r;
+    msgdump::Render(TableOf(table), Encoding::kUtf8, &r);
+    EXPECT_EQ(msgdump::CodesNotCp932(r, w),
+              (c.utf8 == bad ? std::vector<unsigned>{0x11}
+                             : std::vector<unsigned>{}));
+  }
+}
+
+// Table loading, from files of every interesting length.
+TEST(LoadTableTest, FilesOfEveryLength) {
+  struct Case {
+    const char* name;
+    std::size_t size;
+    // entry index -> expected printed bytes
+    std::vector<std::pair<unsigned, std::string>> expect;
+  };
+  // File byte i is (i % 200) + 0x21: nonzero, so lengths are what matter.
+  auto byte = [](std::size_t i) { return static_cast<char>(0x21 + i % 200); };
+  auto entry = [&](unsigned i) {
+    return std::string{byte(2 * i), byte(2 * i + 1)};
+  };
+  const std::vector<Case> cases = {
+      {"empty", 0, {{0x10, ""}, {255, ""}, {256, ""}}},
+      {"one byte", 1, {{0, std::string{byte(0)}}, {1, ""}}},
+      {"odd length keeps its last byte",
+       5,
+       {{1, entry(1)}, {2, std::string{byte(4)}}, {3, ""}}},
+      {"one-byte page only",
+       512,
+       {{0x10, entry(0x10)}, {255, entry(255)}, {256, ""}}},
+      {"full",
+       1024,
+       {{0x10, entry(0x10)}, {256, entry(256)}, {509, entry(509)}}},
+      {"over-long", 2000, {{256, entry(256)}, {511, entry(511)}}},
+  };
+  testing_util::TempDir dir;
+  for (const Case& c : cases) {
+    std::string bytes;
+    for (std::size_t i = 0; i < c.size; ++i) bytes += byte(i);
+    testing_util::WriteFile(dir / "t", bytes);
+    std::FILE* f = std::fopen((dir / "t").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    GlyphTable table;
+    std::memset(&table, 0x55, sizeof table);  // loading must clear leftovers
+    EXPECT_TRUE(msgdump::LoadTable(f, table)) << c.name;
+    std::fclose(f);
+    for (const auto& [index, printed] : c.expect) {
+      EXPECT_EQ(reinterpret_cast<const char*>(table.entry[index]), printed)
+          << c.name << " entry " << index;
+    }
+  }
+}
+
+#ifndef _WIN32  // Windows opens no directory as a stream
+TEST(LoadTableTest, DirectoryIsNoTable) {
+  testing_util::TempDir dir;
+  std::FILE* f = std::fopen(dir.path().c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  GlyphTable table;
+  EXPECT_FALSE(msgdump::LoadTable(f, table));
+  EXPECT_EQ(errno, EISDIR);
+  std::fclose(f);
+}
+#endif
+
+// The window read from a file holds what the same image holds in memory,
+// up to the byte after its end, wherever the image ends.
+TEST(ReadWindowTest, MatchesTheImageInMemory) {
+  std::mt19937 rng(7);
+  std::string image(200 * 1024 + 3, '\0');
+  for (char& b : image) b = static_cast<char>(rng());
+  testing_util::TempDir dir;
+  testing_util::WriteFile(dir / "img", image);
+  const auto size = static_cast<std::uint32_t>(image.size());
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> windows = {
+      {0, size - 1},        {65535, 131073},  {1000, 0x7FFFFFFF},
+      {size - 1, size + 5}, {size, size + 5}, {9, 8},
+  };
+  for (const auto& [start, end] : windows) {
+    std::FILE* f = std::fopen((dir / "img").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    Window w;
+    EXPECT_TRUE(msgdump::ReadWindow(f, image.size(), start, end, &w));
+    std::fclose(f);
+    EXPECT_EQ(w.bytes, WindowOf(image, start, end).bytes)
+        << start << ".." << end;
+  }
+}
+
+// Which entries get a Thingy line: not the empty, the non-CP932 or those
+// with a line break; a repeated text only for the lowest code; no text that
+// begins another line's text or a raw token.
+TEST(ThingyTest, OnlyTextsAnInserterReadsBackUnambiguously) {
+  std::string bytes(1024, '\0');
+  auto set = [&](unsigned entry, const std::string& e) {
+    bytes.replace(2 * entry, e.size(), e);
+  };
+  set(0x10, "\x82\xA0");  // あ
+  set(0x11, "\x82\xA0");  // あ again: 0x10 keeps it
+  set(256, "\x82\xA0");   // and again on the kanji page (0xFF 0x01)
+  set(0x12, "\x88\x40");  // not CP932
+  set(0x13, "A\n");       // a line break
+  set(0x14, "A");         // begins "AB"
+  set(0x15, "AB");
+  set(0x16, "<");  // begins <00> and <$XX>
+  set(0x17, "(");  // begins ($XX)
+  set(0x18, "<$");
+  set(0x19, "<F");       // begins <FFFF>
+  set(0x1A, "<A");       // begins nothing
+  set(0x1B, "#/");       // fine, though not at a line's start
+  set(255, "\x81\x9A");  // ★, as 0xFF 0x00
+  set(509, "\x88\x9F");  // 亜, as 0xFF 0xFE
+  const std::string text =
+      msgdump::ThingyText(msgdump::MakeThingy(TableOf(bytes)));
+  std::string want;
+  for (int c = 0; c < 16; ++c)
+    want += msgdump::CodeName(c).substr(2) + "=<" +
+            msgdump::CodeName(c).substr(2) + ">\n";
+  want +=
+      "10=\u3042\n15=AB\n1A=<A\n1B=#/\nFF00=\u2605\nFFFE=\u4E9C\n"
+      "FFFF=<FFFF>\n";
+  EXPECT_EQ(text, want);
+}
+
+// The Atlas script, read by an inserter with the Thingy table, gives back
+// every byte the walk took: with tables full of traps, and on images that
+// end anywhere.
+TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
+  std::string trap_bytes(1024, '\0');
+  const std::vector<std::string> traps = {
+      "\x82\xA0", "\x82\xA0", "A",  "AB", "B",        "<",
+      "$4",       "1>",       "(",  "<$", "<F",       "F>",
+      "#",        "/",        "/A", "\n", "\x88\x40", "\x82\xA2"};
+  for (unsigned e = 16; e < 512; ++e) {
+    const std::string& t = traps[e % traps.size()];
+    trap_bytes.replace(2 * e, t.size(), t);
+  }
+  std::mt19937 rng(11);
+  for (const GlyphTable& table : {Table(), TableOf(trap_bytes)}) {
+    const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
+    for (const std::size_t size : {0, 1, 2, 3, 1000, 4096}) {
+      std::string image(size, '\0');
+      // Mostly the codes of the traps' first cells, so that they meet.
+      for (char& b : image)
+        b = static_cast<char>(rng() % 4 == 0 ? rng() : 0x10 + rng() % 24);
+      for (const std::uint32_t end : {999u, 9999u}) {
+        const Window w = WindowOf(image, 0, end);
+        const std::string script = msgdump::AtlasScript(thingy, w);
+        atlas_insert::Inserted got;
+        std::string why;
+        ASSERT_TRUE(atlas_insert::Insert(script, msgdump::ThingyText(thingy),
+                                         &got, &why))
+            << why;
+        std::uint64_t last = 0;
+        const bool any = !w.bytes.empty();
+        msgdump::MsgConv(
+            w, [&](const msgdump::Code& c) { last = c.offset + c.size - 1; });
+        EXPECT_EQ(got.bytes, image.substr(0, any ? last + 1 : 0))
+            << size << " " << end;
+        EXPECT_EQ(got.first, 0u);
+        if (any) {
+          EXPECT_EQ(got.last, last);
+        }
+      }
+    }
+  }
+}
+
+// What the script looks like: the header, a comment per line, tokens.
+TEST(AtlasTest, LinesTokensAndHeader) {
+  std::string bytes(1024, '\0');
+  bytes.replace(2 * 0x10, 2, "\x82\xA0");  // あ
+  bytes.replace(2 * 0x11, 1, "#");
+  bytes.replace(2 * 256, 2, "\x88\x9F");  // 亜
+  const std::string image =
+      Bytes({0x10, 0x05, 0x2A, 0x11, 0x00, 0x11, 0xFF, 0x01, 0x0B, 0x07, 0xFF,
+             0x02, 0xFF, 0xFF, 0x11});
+  const Window w = WindowOf(image, 0, 99);
+  EXPECT_EQ(msgdump::AtlasScript(msgdump::MakeThingy(TableOf(bytes)), w),
+            "#VAR(Script, TABLE)\n#ADDTBL(\"zolvane.tbl\", Script)\n"
+            "#ACTIVETBL(Script)\n#JMP($000000, $00000E)\n"
+            "//$000000\n\u3042<05><$2A>#<00>\n"
+            "//$000005\n<$11>\u4E9C<0B><$07>\n"
+            "//$00000A\n<$FF><$02><FFFF>#\n"
+            "// [EOF]: the image ends inside the text window\n");
+}
+
+}  // namespace
