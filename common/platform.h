@@ -45,30 +45,32 @@ std::string NativeLineEnds(const std::string& text);
 // console can show Shift-JIS).
 bool IsTerminal(std::FILE* f);
 
-// Where and how the table file is to be written.
+// Where and how a file (the table, msgdump's -o FILE) is to be written.
 struct WriteTarget {
-  std::string path;       // the name, with symbolic links followed
+  std::string path;       // the file's own name, symbolic links followed
   bool exists = false;    // a file is there now
   bool in_place = false;  // rewrite that file instead of replacing it
-  // The existing file's permission bits and owner, for its replacement.
-  unsigned mode = 0;
-  long long uid = -1, gid = -1;
+  unsigned mode = 0;      // the existing file's permission bits
 };
 
 // Decides how name can be written, the way fopen(name, "wb") would see it:
-// a symbolic link is followed; an existing file must be a regular file this
-// user may write; a new file's folder must exist and be writable.  When a
-// replacement would change what the user sees (the file has a second hard
-// link, or its folder is read-only) the target is written in place.  On
-// failure *why is a reason of our own, or null for strerror(errno).
+// symbolic links are followed (40 hops at most, as open does); an existing
+// file must be a regular file this user may write; a new file's folder must
+// exist and be writable.  Where replacing the file would change what others
+// see of it (another hard link, another owner or group, extended attributes
+// or ACLs, a folder that is read-only, or sticky and another's) it is
+// written in place.  On failure *why is a reason of our own, or null for
+// strerror(errno).
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
 
 // Makes data the whole content of target, synced to the disk.  Replacement:
 // a temporary file created exclusively beside it (named after it with
-// ".tmp-" and a unique suffix), given the earlier file's permissions and
-// owner, synced, then renamed over it; the folder is synced too.  A failed
-// run removes its temporary; only a killed one leaves it behind.  In place:
-// the file is rewritten without truncation, cut to size and synced.
+// ".tmp-" and a unique suffix), given the earlier file's permissions,
+// synced, then renamed over it; the folder is synced too.  Where the rename
+// is refused (a file that is a mount point, say) or, on Windows, the file
+// is held open by another program, it is written in place after all.  A
+// failed run removes its temporary; only a killed one leaves it behind.  In
+// place: the file is rewritten without truncation, cut to size and synced.
 bool WriteWhole(const WriteTarget& target, const void* data, std::size_t size);
 inline bool WriteWhole(const WriteTarget& target, const std::string& data) {
   return WriteWhole(target, data.data(), data.size());

@@ -1,5 +1,8 @@
 // The platform layer on POSIX systems.
 #include <fcntl.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,14 +79,6 @@ bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
   std::string temp = target.path + ".tmp-XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) return false;
-  // The owner first: changing it may clear set-id bits that chmod sets.
-  // Only root may give a file away, so a failure here is expected.
-  if (target.exists) {
-    if (fchown(fd, static_cast<uid_t>(target.uid),
-               static_cast<gid_t>(target.gid)) != 0) {
-      errno = 0;
-    }
-  }
   const mode_t mode = target.exists ? target.mode : NewFileMode();
   bool ok = fchmod(fd, mode) == 0 && WriteFd(fd, data, size) && fsync(fd) == 0;
   int err = errno;
@@ -100,8 +95,48 @@ bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
     return true;
   }
   unlink(temp.c_str());
+  // Where a file cannot be replaced but can be written (a bind mount, a
+  // folder that takes no renames), it is written the way fopen would.
+  if (target.exists && (err == EPERM || err == EBUSY || err == EXDEV))
+    return WriteInPlace(target, data, size);
   errno = err;
   return false;
+}
+
+// Whether path carries extended attributes a new file would not get: ACLs,
+// user attributes.  (The SELinux label a new file gets from its folder.)
+bool HasOwnAttributes(const std::string& path) {
+#ifdef __linux__
+  const ssize_t n = listxattr(path.c_str(), nullptr, 0);
+  if (n <= 0) return false;
+  std::string names(static_cast<std::size_t>(n), '\0');
+  const ssize_t got = listxattr(path.c_str(), names.data(), names.size());
+  if (got < 0) return true;
+  for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+    const std::string name = names.c_str() + at;
+    if (name != "security.selinux") return true;
+    at += name.size() + 1;
+  }
+#else
+  (void)path;
+#endif
+  return false;
+}
+
+// Whether renaming a new file over the existing file path (st) would change
+// what others see of it, or cannot be done at all.
+bool MustWriteInPlace(const std::string& path, const struct stat& st) {
+  const std::string folder = FolderOf(path);
+  struct stat dir {};
+  if (stat(folder.c_str(), &dir) != 0 ||
+      access(folder.c_str(), W_OK | X_OK) != 0)
+    return true;  // no new file can be made beside it
+  const gid_t new_gid = (dir.st_mode & S_ISGID) != 0 ? dir.st_gid : getegid();
+  return st.st_nlink > 1 ||                                 // another name
+         st.st_dev != dir.st_dev ||                         // a mount point
+         st.st_uid != geteuid() || st.st_gid != new_gid ||  // another owner
+         ((dir.st_mode & S_ISVTX) != 0 && dir.st_uid != geteuid()) ||
+         HasOwnAttributes(path);
 }
 
 }  // namespace
@@ -163,13 +198,17 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
       const ssize_t n = readlink(path.c_str(), link.data(), link.size());
       if (n < 0) return false;
       link.resize(static_cast<std::size_t>(n));
-      if (link[0] == '/') {
-        path = link;
-      } else {  // relative to the folder that holds the link
-        path = FolderOf(path);
-        path += '/';
-        path += link;
+      if (link[0] != '/') {
+        // Relative to the link's folder, named by its real path, so that the
+        // name does not grow with every hop of a chain.
+        char* folder = realpath(FolderOf(path).c_str(), nullptr);
+        if (folder == nullptr) return false;
+        std::string real = folder;
+        std::free(folder);
+        if (real != "/") real += '/';
+        link = real.append(link);
       }
+      path = link;
       continue;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -184,12 +223,7 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
     target->path = path;
     target->exists = true;
     target->mode = st.st_mode & 07777U;
-    target->uid = st.st_uid;
-    target->gid = st.st_gid;
-    // A rename would leave the other hard link with the old table, and is
-    // impossible in a read-only folder: then the file itself is rewritten.
-    target->in_place =
-        st.st_nlink > 1 || access(FolderOf(path).c_str(), W_OK | X_OK) != 0;
+    target->in_place = MustWriteInPlace(path, st);
     return true;
   }
 }

@@ -1,6 +1,9 @@
-// The platform layer on Windows.  File names are UTF-8 inside the programs
-// and UTF-16 towards the system, so every name Explorer can show works,
-// whatever the ANSI code page is.
+// The platform layer on Windows (Vista and later).  File names are UTF-8
+// inside the programs and UTF-16 towards the system, so every name Explorer
+// can show works, whatever the ANSI code page is.
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // GetFinalPathNameByHandleW
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -85,12 +88,30 @@ bool FinishFd(int fd, const void* data, std::size_t size, bool cut) {
   return ok;
 }
 
+// Rewrites the file itself (created where it is missing, as through a
+// dangling link), cut to size and synced.
 bool WriteInPlace(const WriteTarget& target, const void* data,
                   std::size_t size) {
-  const int fd =
-      _wopen(Wide(target.path.c_str()).c_str(), _O_WRONLY | _O_BINARY);
+  const int fd = _wopen(Wide(target.path.c_str()).c_str(),
+                        _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return false;
   return FinishFd(fd, data, size, true);
+}
+
+// Gives the file `to` the attributes and the DACL of the file `from` (which
+// is not read-only: that is refused earlier); false if that fails.
+bool CarryOver(const std::wstring& from, const std::wstring& to) {
+  const DWORD attrs = GetFileAttributesW(from.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES) return false;
+  DWORD size = 0;
+  GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<unsigned char> sd(size);
+  return size > 0 &&
+         GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, sd.data(),
+                          size, &size) != 0 &&
+         SetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, sd.data()) !=
+             0 &&
+         SetFileAttributesW(to.c_str(), attrs) != 0;
 }
 
 bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
@@ -109,14 +130,37 @@ bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  if (FinishFd(fd, data, size, false) &&
-      MoveFileExW(temp.c_str(), path.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
-    return true;
-  const int err = errno != 0 ? errno : ErrnoFromLastError();
-  _wunlink(temp.c_str());
-  errno = err;
-  return false;
+  if (!FinishFd(fd, data, size, false)) {
+    const int err = errno;
+    _wunlink(temp.c_str());
+    errno = err;
+    return false;
+  }
+  // The new file takes the old one's attributes and access rights (its
+  // DACL); where they cannot be carried over, the old file is rewritten.
+  if (target.exists && !CarryOver(path, temp)) {
+    _wunlink(temp.c_str());
+    return WriteInPlace(target, data, size);
+  }
+  // A program that holds the file open (an editor, a second run) makes the
+  // move fail for a moment, or for as long as it holds it: then, after a
+  // few tries, the file is written in place, as fopen would.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(temp.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+      return true;
+    const DWORD err = GetLastError();
+    const bool held = err == ERROR_SHARING_VIOLATION ||
+                      err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION;
+    if (!held || attempt == 10) {
+      _wunlink(temp.c_str());
+      if (held) return WriteInPlace(target, data, size);
+      SetLastError(err);
+      errno = ErrnoFromLastError();
+      return false;
+    }
+    Sleep(static_cast<DWORD>(10 * (attempt + 1)));  // half a second in all
+  }
 }
 
 }  // namespace
@@ -175,10 +219,11 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
   *why = nullptr;
   const std::wstring path = Wide(name);
   target->path = name;
-  const DWORD attrs = GetFileAttributesW(path.c_str());
+  target->exists = false;
+  target->in_place = false;
+  DWORD attrs = GetFileAttributesW(path.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) {
-    const DWORD err = GetLastError();
-    if (err != ERROR_FILE_NOT_FOUND) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
       errno = ErrnoFromLastError();
       return false;
     }
@@ -188,10 +233,35 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
       errno = ENOENT;
       return false;
     }
-    target->exists = false;
-    target->in_place = false;
     return true;
   }
+  // The file itself, through any symbolic links and junctions: its final
+  // name is what is replaced, so a link stays a link.
+  HANDLE h = CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    // Gone since, as when a second run replaces it: a new file, then.
+    if (GetLastError() == ERROR_FILE_NOT_FOUND &&
+        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+      return true;
+    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      errno = ErrnoFromLastError();
+      return false;
+    }
+    // A link to nothing: fopen would create its file; so does writing
+    // through it.
+    target->in_place = true;
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(h, &info) != 0;
+  std::vector<wchar_t> final(32768);
+  const DWORD n = GetFinalPathNameByHandleW(
+      h, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n > 0 && n < final.size()) target->path = Utf8(final.data());
+  CloseHandle(h);
+  if (known) attrs = info.dwFileAttributes;
   if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     errno = EISDIR;
     return false;
@@ -201,18 +271,9 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
     return false;
   }
   target->exists = true;
-  // A second hard link would keep the old table after a rename: then the
+  // A second hard link would keep the old table after a move: then the
   // file itself is rewritten.
-  target->in_place = false;
-  HANDLE h = CreateFileW(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(h, &info) != 0)
-      target->in_place = info.nNumberOfLinks > 1;
-    CloseHandle(h);
-  }
+  target->in_place = known && info.nNumberOfLinks > 1;
   return true;
 }
 

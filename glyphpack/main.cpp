@@ -53,7 +53,7 @@ int main() {
   }
 
   if (!platform::WriteWhole(target, table, sizeof table)) {
-    message::SayErrno(target.path, errno);
+    message::SayErrno(glyph_table::kFileName, errno);
     return file_io::Finish(false);
   }
   return file_io::Finish(true);

@@ -2,7 +2,9 @@
 // table it leaves, the earlier table kept on every failure, the layout
 // warnings, and a round trip through msgdump.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,8 +150,20 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
     std::string out, err;  // err: what stderr starts with
     std::function<void()> check;
     bool on_windows = false;
+    // As root, after the folder was given to the user: what only root can
+    // set up (another user's file, a bind mount); the row needs root.
+    std::function<void()> as_root = nullptr;
   };
-  const std::vector<Case> cases = {
+  struct stat st {};
+  auto owner = [&](const std::string& path) {
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
+  };
+  auto root_owns = [&](const std::string& path, unsigned mode) {
+    ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  };
+  std::vector<Case> cases = {
       {"write-protected zol.tbl",
        [&] {
          WriteFile(tbl, earlier);
@@ -175,7 +189,8 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          EXPECT_TRUE(fs::is_symlink(tbl));
          EXPECT_EQ(ReadFile(dir_ / "v1/zol.tbl"), Page(0) + Page(1));
          EXPECT_TRUE(Glob(dir_ / "v1", "zol.tbl.tmp-").empty());
-       }},
+       },
+       true},
       {"second hard link",
        [&] {
          WriteFile(tbl, earlier);
@@ -205,6 +220,63 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
        [&] { fs::permissions(dir_.path(), fs::perms(0555)); }, refused,
        "glyphpack: zol.tbl: Permission denied\n",
        [&] { EXPECT_FALSE(Exists(tbl)); }},
+      // fopen keeps a file's owner, group and attributes: so does the table.
+      {"another user's writable table", [&] { WriteFile(tbl, earlier); }, kDone,
+       "", [&] { EXPECT_EQ(owner(tbl), "0:0"); }, false,
+       [&] { root_owns(tbl, 0666); }},
+      {"another user's writable table in a sticky folder",
+       [&] { WriteFile(tbl, earlier); }, kDone, "",
+       [&] { EXPECT_EQ(owner(tbl), "0:0"); }, false,
+       [&] {
+         root_owns(tbl, 0666);
+         root_owns(dir_.path(), 01777);
+       }},
+      {"a table with extended attributes",
+       [&] {
+         WriteFile(tbl, earlier);
+         ASSERT_EQ(setxattr(tbl.c_str(), "user.note", "kept", 4, 0), 0);
+       },
+       kDone, "",
+       [&] {
+         char note[8] = {};
+         EXPECT_EQ(getxattr(tbl.c_str(), "user.note", note, sizeof note), 4);
+         EXPECT_STREQ(note, "kept");
+       }},
+      {"a chain of 19 relative links with long names",
+       [&] {
+         fs::create_directory(dir_ / "d");
+         const std::string name(230, 'L');
+         std::string from = "zol.tbl";
+         for (int i = 0; i < 19; ++i) {
+           const std::string to = name + std::to_string(i);
+           fs::create_symlink("d/../" + to, dir_ / from);
+           from = to;
+         }
+         WriteFile(dir_ / from, earlier);
+       },
+       kDone, "",
+       [&] {
+         EXPECT_EQ(ReadFile(tbl), Page(0) + Page(1));
+         EXPECT_TRUE(fs::is_symlink(tbl));
+       }},
+      {"a bind-mounted zol.tbl (a container's single-file volume)",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::create_directory(dir_ / "volume");
+         WriteFile(dir_ / "volume/zol.tbl", earlier);
+       },
+       kDone, "",
+       [&] {
+         EXPECT_EQ(ReadFile(dir_ / "volume/zol.tbl"), Page(0) + Page(1));
+         EXPECT_EQ(umount(tbl.c_str()), 0);
+       },
+       false,
+       [&] {
+         ASSERT_EQ(mount((dir_ / "volume/zol.tbl").c_str(), tbl.c_str(),
+                         nullptr, MS_BIND, nullptr),
+                   0)
+             << "(needs a system that lets root bind-mount)";
+       }},
       {"a file of the user's named zol.tbl.new",
        [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, "",
        [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }, true},
@@ -212,8 +284,25 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
        [&] { fs::create_directory(dir_ / "zol.tbl.new"); }, kDone, "",
        [&] { EXPECT_TRUE(fs::is_directory(dir_ / "zol.tbl.new")); }, true},
   };
+  if (windows) {
+    // Windows' own: a hidden table stays hidden (attrib is Wine's too).
+    const std::string attrib = Quote(ZOL_RUNNER) + " attrib ";
+    cases.push_back(
+        {"a hidden table",
+         [&, attrib] {
+           WriteFile(tbl, earlier);
+           testing_util::Run(dir_.path(), attrib + "+h zol.tbl");
+         },
+         kDone, "",
+         [&, attrib] {
+           const std::string a =
+               testing_util::Run(dir_.path(), attrib + "zol.tbl").out;
+           EXPECT_LT(a.find('H'), a.find(':')) << a;
+         },
+         true});
+  }
   for (const Case& c : cases) {
-    if (windows && !c.on_windows) continue;
+    if ((windows && !c.on_windows) || (c.as_root && !root)) continue;
     SCOPED_TRACE(c.name);
     fs::permissions(dir_.path(), fs::perms(0755));
     for (const auto& e : fs::directory_iterator(dir_.path()))
@@ -225,6 +314,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
       ASSERT_EQ(std::system(
                     ("chown -R -h 65534:65534 " + Quote(dir_.path())).c_str()),
                 0);
+      if (c.as_root) c.as_root();
     }
     const auto r = testing_util::Run(dir_.path(), as_user + glyphpack);
     fs::permissions(dir_.path(), fs::perms(0755));
@@ -291,6 +381,43 @@ TEST_F(GlyphpackRun, OverlappingRunsEachInstallAWholeTable) {
   EXPECT_EQ(ReadFile(dir_ / "first.status"), "0\n");
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
   EXPECT_EQ(r.status, 0);
+}
+
+// Other programs at the table: one holding it open as an editor does, and
+// ten runs at once in one folder.  Every run does its job, as with fopen.
+TEST_F(GlyphpackRun, OthersAtTheTableNeverMakeARunFail) {
+  const std::string fresh = Page(0) + Page(1);
+  // Windows will not replace a file another program holds: the table is
+  // then written in place, and the holder reads the new bytes.  (On POSIX
+  // systems the holder keeps the file it opened.)
+  WriteFile(dir_ / "zol.tbl", "earlier");
+  const std::string holder =
+      std::string(ZOL_HOLDER).empty()
+          ? "sh -c 'touch zol.tbl.held; until [ -e zol.tbl.release ]; do "
+            "sleep 0.05; done' 3<zol.tbl"
+          : testing_util::Program(ZOL_HOLDER) + " zol.tbl";
+  const auto held = testing_util::Run(
+      dir_.path(),
+      "{ " + holder + " & until [ -e zol.tbl.held ]; do sleep 0.05; done; " +
+          kGlyphpack + "; s=$?; touch zol.tbl.release; wait; " + "exit $s; }");
+  EXPECT_EQ(held.out, Text(kDone));
+  EXPECT_EQ(held.err, "");
+  EXPECT_EQ(held.status, 0);
+  EXPECT_TRUE(SameBytes(Table(), fresh));
+  if (testing_util::WindowsPrograms()) {
+    EXPECT_TRUE(SameBytes(ReadFile(dir_ / "zol.tbl.seen"), fresh));
+  }
+
+  WriteFile(dir_ / "zol.tbl", "earlier");
+  const auto many = testing_util::Run(
+      dir_.path(), "{ for i in 1 2 3 4 5 6 7 8 9 10; do { " + kGlyphpack +
+                       " >/dev/null 2>>errors; echo $? >>statuses; } & done; "
+                       "wait; cat statuses errors; }");
+  std::string statuses;
+  for (int i = 0; i < 10; ++i) statuses += "0\n";
+  EXPECT_EQ(many.out, statuses);  // and nothing on standard error
+  EXPECT_TRUE(SameBytes(Table(), fresh));
+  EXPECT_FALSE(TempLeft());
 }
 
 TEST_F(GlyphpackRun, UnwritableOutputFails) {
