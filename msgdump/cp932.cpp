@@ -56,6 +56,14 @@ const std::array<std::uint16_t, kLeads * kTrails>& Table() {
 
 }  // namespace
 
+char32_t DoubleByte(unsigned lead, unsigned trail) {
+  const int row = LeadRow(lead);
+  const int col = TrailColumn(trail);
+  if (row < 0 || col < 0) return 0;
+  return Table()[static_cast<std::size_t>(row) * kTrails +
+                 static_cast<std::size_t>(col)];
+}
+
 void AppendUtf8(char32_t u, std::string* out) {
   if (u < 0x80) {
     *out += static_cast<char>(u);
@@ -79,11 +87,7 @@ bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
       AppendUtf8(0xFF61 + (b - 0xA1), &text);
     } else {
       // 0x80, 0xA0 and 0xFD-0xFF are undefined in Microsoft's table.
-      const int row = LeadRow(b);
-      const int col = i + 1 < size ? TrailColumn(bytes[i + 1]) : -1;
-      if (row < 0 || col < 0) return false;
-      const std::uint16_t u = Table()[static_cast<std::size_t>(row) * kTrails +
-                                      static_cast<std::size_t>(col)];
+      const char32_t u = i + 1 < size ? DoubleByte(b, bytes[i + 1]) : 0;
       if (u == 0) return false;
       AppendUtf8(u, &text);
       ++i;

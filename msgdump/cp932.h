@@ -14,6 +14,9 @@ namespace cp932 {
 // Otherwise appends nothing and returns false.
 bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out);
 
+// The character of the double-byte code lead, trail; 0 where it has none.
+char32_t DoubleByte(unsigned lead, unsigned trail);
+
 // Appends code point u as UTF-8.
 void AppendUtf8(char32_t u, std::string* out);
 

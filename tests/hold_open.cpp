@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   DWORD got = 0;
   SetFilePointer(h, 0, nullptr, FILE_BEGIN);
   ReadFile(h, bytes, sizeof bytes, &got, nullptr);
-  HANDLE seen = CreateFileA((name + ".seen").c_str(), GENERIC_WRITE, 0,
-                            nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE seen = CreateFileA((name + ".seen").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
   DWORD wrote = 0;
   WriteFile(seen, bytes, got, &wrote, nullptr);
   CloseHandle(seen);

@@ -1,8 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
-# Inlines the style, the scripts and the WebAssembly module (as base64) into
-# the page: one file, no requests.
-# -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= -DOUT=
-foreach(part TEMPLATE STYLE APP CORE WASM OUT)
+# Inlines the style, the scripts, the WebAssembly module and the sample (its
+# grids and scene) into the page, the binary parts as base64: one file, no
+# requests.  -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= -DSAMPLE= -DOUT=
+foreach(part TEMPLATE STYLE APP CORE WASM SAMPLE OUT)
   if(NOT DEFINED ${part})
     message(FATAL_ERROR "assemble.cmake needs -D${part}=...")
   endif()
@@ -11,8 +11,14 @@ file(READ ${TEMPLATE} page)
 file(READ ${STYLE} style)
 file(READ ${APP} app)
 file(READ ${CORE} core)
-execute_process(COMMAND base64 -w0 ${WASM} OUTPUT_VARIABLE wasm
-                COMMAND_ERROR_IS_FATAL ANY)
+set(source_wasm ${WASM})
+set(source_grid0 ${SAMPLE}/zol_00.txt)
+set(source_grid1 ${SAMPLE}/zol_01.txt)
+set(source_scene ${SAMPLE}/scene.txt)
+foreach(part wasm grid0 grid1 scene)
+  execute_process(COMMAND base64 -w0 ${source_${part}} OUTPUT_VARIABLE ${part}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 foreach(part app core)
   # A script element ends at the first "</script"; none may stand inside.
   string(FIND "${${part}}" "</script" at)
@@ -23,6 +29,9 @@ endforeach()
 # Placeholders are replaced in one pass each, so their text never recurs.
 string(REPLACE "/*@STYLE@*/" "${style}" page "${page}")
 string(REPLACE "/*@WASM@*/" "${wasm}" page "${page}")
+string(REPLACE "/*@GRID0@*/" "${grid0}" page "${page}")
+string(REPLACE "/*@GRID1@*/" "${grid1}" page "${page}")
+string(REPLACE "/*@SCENE@*/" "${scene}" page "${page}")
 string(REPLACE "/*@CORE@*/" "${core}" page "${page}")
 string(REPLACE "/*@APP@*/" "${app}" page "${page}")
 file(WRITE ${OUT} "${page}")

@@ -1,30 +1,29 @@
-// Remakes doc/browser.png, the README's picture of the page showing the
-// sample, with a character pointed at.  After `cmake --workflow --preset
-// web` and the test build (for build/mksample's sample image):
-//   node web/test/screenshot.mjs
+// Remakes doc/browser.png, the README's picture of the page: the sample
+// loaded with its own button, a cell blanked (so listed under "Glyphs to
+// fill"), a character of the script pointed at and its cell lit.  After `cmake --workflow --preset web`:
+//   web/test/run.sh build-web/web/test screenshot.mjs
 // A Japanese font makes the picture readable (Debian: fonts-ipafont-gothic).
-import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import {fileURLToPath, pathToFileURL} from 'node:url';
+import {pathToFileURL} from 'node:url';
 import {chromium} from 'playwright-core';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zolshot.'));
-execFileSync(path.join(root, 'build/sample/mksample'), [path.join(root, 'sample/scene.txt'), 'sample.sfc'], {cwd: work});
-
+const root = process.env.ZOL_SOURCE;
 const browser = await chromium.launch({
   executablePath: fs.existsSync('/usr/lib/chromium/chromium') ? '/usr/lib/chromium/chromium' : '/usr/bin/chromium',
   args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'],
 });
-const tab = await browser.newPage({viewport: {width: 1280, height: 1500}});
-await tab.goto(pathToFileURL(path.join(root, 'build-web/zolvane-tools.html')).href);
+const tab = await browser.newPage({viewport: {width: 1280, height: 1900}});
+await tab.goto(pathToFileURL(process.env.ZOL_PAGE).href);
 await tab.waitForSelector('body[data-ready="true"]');
-await tab.setInputFiles('#grid0', path.join(root, 'sample/zol_00.txt'));
-await tab.setInputFiles('#grid1', path.join(root, 'sample/zol_01.txt'));
-await tab.setInputFiles('#rom', path.join(work, 'sample.sfc'));
+await tab.click('#load-sample');
 await tab.waitForFunction(() => window.zolTimings.decodeAndDrawMs !== null);
+// Blank the cell of こ, as a translator may not have filled it yet: it is
+// listed under "Glyphs to fill", and Undo is offered.
+await tab.click('.cell[data-entry="25"]');
+await tab.fill('#cell-input', '\u3000');
+await tab.click('#cell-apply');
+await tab.waitForSelector('#unknown-glyphs li');
 // Point at 森 in the script: its cell in the kanji grid lights up.
 const box = await tab.evaluate(() => {
   const text = document.querySelector('#script .block').firstChild;
@@ -36,7 +35,6 @@ const box = await tab.evaluate(() => {
   return {x: r.x + r.width / 2, y: r.y + r.height / 2};
 });
 await tab.mouse.move(box.x, box.y);
-await tab.screenshot({path: path.join(root, 'doc/browser.png'), fullPage: true});
+await tab.screenshot({path: path.join(root, 'doc/browser.png')});
 await browser.close();
-fs.rmSync(work, {recursive: true, force: true});
 console.log('doc/browser.png');
