@@ -9,6 +9,7 @@
 // translator the table they had.  Exit status: 0 when zol.tbl was written.
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "file_io.h"
 #include "glyph_table.h"
@@ -35,21 +36,22 @@ int main() {
   }
 
   unsigned char table[glyph_table::kFileBytes];
+  // As much of a grid as the checks need; the page is made from its first
+  // 544 bytes.
+  std::vector<unsigned char> grid(glyphpack::kCheckBytes);
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
     const glyphpack::SourceName name(p);
     std::printf("TEXTFILE: %s\n", name.text);
-    // As much as the checks need; the page is made from the first 544 bytes.
-    static unsigned char grid[glyphpack::kCheckBytes];
     std::size_t got = 0;
     File fpt = file_io::Open(name.text, "rb");
     // A grid that opens but cannot be read (a directory) counts as missing.
-    if (!fpt || !file_io::ReadUpTo(fpt.get(), grid, sizeof grid, &got)) {
+    if (!fpt || !file_io::ReadUpTo(fpt.get(), grid.data(), grid.size(), &got)) {
       message::SayErrno(name.text, errno);
       std::printf("txt data not found: %s\n", name.text);
       return file_io::Finish(false);
     }
-    glyphpack::WarnAboutGrid(name.text, glyphpack::CheckGrid(grid, got, p));
-    glyphpack::PackPage(grid, got, table + p * glyph_table::kPageBytes);
+    glyphpack::WarnAboutGrid(name.text, glyphpack::CheckGrid(grid.data(), got, p));
+    glyphpack::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
   }
 
   if (!platform::WriteWhole(target, table, sizeof table)) {
