@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole-process figures for one full-window run of msgdump on a 4 MiB image:
-# read/seek system calls (strace) and instructions (callgrind).
+# read/seek system calls (strace), instructions (callgrind), and wall time
+# against dd copying the window (hyperfine), the floor for any reader.
 # Usage: bench/measure.sh [build dir]   (after `cmake --workflow --preset test`)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,3 +38,14 @@ fi
 valgrind --tool=callgrind --callgrind-out-file=callgrind.out \
   "$build/msgdump" rom.sfc 2>callgrind.txt >/dev/null
 echo "instructions: $(awk '/Collected/ { print $NF }' callgrind.txt)"
+if command -v hyperfine >/dev/null; then
+  hyperfine -N --warmup 20 --runs 300 --export-json times.json \
+    "$build/msgdump rom.sfc" \
+    "dd if=rom.sfc of=/dev/null bs=67258 skip=3078144 count=1 iflag=skip_bytes status=none" \
+    >/dev/null
+  python3 -c 'import json; r = json.load(open("times.json"))["results"]
+print("wall time: msgdump %.3f ms, dd %.3f ms (%.2fx)" % (r[0]["mean"] * 1e3,
+      r[1]["mean"] * 1e3, r[0]["mean"] / r[1]["mean"]))'
+else
+  echo "wall time: hyperfine not installed (apt-get install hyperfine)"
+fi
