@@ -50,7 +50,8 @@ int main() {
       std::printf("txt data not found: %s\n", name.text);
       return file_io::Finish(false);
     }
-    glyphpack::WarnAboutGrid(name.text, glyphpack::CheckGrid(grid.data(), got, p));
+    glyphpack::WarnAboutGrid(name.text,
+                             glyphpack::CheckGrid(grid.data(), got, p));
     glyphpack::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
   }
 
