@@ -679,12 +679,15 @@
   });
 
   // --- refreshing everything from the state ---------------------------------
+  let serial = 0;  // of the last refresh
   function refresh() {
     const table = currentTable();
     check();
     decode(state.tableFile || table);
     drawGrids(table);
-    listUnknown(table);
+    // The list of glyphs to fill comes once the script and grids are drawn.
+    const mine = ++serial;
+    setTimeout(() => { if (mine === serial) listUnknown(table); });
     const any = state.grids[0] || state.grids[1] || state.tableFile;
     for (const id of ['download-table', 'download-grids', 'download-thingy']) $(id).disabled = !any;
     for (const id of ['download-script', 'download-script-utf8', 'download-atlas']) $(id).disabled = !state.rom;
