@@ -165,6 +165,43 @@ test('the sample: every download is what the programs write, in both line ends',
   assert.deepEqual(await download(own, 'download-script'), expected('expected.txt'));
 });
 
+// The page reads every double-byte code as msgdump and msgdump.exe do: as
+// the CP932 rows of msgdump/cp932.inc (which the programs' tests hold to
+// glibc's iconv), U+FFFD where a code is undefined.
+test('CP932: the UTF-8 script of every double-byte code is the programs\'', async () => {
+  const rows = fs.readFileSync(path.join(sample, '../msgdump/cp932.inc'), 'utf8')
+    .split('\n').filter((l) => l.startsWith('u8"')).map((l) => [...JSON.parse(l.slice(2, l.lastIndexOf('"') + 1))]);
+  const codes = [];
+  for (let lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead === 0xA0) lead = 0xE0;
+    for (let trail = 0x40; trail <= 0xFC; ++trail) if (trail !== 0x7F) codes.push([lead, trail]);
+  }
+  assert.equal(codes.length, 11280);
+  const text = ([lead, trail]) => rows[lead < 0xA0 ? lead - 0x81 : lead - 0xE0 + 0x1F][trail < 0x7F ? trail - 0x40 : trail - 0x41];
+  // One image shows entries 16-254 and 255-509, one per line; each table
+  // puts the next 494 codes there.
+  const shown = [];
+  for (let e = 16; e < 510; ++e) shown.push(...(e < 255 ? [e] : [0xFF, e - 255]), 0);
+  const image = Buffer.alloc(start + shown.length);
+  Buffer.from(shown).copy(image, start);
+  fs.writeFileSync(file('all.sfc'), image);
+  const tab = await open();
+  await load(tab, {rom: 'all.sfc'});
+  await tab.selectOption('#line-ends', 'lf');
+  for (let from = 0; from < codes.length; from += 494) {
+    const table = Buffer.alloc(1024);
+    let want = '';
+    codes.slice(from, from + 494).forEach((code, k) => {
+      table.set(code, 2 * (16 + k));
+      want += text(code) + '\n';
+    });
+    fs.writeFileSync(file('all.tbl'), table);
+    await load(tab, {table: 'all.tbl'});
+    assert.equal((await download(tab, 'download-script-utf8')).toString('utf8'),
+      want + '\n'.repeat(494 - want.split('\n').length + 1) + '[EOF]', `codes from ${from}`);
+  }
+});
+
 test('files: picking the same file again reloads it; drops go by content; what is no file of ours is refused', async () => {
   const tab = await open();
   await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
