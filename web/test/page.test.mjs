@@ -146,7 +146,6 @@ test('the sample: every download is what the programs write, in both line ends',
   assert.deepEqual(await download(tab, 'download-grids', 2), [read(file('zol_00.txt')), read(file('zol_01.txt'))]);
   await tab.selectOption('#line-ends', 'crlf');  // as msgdump.exe writes them
   assert.deepEqual(await download(tab, 'download-script'), crlf(expected('expected.txt')));
-  assert.deepEqual(await download(tab, 'download-atlas'), crlf(expected('expected.atlas.txt')));
   assert.equal(await tab.textContent('#script'), expected('expected.utf8.txt').toString('utf8'));
   assert.deepEqual(await tab.locator('#warnings li').allTextContents(),
     ['sample.sfc ends inside the text window, so the script stops early, at [EOF].']);
