@@ -131,6 +131,14 @@ void HintAboutImage(const char* path, std::uint64_t size) {
                      static_cast<unsigned long>(msgdump::kWindowStart)));
 }
 
+// Says why subject failed: why, or else strerror(errno).
+void SayWhy(const char* subject, const char* why) {
+  if (why != nullptr)
+    Say(subject, why);
+  else
+    message::SayErrno(subject, errno);
+}
+
 // Names the codes whose entries the UTF-8 script shows as U+FFFD.
 void SayCodesNotCp932(const std::vector<unsigned>& codes) {
   if (codes.empty()) return;
@@ -190,8 +198,7 @@ int main(int argc, char** argv) {
     const char* why = nullptr;
     if (!platform::ResolveForWrite(
             platform::PathArgument(argv, o.output).c_str(), &target, &why)) {
-      why != nullptr ? Say(argv[o.output], why)
-                     : message::SayErrno(argv[o.output], errno);
+      SayWhy(argv[o.output], why);
       return finish(false);
     }
   }
@@ -201,8 +208,9 @@ int main(int argc, char** argv) {
   {
     File fpt = file_io::Open(glyph_table::kFileName, "rb");
     if (!fpt || !msgdump::LoadTable(fpt.get(), table)) {
-      message::SayErrno(glyph_table::kFileName, errno);
-      if (errno == ENOENT)
+      const int err = errno;
+      message::SayErrno(glyph_table::kFileName, err);
+      if (err == ENOENT)
         Say(glyph_table::kFileName,
             "glyphpack makes it from zol_00.txt and zol_01.txt in the "
             "current folder; run glyphpack here first");
@@ -222,7 +230,7 @@ int main(int argc, char** argv) {
   std::uint64_t size = 0;
   const char* why = nullptr;
   if (!fp || !platform::FileSize(fp.get(), &size, &why)) {
-    why != nullptr ? Say(path, why) : message::SayErrno(path, errno);
+    SayWhy(path, why);
     if (classic) put(Format("file %s not found.\n", path));
     return finish(false);
   }
