@@ -87,10 +87,9 @@ WalkEnd MsgConv(const Window& w, Visit&& visit) {
   while (i < stop) {
     // The step is a branch, not a looked-up width: the processor runs
     // ahead on the usual one-byte path instead of waiting for the load.
-    // (One compare finds the glyphs 0x10 to 0xFE, the usual case.)
     const unsigned c = b[i];
     const auto offset = static_cast<std::uint32_t>(w.start + i);
-    if (ZOL_UNLIKELY(c - 0x10 >= 0xEF) && TakesNextByte(c)) {
+    if (ZOL_UNLIKELY(TakesNextByte(c))) {
       const unsigned index =
           c == glyph_table::kKanjiPrefix ? 256 + b[i + 1] : c;
       visit(Code{offset, static_cast<std::uint16_t>(index), 2});
