@@ -320,6 +320,9 @@ test('fixes the page offers: a copier header, a UTF-8 grid, LF line ends; missin
   assert.deepEqual(await bare.locator('#warnings li').allTextContents(), [
     'empty.sfc is empty.',
     'No grids or table are loaded, so no glyph shows: load zol_00.txt and zol_01.txt, or zol.tbl.']);
+  await pointAt(bare, 1);  // a script that is "[EOF]" alone
+  assert.match(await bare.textContent('#trace-info'), /^\[EOF\]/);
+  assert.deepEqual(bare.errors, []);
   await load(bare, {grid0: 'zol_00.txt', rom: 'big.sfc'});
   assert.deepEqual(await bare.locator('#warnings li').allTextContents(),
     ['zol_01.txt is not loaded, so the kanji (0xFF n) show nothing.']);
