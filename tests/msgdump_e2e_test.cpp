@@ -319,6 +319,10 @@ TEST_F(MsgdumpRun, Utf8ScriptIsCp932ForEveryCode) {
     WriteSparse(dir_ / "rom.sfc", kStart, codes, kStart + codes.size());
     const auto r = Dump("--utf8 rom.sfc");
     EXPECT_TRUE(SameBytes(r.out, Text(want + "[EOF]"))) << "from " << from;
+    // The entries shown as U+FFFD are named, on one line.
+    EXPECT_EQ(r.err.rfind("msgdump: zol.tbl: the entries of 0x", 0) == 0,
+              want.find("\xEF\xBF\xBD") != std::string::npos)
+        << r.err;
   }
   iconv_close(cd);
 }
