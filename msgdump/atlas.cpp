@@ -50,11 +50,7 @@ ThingyTable MakeThingy(const GlyphTable& table) {
   lines.emplace_back("<FFFF>", 256 + 0xFF);
   for (unsigned i = 0x10; i < 511; ++i) {
     if (i == 0xFF) continue;  // 0xFF alone is no code of the table
-    const unsigned char* e =
-        table.entry[i < 256 ? glyph_table::SingleByteEntry(
-                                  static_cast<unsigned char>(i))
-                            : glyph_table::KanjiEntry(
-                                  static_cast<unsigned char>(i - 256))];
+    const unsigned char* e = GlyphEntry(table, i);
     std::string text;
     if (cp932::ToUtf8(e, EntryLength(e), &text) && !text.empty() &&
         text.find_first_of("\r\n") == std::string::npos)

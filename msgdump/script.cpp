@@ -58,11 +58,7 @@ void Render(const GlyphTable& table, Encoding encoding, Renderings* r) {
   code[256 + 0xFF] = Fixed("");  // 0xFF 0xFF prints nothing
   for (unsigned i = 0x10; i < 511; ++i) {
     if (i == 0xFF) continue;
-    const unsigned char* e =
-        table.entry[i < 256 ? glyph_table::SingleByteEntry(
-                                  static_cast<unsigned char>(i))
-                            : glyph_table::KanjiEntry(
-                                  static_cast<unsigned char>(i - 256))];
+    const unsigned char* e = GlyphEntry(table, i);
     const std::size_t size = EntryLength(e);
     if (encoding == Encoding::kShiftJis) {
       code[i] = Text{};

@@ -26,6 +26,17 @@ bool LoadTable(std::FILE* fpt, GlyphTable& table);
 void TableFromBytes(const unsigned char* raw, std::size_t size,
                     GlyphTable& table);
 
+// The entry a glyph code shows, by the walk's index: c for 0x10 to 0xFE,
+// 256 + n for 0xFF n (n from 0x00 to 0xFE).
+inline const unsigned char* GlyphEntry(const GlyphTable& table,
+                                       unsigned index) {
+  return table
+      .entry[index < 256 ? glyph_table::SingleByteEntry(
+                               static_cast<unsigned char>(index))
+                         : glyph_table::KanjiEntry(
+                               static_cast<unsigned char>(index - 256))];
+}
+
 // How many bytes entry e prints: both, the first alone if the second is 0,
 // none if the first is 0.
 inline std::size_t EntryLength(const unsigned char* e) {
