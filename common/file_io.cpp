@@ -3,43 +3,14 @@
 #include <cerrno>
 
 #include "message.h"
-#include "platform.h"
 
 namespace file_io {
-
-File Open(const char* path, const char* mode) {
-  errno = 0;
-  return File(platform::OpenStream(path, mode));
-}
 
 bool ReadUpTo(std::FILE* f, void* buf, std::size_t size, std::size_t* got) {
   errno = 0;
   *got = std::fread(buf, 1, size, f);
   if (*got < size && std::ferror(f)) {
     if (errno == 0) errno = EIO;
-    return false;
-  }
-  return true;
-}
-
-bool WriteAll(std::FILE* f, const void* buf, std::size_t size) {
-  errno = 0;
-  if (std::fwrite(buf, 1, size, f) == size) return true;
-  if (errno == 0) errno = EIO;
-  return false;
-}
-
-bool CloseWritten(File& f) {
-  std::FILE* raw = f.release();
-  errno = 0;
-  const bool had_error = std::ferror(raw) != 0;
-  const int saved = errno;
-  if (std::fclose(raw) != 0) {
-    if (errno == 0) errno = EIO;
-    return false;
-  }
-  if (had_error) {
-    errno = saved != 0 ? saved : EIO;
     return false;
   }
   return true;

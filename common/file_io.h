@@ -1,6 +1,6 @@
-// Small file helpers shared by both programs.  The failure policy is visible
-// at each call site: a helper either succeeds or says why (errno) and the
-// caller decides whether the run goes on.
+// Reading a stream and ending a run, with the failure said: a helper
+// either succeeds or says why (errno), and the caller decides whether the
+// run goes on.
 #ifndef ZOL_COMMON_FILE_IO_H
 #define ZOL_COMMON_FILE_IO_H
 
@@ -16,20 +16,9 @@ struct FileCloser {
 // An open stream that is closed on every path out of its scope.
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens path with mode (always a binary mode); null, with errno set, on
-// failure.
-File Open(const char* path, const char* mode);
-
 // Reads up to size bytes; false, with errno set, on a read error.
 // *got is how many bytes arrived (fewer than size only at end of file).
 bool ReadUpTo(std::FILE* f, void* buf, std::size_t size, std::size_t* got);
-
-// Writes all size bytes; false, with errno set, if any could not be written.
-bool WriteAll(std::FILE* f, const void* buf, std::size_t size);
-
-// Closes a stream that was written to; false, with errno set, if the close
-// (and with it the final flush) failed.  The stream is released either way.
-bool CloseWritten(File& f);
 
 // Ends a run: flushes and closes standard output and returns the exit
 // status, 0 only if the job was done and all output was written.  A failed

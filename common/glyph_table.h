@@ -47,9 +47,33 @@ constexpr std::size_t KanjiEntry(unsigned char n) {
   return kPageEntries - 1 + n;
 }
 
+// The two index spaces.  A code's index names a code as the walk finds it:
+// c for a one-byte code (0xFF alone is the image's last byte), 256 + n for
+// 0xFF n, so 512 in all.  A table entry names a cell: 0 to 511.
+inline constexpr unsigned kCodes = 512;
+
+// The entry code index shows, or -1 for the codes that show none (the
+// control codes, 0xFF alone, 0xFF 0xFF).
+constexpr int EntryOfCode(unsigned index) {
+  if (index >= 0x10 && index < 0xFF) return static_cast<int>(index);
+  if (index >= 0x100 && index < 0x1FF) return static_cast<int>(index) - 1;
+  return -1;
+}
+
+// The code index that shows entry e, or -1 for the cells no code reaches
+// (0 to 15, behind the control codes, and 510 and 511).
+constexpr int CodeOfEntry(unsigned entry) {
+  if (entry >= 0x10 && entry < 0xFF) return static_cast<int>(entry);
+  if (entry >= 0xFF && entry < 510) return static_cast<int>(entry) + 1;
+  return -1;
+}
+
 static_assert(KanjiEntry(0x01) == EntryAt(1, 0, 0));
 static_assert(KanjiEntry(0x00) == EntryAt(0, 15, 15));
 static_assert(KanjiEntry(0xFE) == 509);
+static_assert(EntryOfCode(0x100) == 255 && CodeOfEntry(255) == 0x100);
+static_assert(EntryOfCode(0x1FE) == 509 && EntryOfCode(0x1FF) == -1);
+static_assert(EntryOfCode(0x0F) == -1 && CodeOfEntry(0x0F) == -1);
 
 }  // namespace glyph_table
 

@@ -19,18 +19,17 @@ void Say(const std::string& subject, const std::string& text);
 // Same, with strerror(err) as the text.
 void SayErrno(const std::string& subject, int err);
 
-// The line Say would print, without printing it.
-std::string Line(const std::string& subject, const std::string& text);
+// text with every control byte shown as \xNN.
+std::string ShowControlBytes(const std::string& text);
 
-// printf into a std::string.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  const int n = std::snprintf(nullptr, 0, format, args...);
-  if (n <= 0) return {};
-  std::string text(static_cast<std::size_t>(n), '\0');
-  std::snprintf(text.data(), text.size() + 1, format, args...);
-  return text;
-}
+// printf into a std::string; the compiler checks the arguments.
+std::string Format(const char* format, ...)
+#if defined(__MINGW_PRINTF_FORMAT)  // MinGW's own printf, which knows %zu
+    __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
+#elif defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 }  // namespace message
 

@@ -1,11 +1,14 @@
-// The few operating-system services the programs need beyond standard C
-// streams, in one place: opening a file by a name any script can spell,
-// the command line's path arguments, and writing the glyph table so that a
-// crash, a power cut or a second run never leaves a broken one.
+// The operating-system services the programs need beyond standard C
+// streams: opening an input that must be a file, what a file is, the
+// command line's path arguments, terminals, and writing a file (the table,
+// msgdump's -o FILE) the way fopen(..., "wb") would, but so that a crash, a
+// power cut or a second run never leaves a broken one.  The commands that
+// hints tell a user to type are in shell.h.
 //
 // platform_posix.cpp and platform_windows.cpp implement it; a new system
 // call belongs there, never as an #ifdef in a program.  Every function
-// reports failure by returning false with errno set.
+// reports failure by returning false (or null) with errno set, or with
+// *why set to a reason of our own where errno has no word for it.
 #ifndef ZOL_COMMON_PLATFORM_H
 #define ZOL_COMMON_PLATFORM_H
 
@@ -16,65 +19,94 @@
 
 namespace platform {
 
-// Whether the programs are built for Windows, for texts that must speak its
-// words (a command to type, say).
-#ifdef _WIN32
-inline constexpr bool kWindows = true;
-#else
-inline constexpr bool kWindows = false;
-#endif
+// What the programs need to know of a file.
+struct FileInfo {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // last write, nanoseconds since 1970
+  std::uint64_t device = 0;   // device and inode together name the file,
+  std::uint64_t inode = 0;    // whatever links lead to it
+};
+
+// The file path names (links followed); false, with errno set, if none.
+bool Stat(const char* path, FileInfo* info);
 
 // Opens path (bytes as given on POSIX, UTF-8 on Windows, where the file is
-// opened by its wide-character name) with a binary stdio mode.
-std::FILE* OpenStream(const char* path, const char* mode);
+// opened by its wide-character name) for binary reading if it is a regular
+// file, and fills *info.  A FIFO or a device is refused at once, never
+// waited on: null, with *why "not a regular file"; a folder gives EISDIR.
+std::FILE* OpenInput(const char* path, FileInfo* info, const char** why);
 
-// Command-line argument i as a path for OpenStream.  On Windows it is taken
+// Command-line argument i as a path for OpenInput.  On Windows it is taken
 // from the wide command line, so a name in any script survives whatever the
 // ANSI code page is; elsewhere it is argv[i] unchanged.
 std::string PathArgument(char** argv, int i);
 
-// The size of the open file f.  False if f is no regular file (a folder, a
-// pipe, a device): *why is a reason of our own, or null for strerror(errno).
-bool FileSize(std::FILE* f, std::uint64_t* size, const char** why);
-
 // text as a text-mode stream writes it: on Windows every "\n" as CR LF.
 std::string NativeLineEnds(const std::string& text);
 
-// True where f is a terminal that would turn Shift-JIS into mojibake (POSIX
-// terminals, which show UTF-8 nearly everywhere; never on Windows, whose
-// console can show Shift-JIS).
+// Makes f write "\n" as LF on every system (Windows' text mode would make
+// it CR LF).
+void KeepLineEnds(std::FILE* f);
+
+// True where f is a terminal or a console.
 bool IsTerminal(std::FILE* f);
 
-// Where and how a file (the table, msgdump's -o FILE) is to be written.
+// True where f is a terminal that shows UTF-8, and so Shift-JIS as
+// mojibake (POSIX terminals; never the Windows console, which shows the
+// code page's characters).
+bool IsUtf8Terminal(std::FILE* f);
+
+// Where and how a file is to be written, decided by ResolveForWrite before
+// the job starts and carried out by WriteWhole once it is done.  It holds
+// the open file and folder; they are closed with it.
 struct WriteTarget {
-  std::string path;       // the file's own name, symbolic links followed
-  bool exists = false;    // a file is there now
-  bool in_place = false;  // rewrite that file instead of replacing it
-  unsigned mode = 0;      // the existing file's permission bits
+  enum class How {
+    kReplace,  // a new file beside it, renamed over it (or a new file)
+    kInPlace,  // the file itself rewritten: replacing it would show
+    kDirect,   // no file to replace (a pipe, a terminal, /dev/null): written
+  };
+  How how = How::kReplace;
+  bool exists = false;       // a file is there now
+  std::uint64_t device = 0;  // and this is it
+  std::uint64_t inode = 0;
+  unsigned mode = 0;  // its permission bits
+  // The platform's own: the file opened for writing, the folder it is
+  // replaced in and its name there.
+  std::intptr_t file = -1;
+  std::intptr_t folder = -1;
+  std::string name;
+
+  WriteTarget() = default;
+  WriteTarget(const WriteTarget&) = delete;
+  WriteTarget& operator=(const WriteTarget&) = delete;
+  ~WriteTarget();
 };
 
-// Decides how name can be written, the way fopen(name, "wb") would see it:
-// symbolic links are followed (40 hops at most, as open does); an existing
-// file must be a regular file this user may write; a new file's folder must
-// exist and be writable.  Where replacing the file would change what others
-// see of it (another hard link, another owner or group, extended attributes
-// or ACLs, a folder that is read-only, or sticky and another's) it is
-// written in place.  On failure *why is a reason of our own, or null for
-// strerror(errno).
+// Decides how name can be written, the way fopen(name, "wb") would see it,
+// touching nothing.  The kernel follows the links: an existing target is
+// opened for writing without being created or truncated, and what it is
+// decides the rest.  A link in a sticky, world-writable folder is followed
+// only if the folder's owner or this user owns it (as Linux does with
+// fs.protected_symlinks=1, whatever the setting), else EACCES.  A regular
+// file is replaced, or written in place where replacing it would change
+// what others see of it (another hard link, owner or group, extended
+// attributes or ACLs, a folder that is read-only, or sticky and another's,
+// permissions Windows would widen).  Anything else (/dev/null, a pipe, a
+// FIFO with a reader, a terminal, NUL, CON) is written directly, opened
+// blocking as the shell's > opens it.
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
 
-// Makes data the whole content of target, synced to the disk.  Replacement:
-// a temporary file created exclusively beside it (named after it with
-// ".tmp-" and a unique suffix), given the earlier file's permissions,
-// synced, then renamed over it; the folder is synced too.  Where the rename
-// is refused (a file that is a mount point, say) or, on Windows, the file
-// is held open by another program, it is written in place after all.  A
-// failed run removes its temporary; only a killed one leaves it behind.  In
-// place: the file is rewritten without truncation, cut to size and synced.
-bool WriteWhole(const WriteTarget& target, const void* data, std::size_t size);
-inline bool WriteWhole(const WriteTarget& target, const std::string& data) {
-  return WriteWhole(target, data.data(), data.size());
-}
+// Makes data the whole content of target.  Replacement: a temporary file
+// created exclusively beside it, named after it with ".tmp-" and six random
+// characters (its name cut to fit), given the earlier file's permissions,
+// synced, renamed over it, the folder synced.  A file system that cannot
+// set permissions or sync goes on without; one that refuses the rename (a
+// mount point, a folder that takes no renames), or on Windows a file held
+// open by another program, gets the file written in place after all.  In
+// place: rewritten without truncation, cut to size, synced.  A failed run
+// removes its temporary and keeps the earlier file; only a killed run
+// leaves the temporary behind.
+bool WriteWhole(WriteTarget& target, const void* data, std::size_t size);
 
 }  // namespace platform
 

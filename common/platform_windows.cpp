@@ -6,14 +6,16 @@
 #endif
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include <cerrno>
-#include <cwchar>
+#include <cstring>
 #include <vector>
 
 #include "platform.h"
+
+// The system's random generator (RtlGenRandom), from advapi32.
+extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG size);
 
 namespace platform {
 
@@ -38,109 +40,200 @@ std::string Utf8(const wchar_t* wide) {
   return s;
 }
 
-// errno for the last failed Windows call.
-int ErrnoFromLastError() {
-  switch (GetLastError()) {
+// errno for a Windows error.
+int ErrnoOf(DWORD err) {
+  switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
       return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
       return EACCES;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
     default:
       return EIO;
   }
 }
 
-// The folder that holds path ("." for a bare name).
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t sep = path.find_last_of(L"\\/");
-  if (sep == std::wstring::npos) return L".";
-  return path.substr(0, sep + 1);
+// False, with errno from the last failed Windows call.
+bool Failed() {
+  errno = ErrnoOf(GetLastError());
+  return false;
 }
 
-bool WriteFd(int fd, const void* data, std::size_t size) {
+// A handle closed with its scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (ok()) CloseHandle(h_);
+  }
+  [[nodiscard]] HANDLE get() const { return h_; }
+  [[nodiscard]] bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE release() {
+    HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+void Fill(const BY_HANDLE_FILE_INFORMATION& i, FileInfo* info) {
+  info->size =
+      static_cast<std::uint64_t>(i.nFileSizeHigh) << 32 | i.nFileSizeLow;
+  // 100 ns steps since 1601, as nanoseconds since 1970.
+  const std::int64_t ticks =
+      static_cast<std::int64_t>(
+          static_cast<std::uint64_t>(i.ftLastWriteTime.dwHighDateTime) << 32 |
+          i.ftLastWriteTime.dwLowDateTime) -
+      116444736000000000LL;
+  info->modified = ticks * 100;
+  info->device = i.dwVolumeSerialNumber;
+  info->inode =
+      static_cast<std::uint64_t>(i.nFileIndexHigh) << 32 | i.nFileIndexLow;
+}
+
+// The folder part of path, up to and with its last separator ("" for a
+// bare name).
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t sep = path.find_last_of(L"\\/");
+  return sep == std::wstring::npos ? L"" : path.substr(0, sep + 1);
+}
+
+// Writes all size bytes to h at its position.
+bool WriteHandle(HANDLE h, const void* data, std::size_t size) {
   const auto* p = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    const unsigned chunk =
-        size > 0x40000000 ? 0x40000000U : static_cast<unsigned>(size);
-    const int n = _write(fd, p, chunk);
-    if (n < 0) return false;
-    p += n;
-    size -= static_cast<std::size_t>(n);
+    const DWORD chunk =
+        size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD wrote = 0;
+    if (WriteFile(h, p, chunk, &wrote, nullptr) == 0) return Failed();
+    if (wrote == 0) {
+      errno = EIO;  // a write that takes nothing never will
+      return false;
+    }
+    p += wrote;
+    size -= wrote;
   }
   return true;
 }
 
-// Writes, syncs (_commit is FlushFileBuffers) and closes fd; on failure fd
-// is closed too and errno says what failed first.
-bool FinishFd(int fd, const void* data, std::size_t size, bool cut) {
-  bool ok = WriteFd(fd, data, size) &&
-            (!cut || _chsize_s(fd, static_cast<__int64>(size)) == 0) &&
-            _commit(fd) == 0;
-  const int err = errno;
-  if (_close(fd) != 0 && ok) return false;
-  errno = err;
-  return ok;
+// Syncs h, where its file system can.
+bool Sync(HANDLE h) {
+  if (FlushFileBuffers(h) != 0) return true;
+  const DWORD err = GetLastError();
+  if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
+      err == ERROR_INVALID_PARAMETER)
+    return true;
+  errno = ErrnoOf(err);
+  return false;
 }
 
-// Rewrites the file itself (created where it is missing, as through a
-// dangling link), cut to size and synced.
-bool WriteInPlace(const WriteTarget& target, const void* data,
-                  std::size_t size) {
-  const int fd = _wopen(Wide(target.path.c_str()).c_str(),
-                        _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return false;
-  return FinishFd(fd, data, size, true);
+// Writes data as the whole of the file h from its start, synced.
+bool Rewrite(HANDLE h, const void* data, std::size_t size) {
+  LARGE_INTEGER zero{};
+  if (SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) == 0) return Failed();
+  if (!WriteHandle(h, data, size)) return false;
+  if (SetEndOfFile(h) == 0) return Failed();
+  return Sync(h);
 }
 
-// Gives the file `to` the attributes and the DACL of the file `from` (which
-// is not read-only: that is refused earlier); false if that fails.
-bool CarryOver(const std::wstring& from, const std::wstring& to) {
-  const DWORD attrs = GetFileAttributesW(from.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) return false;
+// Rewrites the file target holds open, or the file its name leads to
+// (created where it is missing, as through a link to nothing).
+bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
+  if (target.file != -1)
+    return Rewrite(reinterpret_cast<HANDLE>(target.file), data, size);
+  const Handle h(CreateFileW(Wide(target.name.c_str()).c_str(), GENERIC_WRITE,
+                             kShareAll, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.ok()) return Failed();
+  return Rewrite(h.get(), data, size);
+}
+
+// The DACL of the file path, as bytes, or "" if it cannot be read.
+std::string Dacl(const std::wstring& path) {
   DWORD size = 0;
-  GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-  std::vector<unsigned char> sd(size);
-  return size > 0 &&
-         GetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, sd.data(),
-                          size, &size) != 0 &&
-         SetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, sd.data()) !=
-             0 &&
-         SetFileAttributesW(to.c_str(), attrs) != 0;
+  GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::string sd(size, '\0');
+  if (size == 0 || GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION,
+                                    sd.data(), size, &size) == 0)
+    return "";
+  return sd;
 }
 
-bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
-  // A name no one else holds, created with _O_EXCL: a second run, or a file
-  // of the user's, is never opened or truncated.
-  const std::wstring path = Wide(target.path.c_str());
-  std::wstring temp;
-  int fd = -1;
-  for (unsigned attempt = 0; fd < 0 && attempt < 1000; ++attempt) {
-    wchar_t suffix[32];
-    std::swprintf(suffix, 32, L".tmp-%lx%03u",
-                  static_cast<unsigned long>(GetCurrentProcessId()), attempt);
-    temp = path + suffix;
-    fd = _wopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                _S_IREAD | _S_IWRITE);
-    if (fd < 0 && errno != EEXIST) return false;
+// A name for the temporary beside path: its name (cut, so that the whole
+// stays within 255 units) + ".tmp-" + six characters from the system's
+// random generator.
+std::wstring TempName(const std::wstring& path) {
+  const std::wstring folder = FolderOf(path);
+  std::wstring leaf = path.substr(folder.size());
+  constexpr std::size_t kSuffix = 11;  // ".tmp-XXXXXX"
+  if (leaf.size() > 255 - kSuffix) {
+    std::size_t keep = 255 - kSuffix;
+    if (keep > 0 && IS_LOW_SURROGATE(leaf[keep])) --keep;
+    leaf.resize(keep);
   }
-  if (fd < 0) return false;
-  if (!FinishFd(fd, data, size, false)) {
-    const int err = errno;
-    _wunlink(temp.c_str());
+  unsigned char random[6] = {};
+  SystemFunction036(random, sizeof random);
+  constexpr wchar_t kChars[] =
+      L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::wstring name = folder + leaf + L".tmp-";
+  for (const unsigned char b : random) name += kChars[b % 62];
+  return name;
+}
+
+bool Replace(WriteTarget& target, const void* data, std::size_t size) {
+  const std::wstring path = Wide(target.name.c_str());
+  std::wstring temp;
+  HANDLE made = INVALID_HANDLE_VALUE;
+  // A name no one else holds, made with CREATE_NEW: a second run, or a
+  // file of the user's, is never opened or truncated.
+  for (int attempt = 0; made == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = TempName(path);
+    made = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD err = GetLastError();
+    if (made != INVALID_HANDLE_VALUE) break;
+    if (err == ERROR_FILE_EXISTS && attempt < 100) continue;
+    // A folder that takes no new file, holding one that may be written.
+    if (target.exists && err == ERROR_ACCESS_DENIED)
+      return WriteInPlace(target, data, size);
+    errno = ErrnoOf(err);
+    return false;
+  }
+  Handle h(made);
+  const bool written = WriteHandle(h.get(), data, size) && Sync(h.get());
+  const int err = errno;
+  CloseHandle(h.release());
+  if (!written) {
+    DeleteFileW(temp.c_str());
     errno = err;
     return false;
   }
-  // The new file takes the old one's attributes and access rights (its
-  // DACL); where they cannot be carried over, the old file is rewritten.
-  if (target.exists && !CarryOver(path, temp)) {
-    _wunlink(temp.c_str());
-    return WriteInPlace(target, data, size);
+  // The new file must show what the old one showed: its attributes, and the
+  // access rights it would inherit must be the old file's own (copying them
+  // would widen them under Wine); else the old file is rewritten.
+  if (target.exists) {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || Dacl(path) != Dacl(temp) ||
+        SetFileAttributesW(temp.c_str(), attrs) == 0) {
+      DeleteFileW(temp.c_str());
+      return WriteInPlace(target, data, size);
+    }
   }
   // A program that holds the file open (an editor, a second run) makes the
   // move fail for a moment, or for as long as it holds it: then, after a
@@ -149,14 +242,13 @@ bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
     if (MoveFileExW(temp.c_str(), path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
       return true;
-    const DWORD err = GetLastError();
-    const bool held = err == ERROR_SHARING_VIOLATION ||
-                      err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION;
+    const DWORD why = GetLastError();
+    const bool held = why == ERROR_SHARING_VIOLATION ||
+                      why == ERROR_ACCESS_DENIED || why == ERROR_LOCK_VIOLATION;
     if (!held || attempt == 10) {
-      _wunlink(temp.c_str());
+      DeleteFileW(temp.c_str());
       if (held) return WriteInPlace(target, data, size);
-      SetLastError(err);
-      errno = ErrnoFromLastError();
+      errno = ErrnoOf(why);
       return false;
     }
     Sleep(static_cast<DWORD>(10 * (attempt + 1)));  // half a second in all
@@ -165,8 +257,34 @@ bool Replace(const WriteTarget& target, const void* data, std::size_t size) {
 
 }  // namespace
 
-std::FILE* OpenStream(const char* path, const char* mode) {
-  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+WriteTarget::~WriteTarget() {
+  if (file != -1) CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+bool Stat(const char* path, FileInfo* info) {
+  const Handle h(CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                             nullptr));
+  BY_HANDLE_FILE_INFORMATION i{};
+  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) return Failed();
+  Fill(i, info);
+  return true;
+}
+
+std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
+  *why = nullptr;
+  std::FILE* f = _wfopen(Wide(path).c_str(), L"rb");
+  if (f == nullptr) return nullptr;
+  const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  BY_HANDLE_FILE_INFORMATION i{};
+  if (GetFileType(h) != FILE_TYPE_DISK ||
+      GetFileInformationByHandle(h, &i) == 0) {
+    std::fclose(f);
+    *why = "not a regular file";
+    return nullptr;
+  }
+  if (info != nullptr) Fill(i, info);
+  return f;
 }
 
 }  // namespace platform
@@ -191,18 +309,6 @@ std::string PathArgument(char** argv, int i) {
   return Utf8(wargv[i]);
 }
 
-bool FileSize(std::FILE* f, std::uint64_t* size, const char** why) {
-  *why = nullptr;
-  struct _stat64 st {};
-  if (_fstat64(_fileno(f), &st) != 0) return false;
-  if ((st.st_mode & _S_IFREG) == 0) {
-    *why = "not a regular file";
-    return false;
-  }
-  *size = static_cast<std::uint64_t>(st.st_size);
-  return true;
-}
-
 std::string NativeLineEnds(const std::string& text) {
   std::string crlf;
   crlf.reserve(text.size() + text.size() / 16);
@@ -213,55 +319,38 @@ std::string NativeLineEnds(const std::string& text) {
   return crlf;
 }
 
-bool IsTerminal(std::FILE* /*f*/) { return false; }
+void KeepLineEnds(std::FILE* f) { _setmode(_fileno(f), _O_BINARY); }
+
+bool IsTerminal(std::FILE* f) { return _isatty(_fileno(f)) != 0; }
+
+bool IsUtf8Terminal(std::FILE* /*f*/) { return false; }
 
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
   *why = nullptr;
   const std::wstring path = Wide(name);
-  target->path = name;
-  target->exists = false;
-  target->in_place = false;
-  DWORD attrs = GetFileAttributesW(path.c_str());
+  target->name = name;
+  const DWORD attrs = GetFileAttributesW(path.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-      errno = ErrnoFromLastError();
-      return false;
-    }
-    const DWORD folder = GetFileAttributesW(FolderOf(path).c_str());
-    if (folder == INVALID_FILE_ATTRIBUTES ||
-        (folder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failed();
+    // Nothing there that Windows can see.  A name that a folder lists but
+    // that leads nowhere is a link to nothing (Wine shows a POSIX one so):
+    // writing through it creates its target, as fopen would.
+    WIN32_FIND_DATAW found;
+    const HANDLE f = FindFirstFileW(path.c_str(), &found);
+    if (f != INVALID_HANDLE_VALUE) FindClose(f);
+    const bool dangling =
+        f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_NO_MORE_FILES;
+    target->how =
+        dangling ? WriteTarget::How::kInPlace : WriteTarget::How::kReplace;
+    const std::wstring folder = FolderOf(path);
+    const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
+                                    : GetFileAttributesW(folder.c_str());
+    if (fa == INVALID_FILE_ATTRIBUTES || (fa & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       errno = ENOENT;
       return false;
     }
     return true;
   }
-  // The file itself, through any symbolic links and junctions: its final
-  // name is what is replaced, so a link stays a link.
-  HANDLE h = CreateFileW(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    // Gone since, as when a second run replaces it: a new file, then.
-    if (GetLastError() == ERROR_FILE_NOT_FOUND &&
-        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-      return true;
-    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-      errno = ErrnoFromLastError();
-      return false;
-    }
-    // A link to nothing: fopen would create its file; so does writing
-    // through it.
-    target->in_place = true;
-    return true;
-  }
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = GetFileInformationByHandle(h, &info) != 0;
-  std::vector<wchar_t> final(32768);
-  const DWORD n = GetFinalPathNameByHandleW(
-      h, final.data(), static_cast<DWORD>(final.size()), 0);
-  if (n > 0 && n < final.size()) target->path = Utf8(final.data());
-  CloseHandle(h);
-  if (known) attrs = info.dwFileAttributes;
   if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     errno = EISDIR;
     return false;
@@ -270,17 +359,58 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
     errno = EACCES;
     return false;
   }
+  // What the name leads to, opened for writing as fopen would open it
+  // (through links), but neither created nor truncated.
+  Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.ok()) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND &&
+        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      target->how = WriteTarget::How::kInPlace;  // a link to nothing
+      return true;
+    }
+    return Failed();
+  }
   target->exists = true;
-  // A second hard link would keep the old table after a move: then the
-  // file itself is rewritten.
-  target->in_place = known && info.nNumberOfLinks > 1;
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
+    target->how = WriteTarget::How::kDirect;
+    target->file = reinterpret_cast<std::intptr_t>(h.release());
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(h.get(), &info) == 0) return Failed();
+  FileInfo id;
+  Fill(info, &id);
+  target->device = id.device;
+  target->inode = id.inode;
+  // The file itself, through any links and junctions: its final name is
+  // what is replaced, so a link stays a link.
+  std::vector<wchar_t> final(32768);
+  const DWORD n = GetFinalPathNameByHandleW(
+      h.get(), final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n > 0 && n < final.size()) target->name = Utf8(final.data());
+  // A second hard link would keep the old content after a move: then the
+  // file itself is rewritten, through the handle kept for it.
+  if (info.nNumberOfLinks > 1) {
+    target->how = WriteTarget::How::kInPlace;
+    target->file = reinterpret_cast<std::intptr_t>(h.release());
+  } else {
+    target->how = WriteTarget::How::kReplace;
+  }
   return true;
 }
 
-bool WriteWhole(const WriteTarget& target, const void* data, std::size_t size) {
+bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
   errno = 0;
-  return target.in_place ? WriteInPlace(target, data, size)
-                         : Replace(target, data, size);
+  switch (target.how) {
+    case WriteTarget::How::kDirect:
+      return WriteHandle(reinterpret_cast<HANDLE>(target.file), data, size);
+    case WriteTarget::How::kInPlace:
+      return WriteInPlace(target, data, size);
+    case WriteTarget::How::kReplace:
+      break;
+  }
+  return Replace(target, data, size);
 }
 
 }  // namespace platform

@@ -13,8 +13,10 @@
 //     greater than end;
 //   - no code prints more than 8 bytes of Shift-JIS, and the UTF-8 script
 //     is well-formed UTF-8;
-//   - the Atlas script, inserted with the Thingy table by a longest-match
-//     inserter, gives back every byte the walk took, and #JMP names them.
+//   - the Atlas script, inserted with the Thingy table by the core's
+//     inserter into the image with the walk's bytes scrambled, gives back
+//     every byte the walk took; and with one block's line replaced (by the
+//     input's own tail, as text), only that block's bytes change.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -23,10 +25,11 @@
 #include <string>
 
 #include "atlas.h"
-#include "atlas_insert.h"
 #include "fuzz_check.h"
+#include "insert.h"
 #include "script.h"
 #include "table.h"
+#include "walk.h"
 #include "window.h"
 
 namespace {
@@ -107,21 +110,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
         "UTF-8 script is well-formed");
 
   const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
-  atlas_insert::Inserted got;
-  std::string why;
-  Check(atlas_insert::Insert(msgdump::AtlasScript(thingy, w),
-                             msgdump::ThingyText(thingy), &got, &why),
-        "Atlas script inserts");
+  const std::string script = msgdump::AtlasScript(thingy, w);
+  const std::string thingy_text = msgdump::ThingyText(thingy);
   std::uint64_t taken = 0;
   msgdump::MsgConv(w, [&](const msgdump::Code& c) {
     taken = c.offset - std::uint64_t{start} + c.size;
   });
-  Check(got.bytes.size() == taken &&
-            got.bytes.compare(0, taken,
-                              reinterpret_cast<const char*>(w.bytes.data()),
-                              taken) == 0,
+  const std::vector<unsigned char> original(image, image + image_size);
+  std::vector<unsigned char> scrambled = original;
+  for (std::uint64_t i = 0; i < taken; ++i) scrambled[start + i] ^= 0xA5;
+  msgdump::Insertion report;
+  Check(msgdump::InsertScript(script, thingy_text, -1, &scrambled, &report) &&
+            scrambled == original,
         "Atlas script inserts back the bytes the walk took");
-  Check(got.first == start && (taken == 0 || got.last == start + taken - 1),
-        "#JMP names the bytes the walk took");
+
+  // One block's copy replaced: only its bytes may change.
+  const std::size_t jmp = script.find("\n#JMP($", script.size() / 2);
+  if (jmp == std::string::npos) return 0;
+  const std::size_t line = script.find('\n', jmp + 1) + 1;
+  const std::size_t line_end = script.find('\n', line);
+  unsigned long long first = 0, last = 0;
+  if (std::sscanf(script.c_str() + jmp + 1, "#JMP($%llX, $%llX)", &first,
+                  &last) != 2)
+    return 0;
+  std::string edited = script;
+  std::string text;
+  for (std::size_t i = 0; i < table_len && i < 12; ++i)
+    text += "<$" +
+            std::string{"0123456789ABCDEF"[data[i] >> 4],
+                        "0123456789ABCDEF"[data[i] & 15]} +
+            ">";
+  edited.replace(line, line_end - line, text);
+  std::vector<unsigned char> patched = original;
+  Check(msgdump::InsertScript(edited, thingy_text, 0x20, &patched, &report),
+        "an edited block inserts");
+  Check(patched.size() == original.size(), "the image keeps its size");
+  for (std::size_t i = 0; i < original.size(); ++i)
+    Check(patched[i] == original[i] || (i >= first && i <= last),
+          "an edited block changes its own bytes alone");
   return 0;
 }

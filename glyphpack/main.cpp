@@ -1,14 +1,16 @@
 // glyphpack: packs the two hand-edited grids zol_00.txt (the one-byte page)
 // and zol_01.txt (the kanji page) into the glyph table zol.tbl.
 //
-// Takes no arguments (any given are ignored) and works in the current
-// directory.  zol.tbl is written as fopen(..., "wb") would write it (through
-// a symbolic link, keeping hard links and permissions), but only once both
+// Takes no arguments (any given are ignored, but --help and --version,
+// which print and touch nothing) and works in the current directory.
+// zol.tbl is written as fopen(..., "wb") would write it (through a link the
+// kernel follows, keeping hard links and permissions), but only once both
 // grids have been read, and by an atomic replace wherever one is possible,
 // so a missing grid, a full disk, a crash or a second run never costs the
 // translator the table they had.  Exit status: 0 when zol.tbl was written.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "file_io.h"
@@ -16,41 +18,63 @@
 #include "message.h"
 #include "packer.h"
 #include "platform.h"
+#include "warnings.h"
 
-using file_io::File;
+namespace {
 
-int main() {
+constexpr char kHelp[] =
+    "usage: glyphpack\n"
+    "\n"
+    "Packs the grids zol_00.txt and zol_01.txt of the current folder into\n"
+    "the glyph table zol.tbl that msgdump reads.  Takes no arguments.\n";
+
+// Says why subject failed: why, or else strerror(errno).
+void SayWhy(const char* subject, const char* why) {
+  if (why != nullptr)
+    message::Say(subject, why);
+  else
+    message::SayErrno(subject, errno);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   message::SetProgram("glyphpack");
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 ||
+        std::strcmp(argv[i], "--version") == 0) {
+      std::fputs(argv[i][2] == 'h' ? kHelp : "glyphpack " ZOL_VERSION "\n",
+                 stdout);
+      return file_io::Finish(true);
+    }
+  }
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
   // Decided before any grid is read: where fopen could not create the
   // table, the run stops here, as it always has.
   platform::WriteTarget target;
   const char* why = nullptr;
   if (!platform::ResolveForWrite(glyph_table::kFileName, &target, &why)) {
-    if (why != nullptr)
-      message::Say(glyph_table::kFileName, why);
-    else
-      message::SayErrno(glyph_table::kFileName, errno);
+    SayWhy(glyph_table::kFileName, why);
     std::fputs("table data not found.\n", stdout);
     return file_io::Finish(false);
   }
 
   unsigned char table[glyph_table::kFileBytes];
   // As much of a grid as the checks need; the page is made from its first
-  // 544 bytes.
+  // 542 bytes (16 rows 34 bytes apart).
   std::vector<unsigned char> grid(glyphpack::kCheckBytes);
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
-    const glyphpack::SourceName name(p);
-    std::printf("TEXTFILE: %s\n", name.text);
+    const std::string name = glyphpack::GridName(p);
+    std::printf("TEXTFILE: %s\n", name.c_str());
     std::size_t got = 0;
-    File fpt = file_io::Open(name.text, "rb");
+    const file_io::File fpt(platform::OpenInput(name.c_str(), nullptr, &why));
     // A grid that opens but cannot be read (a directory) counts as missing.
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid.data(), grid.size(), &got)) {
-      message::SayErrno(name.text, errno);
-      std::printf("txt data not found: %s\n", name.text);
+      SayWhy(name.c_str(), why);
+      std::printf("txt data not found: %s\n", name.c_str());
       return file_io::Finish(false);
     }
-    glyphpack::WarnAboutGrid(name.text,
+    glyphpack::WarnAboutGrid(name.c_str(),
                              glyphpack::CheckGrid(grid.data(), got, p));
     glyphpack::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
   }

@@ -3,17 +3,15 @@
 #include <cstring>
 
 #include "message.h"
-#include "platform.h"
 
 namespace glyphpack {
 
 using glyph_table::kGridSide;
 using glyph_table::kPageBytes;
 using glyph_table::kRowBytes;
-using message::Format;
 
-SourceName::SourceName(int page) {
-  std::snprintf(text, sizeof text, "%s%.2d.txt", "zol_", page);
+std::string GridName(int page) {
+  return message::Format("%s%.2d.txt", "zol_", page);
 }
 
 void PackPage(const unsigned char* grid, std::size_t size,
@@ -25,6 +23,23 @@ void PackPage(const unsigned char* grid, std::size_t size,
     const std::size_t n = size - at < kRowBytes ? size - at : kRowBytes;
     std::memcpy(page + r * kRowBytes, grid + at, n);
   }
+}
+
+std::string GridOfPage(const unsigned char page[kPageBytes]) {
+  std::string grid;
+  for (std::size_t r = 0; r < kGridSide; ++r)
+    grid.append(reinterpret_cast<const char*>(page) + r * kRowBytes, kRowBytes)
+        .append("\r\n");
+  return grid;
+}
+
+std::string BlankGrid() {
+  unsigned char page[kPageBytes];
+  for (std::size_t i = 0; i < kPageBytes; i += 2) {
+    page[i] = 0x81;  // U+3000, the full-width space
+    page[i + 1] = 0x40;
+  }
+  return GridOfPage(page);
 }
 
 namespace {
@@ -114,6 +129,11 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
     pos = lf_at + 1;
   }
 
+  // A last line so short that its line end is read as its last cells.
+  if (report.bad_length_line == static_cast<int>(kGridSide) &&
+      report.bad_length < kRowBytes)
+    report.line_end_column = static_cast<int>(report.bad_length / 2) + 1;
+
   // The cells, where the packer takes them: row r at offset 34r.
   int in_step = static_cast<int>(kGridSide);  // lines laid out right
   for (const int bad : {report.bad_ending_line, report.bad_length_line})
@@ -142,70 +162,6 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
                 (Utf8WithMultiByte(grid, size) &&
                  (report.bad_length_line != 0 || !report.split_cells.empty()));
   return report;
-}
-
-void WarnAboutGrid(const char* name, const GridReport& report) {
-  // At most 16 lines, then a count of the rest.
-  constexpr int kMaxLines = 16;
-  int lines = 0;
-  int more = 0;
-  auto warn = [&](const std::string& subject, const std::string& text) {
-    if (lines == kMaxLines) {
-      ++more;
-      return;
-    }
-    ++lines;
-    message::Say(subject, text);
-  };
-  const std::string at = name;
-  auto line = [&](int n) { return at + ":" + std::to_string(n); };
-  constexpr char kOutOfStep[] =
-      "rows are read every 34 bytes, so this page is out of step";
-  if (report.bad_ending_line != 0)
-    warn(line(report.bad_ending_line),
-         std::string("line does not end in CR LF; ") + kOutOfStep);
-  if (report.utf8) {
-    std::string how;
-    if (platform::kWindows)
-      how = Format(
-          "powershell -c \"[IO.File]::WriteAllText('%s', "
-          "[IO.File]::ReadAllText('%s'), [Text.Encoding]::GetEncoding(932))\""
-          ", or zolvane-tools.html's button \"Convert to Shift-JIS\"",
-          name, name);
-    else if (report.utf8_bom)
-      how = Format(
-          "tail -c +4 %s | iconv -f UTF-8 -t CP932 > sjis.txt && mv sjis.txt "
-          "%s",
-          name, name);
-    else
-      how = Format("iconv -f UTF-8 -t CP932 %s > sjis.txt && mv sjis.txt %s",
-                   name, name);
-    warn(at,
-         std::string("looks like UTF-8") +
-             (report.utf8_bom ? " (it starts with a byte order mark)" : "") +
-             "; save it as Shift-JIS (CP932): " + how);
-  } else if (report.bad_length_line == static_cast<int>(kGridSide) &&
-             report.bad_length > kRowBytes) {
-    // Nothing is read after the last row: its extra bytes shift nothing.
-    warn(line(report.bad_length_line),
-         Format("line holds %zu bytes, not 32; only the first 32 are read",
-                report.bad_length));
-  } else if (report.bad_length_line != 0) {
-    warn(line(report.bad_length_line),
-         Format("line holds %zu bytes, not 32; ", report.bad_length) +
-             kOutOfStep);
-  }
-  if (!report.utf8)
-    for (const SplitCell& s : report.split_cells)
-      warn(line(s.line),
-           Format("column %d holds %.2X %.2X, not one Shift-JIS character or "
-                  "two single-byte ones; a half-width character before it "
-                  "shifts the cells after it",
-                  s.column, s.bytes[0], s.bytes[1]));
-  if (report.complete_rows < static_cast<int>(kGridSide))
-    warn(at, Format("only %d of 16 rows are complete; the rest are left empty",
-                    report.complete_rows));
-  if (more > 0) message::Say(at, Format("... and %d more", more));
 }
 
 }  // namespace glyphpack

@@ -1,5 +1,7 @@
 // The table builder's core: turns one hand-edited grid into one page of the
-// glyph table, and says when a grid's layout will put the page out of step.
+// glyph table, and finds what in a grid's layout will make the page come
+// out wrong.  glyphpack words the findings in warnings.cpp, the page in
+// its own words.
 //
 // A grid is 16 lines, each 32 bytes of Shift-JIS (16 two-byte characters)
 // followed by CR LF.  The packer does not look for line ends: row r is always
@@ -10,7 +12,7 @@
 #define ZOL_GLYPHPACK_PACKER_H
 
 #include <cstddef>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "glyph_table.h"
@@ -22,16 +24,18 @@ inline constexpr std::size_t kLineBytes = glyph_table::kRowBytes + 2;  // 34
 inline constexpr std::size_t kGridBytes = glyph_table::kGridSide * kLineBytes;
 
 // The grid file of page p: "zol_00.txt", "zol_01.txt".
-struct SourceName {
-  explicit SourceName(int page);
-  char text[256];
-};
+std::string GridName(int page);
 
 // Packs a grid's bytes into one 512-byte page: row r is the 32 bytes at
 // offset 34r.  What a short grid cannot supply is zero-filled, so every page
 // is exactly 512 bytes and reruns are byte-identical.
 void PackPage(const unsigned char* grid, std::size_t size,
               unsigned char page[glyph_table::kPageBytes]);
+
+// The grid that packs to page: 16 lines of its 32-byte rows, each ending in
+// CR LF.  A blank grid is one of full-width spaces (81 40).
+std::string GridOfPage(const unsigned char page[glyph_table::kPageBytes]);
+std::string BlankGrid();
 
 // A cell that holds neither one double-byte Shift-JIS character nor two
 // single-byte ones: split across two characters, or not Shift-JIS at all.
@@ -47,6 +51,8 @@ struct GridReport {
   int bad_ending_line = 0;  // first line not ending in CR LF (1-based), or 0
   int bad_length_line = 0;  // first line not holding 32 bytes (1-based), or 0
   std::size_t bad_length = 0;  // how many bytes that line holds
+  int line_end_column = 0;     // a last line so short that its line end is
+                               // read as this cell (1-based), or 0
   bool utf8 = false;           // the grid looks like UTF-8, not Shift-JIS
   bool utf8_bom = false;       // ... and starts with a byte order mark
   std::vector<SplitCell> split_cells;  // the first per line
@@ -60,11 +66,6 @@ struct GridReport {
 // line's terminator is never read, so it is not checked either.
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
 inline constexpr std::size_t kCheckBytes = std::size_t{1} << 20;
-
-// Prints the report on standard error, "glyphpack: name:line: ..." each: at
-// most one line per grid line and kind and 16 in all, then a count of the
-// rest.  Commands it gives are for the system the program runs on.
-void WarnAboutGrid(const char* name, const GridReport& report);
 
 }  // namespace glyphpack
 

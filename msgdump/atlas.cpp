@@ -34,11 +34,6 @@ bool PrefixOfRawToken(const std::string& t) {
   return false;
 }
 
-// Whether code index ends a script line.
-bool BreaksLine(unsigned index) {
-  return index == 0x00 || index == 0x01 || index == 0x02 || index == 0x0B;
-}
-
 }  // namespace
 
 ThingyTable MakeThingy(const GlyphTable& table) {
@@ -81,43 +76,116 @@ std::string ThingyText(const ThingyTable& thingy) {
   return out;
 }
 
+namespace {
+
+// The header: how to translate, and the table.
+constexpr char kHeader[] =
+    "// The text window of a Zolvane ROM image, from msgdump --atlas, for\n"
+    "// Atlas with the table zolvane.tbl from msgdump --thingy.  One block\n"
+    "// per line of the script: its offset, the original as a comment, the\n"
+    "// bytes it fills (#JMP, first and last) and a copy to translate.\n"
+    "// Translate under each original, within its bytes: the game expects\n"
+    "// every line where it is, and text past a line's last byte is cut.\n"
+    "// To pad shorter lines, add #FILL($XX) before the first #JMP, with XX\n"
+    "// the one-byte code of a blank glyph.\n"
+    "#VAR(Script, TABLE)\n"
+    "#ADDTBL(\"zolvane.tbl\", Script)\n"
+    "#ACTIVETBL(Script)\n";
+
+constexpr std::size_t kFillRun = 16;  // a shorter run stays text
+
+std::string Offset(std::uint64_t at) {
+  char s[16];
+  std::snprintf(s, sizeof s, "$%.6llX", static_cast<unsigned long long>(at));
+  return s;
+}
+
+// Whether a line that starts with text would be read as a command, a
+// comment or nothing: blanks, '#' or '/' first.
+bool BadStart(const std::string& text) {
+  return text[0] == ' ' || text[0] == '\t' || text[0] == '#' || text[0] == '/';
+}
+
+}  // namespace
+
 std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
-  std::string body;
-  bool line_open = false;
-  std::uint64_t last = std::uint64_t{w.start} - 1;  // no byte taken yet
-  const WalkEnd end = MsgConv(w, [&](const Code& c) {
-    const unsigned char* at = w.bytes.data() + (c.offset - w.start);
-    if (!line_open) {
-      char comment[24];
-      std::snprintf(comment, sizeof comment, "//$%.6X\n", c.offset);
-      body += comment;
-    }
-    const std::string& text = thingy.text[c.index];
-    // Inserters read a line that starts with '#' as a command and one that
-    // starts with "//" as a comment.
-    const bool raw =
-        text.empty() || (!line_open && (text[0] == '#' || text[0] == '/'));
-    if (c.index < 0x10) {
-      body += text;
-      if (c.size == 2) body += Raw(at[1]);  // 0x05 and 0x0B's byte
-    } else if (!raw) {
-      body += text;
+  std::vector<Code> codes;
+  const WalkEnd end = MsgConv(w, [&](const Code& c) { codes.push_back(c); });
+  std::string out = kHeader;
+  if (codes.empty()) {
+    return out + "\n// The image holds none of the text window (" +
+           Offset(w.start) + " to " + Offset(w.end) + "): nothing to insert.\n";
+  }
+  auto byte = [&](std::uint64_t offset) { return w.bytes[offset - w.start]; };
+  auto end_of = [](const Code& c) {
+    return std::uint64_t{c.offset} + c.size - 1;
+  };
+  const std::uint64_t last = end_of(codes.back());  // the last byte taken
+
+  // The padding at the end: the first code from which every byte taken is
+  // the last one's value, if that makes kFillRun bytes or more.
+  std::size_t tail = codes.size();
+  for (; tail > 0; --tail) {
+    const Code& c = codes[tail - 1];
+    if (byte(c.offset) != byte(last) || byte(end_of(c)) != byte(last)) break;
+  }
+  if (tail == codes.size() || last + 1 - codes[tail].offset < kFillRun)
+    tail = codes.size();
+
+  // The blocks: lines up to a line-break code, a run of lines of nothing
+  // but those as one.
+  struct Block {
+    std::uint64_t first = 0, last = 0;
+    std::string text;
+    bool breaks_only = true;
+  };
+  std::vector<Block> blocks;
+  Block line;
+  auto add = [&] {
+    if (line.text.empty()) return;
+    if (!blocks.empty() && blocks.back().breaks_only && line.breaks_only) {
+      blocks.back().text += line.text;
+      blocks.back().last = line.last;
     } else {
-      for (unsigned k = 0; k < c.size; ++k) body += Raw(at[k]);
+      blocks.push_back(line);
     }
-    line_open = !BreaksLine(c.index);
-    if (!line_open) body += '\n';
-    last = std::uint64_t{c.offset} + c.size - 1;
-  });
-  if (line_open) body += '\n';
+    line = Block{};
+  };
+  for (std::size_t k = 0; k < tail; ++k) {
+    const Code& c = codes[k];
+    if (line.text.empty()) line.first = c.offset;
+    const std::string& t = thingy.text[c.index];
+    if (c.index < 0x10) {
+      line.text += t;
+      if (c.size == 2) line.text += Raw(byte(c.offset + 1));  // 05, 0B's byte
+    } else if (!t.empty() && !(line.text.empty() && BadStart(t))) {
+      line.text += t;
+    } else {
+      for (unsigned i = 0; i < c.size; ++i)
+        line.text += Raw(byte(c.offset + i));
+    }
+    const bool breaks = c.index == 0x00 || c.index == 0x01 || c.index == 0x02 ||
+                        c.index == 0x0B;
+    line.breaks_only = line.breaks_only && breaks;
+    line.last = end_of(c);
+    if (breaks) add();
+  }
+  add();
+
+  for (const Block& block : blocks)
+    out += "\n//" + Offset(block.first) + "\n//" + block.text + "\n#JMP(" +
+           Offset(block.first) + ", " + Offset(block.last) + ")\n" +
+           block.text + "\n";
+  if (tail < codes.size()) {
+    const std::uint64_t from = codes[tail].offset;
+    const std::string fill = "$" + Hex(byte(last));
+    out += "\n//" + Offset(from) + ": " + std::to_string(last + 1 - from) +
+           " bytes of " + fill + " to the end, written by #FILL\n#JMP(" +
+           Offset(from) + ", " + Offset(last) + ")\n#FILL(" + fill + ")\n";
+  }
   if (end == WalkEnd::kEndOfImage)
-    body += "// [EOF]: the image ends inside the text window\n";
-  char jmp[48];
-  std::snprintf(jmp, sizeof jmp, "#JMP($%.6X, $%.6llX)\n", w.start,
-                static_cast<unsigned long long>(last));
-  return "#VAR(Script, TABLE)\n#ADDTBL(\"zolvane.tbl\", Script)\n"
-         "#ACTIVETBL(Script)\n" +
-         std::string(jmp) + body;
+    out += "\n// [EOF]: the image ends inside the text window\n";
+  return out;
 }
 
 }  // namespace msgdump

@@ -5,7 +5,8 @@
 //
 // An inserter reads the script with the table: it takes the longest table
 // text that matches, reads <$XX> as the raw byte XX, ignores line breaks and
-// "//" comment lines, and runs "#" lines as commands.  So that this gives
+// "//" comment lines, and runs "#" lines as commands (insert.h is one, as
+// Atlas 1.12 reads these scripts).  So that this gives
 // back every byte the walk took, whatever the table holds, a table entry
 // has no line when its text is empty, not CP932, holds a line break, is
 // another lower code's text already, or is a proper prefix of another
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "table.h"
+#include "walk.h"
 #include "window.h"
 
 namespace msgdump {
@@ -32,10 +34,19 @@ ThingyTable MakeThingy(const GlyphTable& table);
 // The table's lines in code order: 00=<00> ... FE=..., FF00=... FFFF=<FFFF>.
 std::string ThingyText(const ThingyTable& thingy);
 
-// The window as an Atlas script: a header that names the table
-// (zolvane.tbl) and the bytes the script fills (#JMP with the first and
-// last offset the walk took), then one line per line-break code (0x00,
-// 0x01, 0x02, 0x0B), each after a comment that gives its offset.
+// The window as an Atlas script in the translator's layout: a header that
+// says how to translate and names the table (zolvane.tbl), then one block
+// per script line (a line ends at a line-break code: 0x00, 0x01, 0x02,
+// 0x0B; a run of lines of nothing else is one block):
+//   //$2EF80C                     its offset
+//   //<03><07>「ここだ。」<0A><02>   the original, as a comment
+//   #JMP($2EF80C, $2EF817)        its first and last byte
+//   <03><07>「ここだ。」<0A><02>     the copy to translate
+// A run of one byte value at the end of what the walk took, 16 bytes or
+// more (a window's padding), is one block of #JMP and #FILL.  No line
+// starts the way Atlas reads a command or a comment ('#' or "//", after
+// blanks or not) or is blank only: a glyph that would start it so is
+// written raw.  An empty walk gives no #JMP, only a comment.
 std::string AtlasScript(const ThingyTable& thingy, const Window& w);
 
 }  // namespace msgdump

@@ -1,7 +1,9 @@
 #include "cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace cp932 {
 
@@ -10,9 +12,9 @@ namespace {
 constexpr std::size_t kLeads = 60;    // 0x81-0x9F, 0xE0-0xFC
 constexpr std::size_t kTrails = 188;  // 0x40-0x7E, 0x80-0xFC
 
-// One row per lead byte: the characters of its trail bytes in UTF-8,
-// U+FFFD where the code is undefined.
-const char* const kRows[kLeads] = {
+// One row per lead byte: the characters of its trail bytes, U+FFFD where
+// the code is undefined.
+const char16_t* const kRows[kLeads] = {
 #include "cp932.inc"
 };
 
@@ -30,38 +32,21 @@ int TrailColumn(unsigned b) {
   return -1;
 }
 
-// The rows as code points, 0 where undefined; read from kRows once.
-const std::array<std::uint16_t, kLeads * kTrails>& Table() {
-  static const auto table = [] {
-    std::array<std::uint16_t, kLeads * kTrails> t{};
-    for (std::size_t row = 0; row < kLeads; ++row) {
-      const auto* p = reinterpret_cast<const unsigned char*>(kRows[row]);
-      for (std::size_t k = 0; k < kTrails; ++k) {
-        // Every character of the table is in the BMP: 1 to 3 UTF-8 bytes.
-        char32_t u = *p++;
-        if (u >= 0xE0) {
-          u = (u & 0x0F) << 12 | (p[0] & 0x3FU) << 6 | (p[1] & 0x3FU);
-          p += 2;
-        } else if (u >= 0xC0) {
-          u = (u & 0x1F) << 6 | (p[0] & 0x3FU);
-          p += 1;
-        }
-        t[row * kTrails + k] = u == 0xFFFD ? 0 : static_cast<std::uint16_t>(u);
-      }
-    }
-    return t;
-  }();
-  return table;
+unsigned LeadOfRow(std::size_t row) {
+  return static_cast<unsigned>(row < 0x1F ? 0x81 + row : 0xE0 + row - 0x1F);
 }
 
-}  // namespace
+unsigned TrailOfColumn(std::size_t col) {
+  return static_cast<unsigned>(col < 0x3F ? 0x40 + col : 0x41 + col);
+}
 
+// The character of the double-byte code lead, trail; 0 where it has none.
 char32_t DoubleByte(unsigned lead, unsigned trail) {
   const int row = LeadRow(lead);
   const int col = TrailColumn(trail);
   if (row < 0 || col < 0) return 0;
-  return Table()[static_cast<std::size_t>(row) * kTrails +
-                 static_cast<std::size_t>(col)];
+  const char16_t u = kRows[row][col];
+  return u == 0xFFFD ? 0 : u;
 }
 
 void AppendUtf8(char32_t u, std::string* out) {
@@ -76,6 +61,62 @@ void AppendUtf8(char32_t u, std::string* out) {
     *out += static_cast<char>(0x80 | (u & 0x3F));
   }
 }
+
+// Every character of the double-byte table with the code it is written as,
+// sorted by character: made once, for the few who type.
+const std::vector<std::pair<char16_t, std::uint16_t>>& Codes() {
+  static const auto codes = [] {
+    std::vector<std::pair<char16_t, std::uint16_t>> c;
+    for (std::size_t row = 0; row < kLeads; ++row) {
+      const unsigned lead = LeadOfRow(row);
+      if (lead == 0xED || lead == 0xEE) continue;  // read, never written
+      for (std::size_t col = 0; col < kTrails; ++col)
+        if (kRows[row][col] != 0xFFFD)
+          c.emplace_back(kRows[row][col], static_cast<std::uint16_t>(
+                                              lead << 8 | TrailOfColumn(col)));
+    }
+    // Stable: among equal characters the first code stays first.
+    std::stable_sort(c.begin(), c.end(), [](const auto& a, const auto& b) {
+      return a.first < b.first;
+    });
+    return c;
+  }();
+  return codes;
+}
+
+// The JIS forms that input methods type, and CP932's characters for them.
+constexpr Substitution kJisForms[] = {
+    {0x301C, 0xFF5E},  // WAVE DASH -> FULLWIDTH TILDE
+    {0x2016, 0x2225},  // DOUBLE VERTICAL LINE -> PARALLEL TO
+    {0x2212, 0xFF0D},  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    {0x2014, 0x2015},  // EM DASH -> HORIZONTAL BAR
+    {0x00A2, 0xFFE0},  // CENT SIGN -> FULLWIDTH CENT SIGN
+    {0x00A3, 0xFFE1},  // POUND SIGN -> FULLWIDTH POUND SIGN
+    {0x00AC, 0xFFE2},  // NOT SIGN -> FULLWIDTH NOT SIGN
+};
+
+// The next character of UTF-8 text at *at, or 0xFFFFFFFF if malformed.
+char32_t NextChar(const std::string& text, std::size_t* at) {
+  const auto b = static_cast<unsigned char>(text[*at]);
+  const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+  if (b >= 0x80 && b < 0xC2) {
+    ++*at;
+    return 0xFFFFFFFF;
+  }
+  char32_t u = n == 1 ? b : b & (0x3F >> (n - 1));
+  for (std::size_t k = 1; k < n; ++k) {
+    if (*at + k >= text.size() ||
+        (static_cast<unsigned char>(text[*at + k]) & 0xC0) != 0x80) {
+      ++*at;
+      return 0xFFFFFFFF;
+    }
+    u = u << 6 | (static_cast<unsigned char>(text[*at + k]) & 0x3F);
+  }
+  *at += n;
+  return u;
+}
+
+}  // namespace
 
 bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
   std::string text;
@@ -94,6 +135,41 @@ bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
     }
   }
   *out += text;
+  return true;
+}
+
+bool FromUtf8(const std::string& utf8, std::string* bytes, char32_t* bad,
+              std::vector<Substitution>* substituted) {
+  std::string out;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t typed = NextChar(utf8, &at);
+    char32_t u = typed;
+    for (const Substitution& s : kJisForms) {
+      if (s.typed == typed) {
+        u = s.stored;
+        substituted->push_back(s);
+      }
+    }
+    if (u >= 0x20 && u < 0x7F) {
+      out += static_cast<char>(u);
+      continue;
+    }
+    if (u >= 0xFF61 && u <= 0xFF9F) {
+      out += static_cast<char>(0xA1 + (u - 0xFF61));
+      continue;
+    }
+    const auto& codes = Codes();
+    const auto it = std::lower_bound(
+        codes.begin(), codes.end(), u,
+        [](const auto& entry, char32_t c) { return entry.first < c; });
+    if (u > 0xFFFF || it == codes.end() || it->first != u) {
+      *bad = typed;
+      return false;
+    }
+    out += static_cast<char>(it->second >> 8);
+    out += static_cast<char>(it->second & 0xFF);
+  }
+  *bytes = std::move(out);
   return true;
 }
 

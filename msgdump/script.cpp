@@ -105,6 +105,15 @@ std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w) {
   return codes;
 }
 
+std::string CodeKey(unsigned index) {
+  char s[16];
+  if (index < 256)
+    std::snprintf(s, sizeof s, "%.2X", index);
+  else
+    std::snprintf(s, sizeof s, "FF%.2X", index - 256);
+  return s;
+}
+
 std::string CodeName(unsigned index) {
   char s[16];
   if (index < 256)

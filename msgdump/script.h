@@ -9,18 +9,10 @@
 #include <vector>
 
 #include "table.h"
+#include "walk.h"
 #include "window.h"
 
 namespace msgdump {
-
-// What msgdump prints on standard output before the script: the banner
-// (with the version), the credit line, the table's name, an empty line.
-inline constexpr char kVersion[] = "1.0";
-inline constexpr char kBannerFormat[] =
-    "-- SFC Zolvane Message Converter V%s --\n";
-inline constexpr char kCredit[] =
-    "Written by the Zolvane fan translation tools' authors\n";
-inline constexpr char kLoadingFormat[] = "Loading Table File: %s\n";
 
 enum class Encoding { kShiftJis, kUtf8 };
 
@@ -54,6 +46,9 @@ std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w);
 
 // A code as a translator writes it: "0x41", "0xFF 0x41".
 std::string CodeName(unsigned index);
+
+// A code as a Thingy table's key: "41", "FF41".
+std::string CodeKey(unsigned index);
 
 }  // namespace msgdump
 

@@ -29,4 +29,14 @@ void TableFromBytes(const unsigned char* raw, std::size_t size,
   static_assert(kFileBytes / kEntryBytes == glyph_table::kEntries);
 }
 
+bool LooksLikeThingy(const GlyphTable& table) {
+  const auto hex = [](unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') ||
+           (c >= 'a' && c <= 'f');
+  };
+  const unsigned char* const e0 = table.entry[0];
+  const unsigned char* const e1 = table.entry[1];
+  return hex(e0[0]) && hex(e0[1]) && e1[0] == '=';
+}
+
 }  // namespace msgdump

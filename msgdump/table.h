@@ -26,6 +26,10 @@ bool LoadTable(std::FILE* fpt, GlyphTable& table);
 void TableFromBytes(const unsigned char* raw, std::size_t size,
                     GlyphTable& table);
 
+// Whether the table's first bytes read as a Thingy table's first line
+// ("00=<00>"): text saved under the table's name.
+bool LooksLikeThingy(const GlyphTable& table);
+
 // The entry a glyph code shows, by the walk's index: c for 0x10 to 0xFE,
 // 256 + n for 0xFF n (n from 0x00 to 0xFE).
 inline const unsigned char* GlyphEntry(const GlyphTable& table,

@@ -42,15 +42,6 @@ bool ReadWindow(std::FILE* fp, std::uint64_t size, std::uint32_t start,
   return true;
 }
 
-ImageSizeHints HintsForImageSize(std::uint64_t size) {
-  constexpr std::uint64_t kBank = std::uint64_t{32} * 1024;
-  constexpr std::uint64_t kCopierHeader = 512;
-  ImageSizeHints hints;
-  hints.copier_header = size > kBank && size % kBank == kCopierHeader;
-  hints.before_window = size <= kWindowStart;
-  return hints;
-}
-
 Window WindowOf(const unsigned char* image, std::size_t size,
                 std::uint32_t start, std::uint32_t end) {
   Window w;

@@ -1,11 +1,15 @@
 # The whole road on the sample, in WORK:
 #   grids -> glyphpack -> zol.tbl;  scene -> mksample -> sample.sfc;
 #   msgdump sample.sfc -> script.txt (Shift-JIS), and with --utf8, --atlas
-#   and --thingy -> script.utf8.txt, script.atlas.txt, zolvane.tbl
-# (expected.zol.tbl, expected*.txt and expected.thingy.tbl hold them; the
-# browser page's test holds the page to the same files.)
-# Then either shows the UTF-8 script (the demo), or, with CHECK set, checks
-# every output byte for byte against the checked-in ones (the golden test).
+#   and --thingy -> script.utf8.txt, script.atlas.txt, zolvane.tbl;
+#   then the translator's loop: english.atlas.txt and english.tbl inserted
+#   by mksample (the page's inserter) -> patched.sfc; msgdump --to-fill on
+#   it lists the letters' codes still blank in the grids, and with
+#   english_00.txt (those cells drawn) msgdump --utf8 shows the English.
+# (The expected* files hold the outputs; the browser page's test holds the
+# page to the same files.)  Then either shows the UTF-8 script (the demo),
+# or, with CHECK set, checks every output byte for byte against the
+# checked-in ones, and that the sample draws no hint (the golden test).
 foreach(var SAMPLE WORK GLYPHPACK MKSAMPLE MSGDUMP)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "demo.cmake needs -D${var}=...")
@@ -13,45 +17,64 @@ foreach(var SAMPLE WORK GLYPHPACK MKSAMPLE MSGDUMP)
 endforeach()
 
 file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
+file(MAKE_DIRECTORY "${WORK}/english")
 file(COPY "${SAMPLE}/zol_00.txt" "${SAMPLE}/zol_01.txt" DESTINATION "${WORK}")
+file(COPY "${SAMPLE}/zol_01.txt" DESTINATION "${WORK}/english")
+file(COPY_FILE "${SAMPLE}/english_00.txt" "${WORK}/english/zol_00.txt")
 
 # RUNNER (Wine) runs programs built for Windows; CRLF says their standard
-# output is in text mode, so the expected files' newlines become CR LF.
-execute_process(COMMAND ${RUNNER} "${GLYPHPACK}" WORKING_DIRECTORY "${WORK}"
-                COMMAND_ERROR_IS_FATAL ANY)
+# output is in text mode, so the expected files' newlines become CR LF
+# where the output's are the system's ("native"; Atlas scripts and Thingy
+# tables are LF everywhere).
+foreach(dir "${WORK}" "${WORK}/english")
+  execute_process(COMMAND ${RUNNER} "${GLYPHPACK}" WORKING_DIRECTORY "${dir}"
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 execute_process(COMMAND ${RUNNER} "${MKSAMPLE}" "${SAMPLE}/scene.txt" sample.sfc
                 WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
-# output file, then msgdump's options; expected file
-set(runs "script.txt|sample.sfc|expected.txt"
-         "script.utf8.txt|--utf8,sample.sfc|expected.utf8.txt"
-         "script.atlas.txt|--atlas,sample.sfc|expected.atlas.txt"
-         "zolvane.tbl|--thingy|expected.thingy.tbl")
+execute_process(COMMAND ${RUNNER} "${MKSAMPLE}" --insert sample.sfc
+                        "${SAMPLE}/english.atlas.txt" "${SAMPLE}/english.tbl"
+                        patched.sfc
+                WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+# folder (below WORK), output file, msgdump's options, expected file, line ends
+set(runs ".|script.txt|sample.sfc|expected.txt|native"
+         ".|script.utf8.txt|--utf8,sample.sfc|expected.utf8.txt|native"
+         ".|script.atlas.txt|--atlas,sample.sfc|expected.atlas.txt|lf"
+         ".|zolvane.tbl|--thingy|expected.thingy.tbl|lf"
+         ".|to-fill.txt|--to-fill,patched.sfc|expected.to-fill.txt|native"
+         "english|english.txt|--utf8,../patched.sfc|expected.english.txt|native")
 foreach(run ${runs})
   string(REPLACE "|" ";" run "${run}")
-  list(GET run 0 output)
-  list(GET run 1 options)
-  list(GET run 2 expected)
+  list(GET run 0 dir)
+  list(GET run 1 output)
+  list(GET run 2 options)
+  list(GET run 3 expected)
+  list(GET run 4 ends)
   string(REPLACE "," ";" options "${options}")
   execute_process(COMMAND ${RUNNER} "${MSGDUMP}" ${options}
-                  WORKING_DIRECTORY "${WORK}" OUTPUT_FILE "${WORK}/${output}"
+                  WORKING_DIRECTORY "${WORK}/${dir}"
+                  OUTPUT_FILE "${WORK}/${output}" ERROR_VARIABLE said
                   COMMAND_ERROR_IS_FATAL ANY)
-  if(CHECK)
-    set(want "${SAMPLE}/${expected}")
-    if(CRLF)
-      file(READ "${want}" lf)
-      string(REPLACE "\n" "\r\n" crlf "${lf}")
-      file(WRITE "${WORK}/${expected}" "${crlf}")
-      set(want "${WORK}/${expected}")
-    endif()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
-                            "${WORK}/${output}" "${want}"
-                    RESULT_VARIABLE differ)
-    if(differ)
-      message(FATAL_ERROR "the sample's ${WORK}/${output} differs from ${want}")
-    endif()
-    message(STATUS "${output} matches ${expected}")
+  if(NOT CHECK)
+    continue()
   endif()
+  if(NOT said STREQUAL "")
+    message(FATAL_ERROR "msgdump ${options} on the sample says:\n${said}")
+  endif()
+  set(want "${SAMPLE}/${expected}")
+  if(CRLF AND ends STREQUAL "native")
+    file(READ "${want}" lf)
+    string(REPLACE "\n" "\r\n" crlf "${lf}")
+    file(WRITE "${WORK}/${expected}" "${crlf}")
+    set(want "${WORK}/${expected}")
+  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
+                          "${WORK}/${output}" "${want}"
+                  RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "the sample's ${WORK}/${output} differs from ${want}")
+  endif()
+  message(STATUS "${output} matches ${expected}")
 endforeach()
 
 if(CHECK)
@@ -63,7 +86,9 @@ if(CHECK)
   endif()
 else()
   file(READ "${WORK}/script.utf8.txt" script)
-  # The script ends without a newline (after "[EOF]"): end the line here.
-  message(STATUS "msgdump --utf8 sample.sfc:\n${script}\n")
+  file(READ "${WORK}/english.txt" english)
+  message(STATUS "msgdump --utf8 sample.sfc:\n${script}")
+  message(STATUS "and with the sample's translation inserted "
+                 "(english.atlas.txt):\n${english}")
   message(STATUS "files are in ${WORK}")
 endif()

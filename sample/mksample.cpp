@@ -1,57 +1,51 @@
-// mksample: builds a sample ROM image from a scene written in the game's
-// text codes, so the converter can be tried without the real cartridge.
+// mksample: builds the sample ROM image from a scene written in the game's
+// text codes, so the converter can be tried without the real cartridge, and
+// inserts the sample's translation into it, as the page does.
 //
 //   mksample scene.txt sample.sfc
-//
-// The scene is hexadecimal bytes separated by blanks, '#' starting a
-// comment.  The image is sparse: nothing but a hole before the text window,
-// the scene's bytes from the window's first offset, and its end right after
-// them, so a dump of it closes with "[EOF]".
-#include <cctype>
+//   mksample --insert sample.sfc english.atlas.txt english.tbl patched.sfc
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "file_io.h"
+#include "insert.h"
 #include "message.h"
-#include "window.h"
+#include "platform.h"
+#include "scene.h"
 
 namespace {
 
-constexpr char kProgram[] = "mksample";
+// Says why subject failed: why, or else strerror(errno).
+void SayWhy(const char* subject, const char* why) {
+  if (why != nullptr)
+    message::Say(subject, why);
+  else
+    message::SayErrno(subject, errno);
+}
 
-// Parses the scene's bytes; on a bad token says where and returns false.
-bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
-  int line = 1;
-  int c = std::fgetc(in);
-  while (c != EOF) {
-    if (c == '#') {
-      while (c != EOF && c != '\n') c = std::fgetc(in);
-    } else if (c == '\n') {
-      ++line;
-      c = std::fgetc(in);
-    } else if (std::isspace(c)) {
-      c = std::fgetc(in);
-    } else {
-      std::string token;
-      while (c != EOF && !std::isspace(c) && c != '#') {
-        token += static_cast<char>(c);
-        c = std::fgetc(in);
-      }
-      const auto hex = [](char h) {
-        return std::isxdigit(static_cast<unsigned char>(h)) != 0;
-      };
-      if (token.size() != 2 || !hex(token[0]) || !hex(token[1])) {
-        message::Say(std::string(name) + ":" + std::to_string(line),
-                     "'" + token + "' is not a two-digit hex byte");
-        return false;
-      }
-      *bytes += static_cast<char>(std::strtoul(token.c_str(), nullptr, 16));
-    }
+// The whole of the file path; false, said, if it cannot be read.
+bool ReadAll(const char* path, std::string* bytes) {
+  const char* why = nullptr;
+  platform::FileInfo info;
+  const file_io::File in(platform::OpenInput(path, &info, &why));
+  std::size_t got = 0;
+  bytes->resize(static_cast<std::size_t>(info.size));
+  if (!in || !file_io::ReadUpTo(in.get(), bytes->data(), bytes->size(), &got)) {
+    SayWhy(path, why);
+    return false;
   }
-  if (std::ferror(in)) {
-    message::SayErrno(name, errno != 0 ? errno : EIO);
+  bytes->resize(got);
+  return true;
+}
+
+bool WriteAll(const char* path, const std::vector<unsigned char>& bytes) {
+  const char* why = nullptr;
+  platform::WriteTarget target;
+  if (!platform::ResolveForWrite(path, &target, &why) ||
+      !platform::WriteWhole(target, bytes.data(), bytes.size())) {
+    SayWhy(path, why);
     return false;
   }
   return true;
@@ -60,33 +54,31 @@ bool ParseScene(const char* name, std::FILE* in, std::string* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  message::SetProgram(kProgram);
+  message::SetProgram("mksample");
+  if (argc == 6 && std::string(argv[1]) == "--insert") {
+    std::string image, script, table;
+    if (!ReadAll(argv[2], &image) || !ReadAll(argv[3], &script) ||
+        !ReadAll(argv[4], &table))
+      return 1;
+    std::vector<unsigned char> patched(image.begin(), image.end());
+    msgdump::Insertion report;
+    const bool ok = msgdump::InsertScript(script, table, -1, &patched, &report);
+    for (const msgdump::Insertion::Problem& p : report.problems)
+      message::Say(std::string(p.in_table ? argv[4] : argv[3]) + ":" +
+                       std::to_string(p.line),
+                   p.what);
+    return ok && WriteAll(argv[5], patched) ? 0 : 1;
+  }
   if (argc != 3) {
     message::Say("usage", "mksample scene.txt image.sfc");
     return 1;
   }
+  std::string text;
+  if (!ReadAll(argv[1], &text)) return 1;
   std::string scene;
-  {
-    file_io::File in = file_io::Open(argv[1], "rb");
-    if (!in) {
-      message::SayErrno(argv[1], errno);
-      return 1;
-    }
-    if (!ParseScene(argv[1], in.get(), &scene)) return 1;
-  }
-  file_io::File out = file_io::Open(argv[2], "wb");
-  if (!out) {
-    message::SayErrno(argv[2], errno);
+  if (!sample::ParseScene(text, &scene, &text)) {
+    message::Say(argv[1], text);
     return 1;
   }
-  // Seeking past the end of a new file leaves a hole: the image takes
-  // almost no disk space although it is over 3 MB long.
-  if (std::fseek(out.get(), static_cast<long>(msgdump::kWindowStart),
-                 SEEK_SET) != 0 ||
-      !file_io::WriteAll(out.get(), scene.data(), scene.size()) ||
-      !file_io::CloseWritten(out)) {
-    message::SayErrno(argv[2], errno);
-    return 1;
-  }
-  return 0;
+  return WriteAll(argv[2], sample::ImageOf(scene)) ? 0 : 1;
 }

@@ -74,20 +74,32 @@ TEST_F(GlyphpackRun, PacksBothPagesAndIgnoresArguments) {
   EXPECT_EQ(first.err, "");
   EXPECT_EQ(first.status, 0);
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
-  const auto again = Pack("zol_01.txt -x --help");
+  const auto again = Pack("zol_01.txt -x");
   EXPECT_EQ(again.out, Text(kDone));
   EXPECT_EQ(again.status, 0);
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));  // byte-identical rerun
   EXPECT_FALSE(TempLeft());
+  // --help and --version print, and leave the table alone.
+  WriteFile(dir_ / "zol.tbl", "earlier");
+  for (const std::string args : {"-x --help", "--version"}) {
+    const auto r = Pack(args);
+    EXPECT_EQ(r.out.substr(0, 10),
+              args == "--version" ? "glyphpack " : "usage: gly")
+        << args;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Table(), "earlier");
+  }
+  EXPECT_EQ(Pack("--version").out, Text("glyphpack " ZOL_VERSION "\n"));
 }
 
 // Every way a run can fail, with and without an earlier table: the earlier
 // table survives byte for byte (or stays absent) and no temporary is left.
 TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
+  enum Kind { kMissing, kFolder, kFifo };
   struct Case {
     const char* name;
     const char* grid;  // grid to break
-    bool as_dir;       // a directory instead of a file
+    Kind kind;
     std::string out;
   };
   const std::string missing0 =
@@ -96,12 +108,14 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
   const std::string missing1 =
       "TABLEFILE: zol.tbl\nTEXTFILE: zol_00.txt\nTEXTFILE: zol_01.txt\n"
       "txt data not found: zol_01.txt\n";
-  const std::vector<Case> cases = {
-      {"zol_00.txt missing", "zol_00.txt", false, missing0},
-      {"zol_01.txt missing", "zol_01.txt", false, missing1},
-      {"zol_00.txt a directory", "zol_00.txt", true, missing0},
-      {"zol_01.txt a directory", "zol_01.txt", true, missing1},
+  std::vector<Case> cases = {
+      {"zol_00.txt missing", "zol_00.txt", kMissing, missing0},
+      {"zol_01.txt missing", "zol_01.txt", kMissing, missing1},
+      {"zol_00.txt a directory", "zol_00.txt", kFolder, missing0},
+      {"zol_01.txt a directory", "zol_01.txt", kFolder, missing1},
   };
+  if (!testing_util::WindowsPrograms())  // refused at once, never waited on
+    cases.push_back({"zol_01.txt a FIFO", "zol_01.txt", kFifo, missing1});
   const std::string earlier = "an earlier hand-made table";
   for (const Case& c : cases) {
     for (const bool had_table : {true, false}) {
@@ -109,8 +123,11 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
       std::filesystem::remove(dir_ / "zol.tbl");
       if (had_table) WriteFile(dir_ / "zol.tbl", earlier);
       std::filesystem::remove(dir_ / c.grid);
-      if (c.as_dir) std::filesystem::create_directory(dir_ / c.grid);
-      const auto r = Pack();
+      if (c.kind == kFolder) std::filesystem::create_directory(dir_ / c.grid);
+      if (c.kind == kFifo) {
+        ASSERT_EQ(mkfifo((dir_ / c.grid).c_str(), 0600), 0);
+      }
+      const auto r = testing_util::Run(dir_.path(), "timeout 60 " + kGlyphpack);
       EXPECT_EQ(r.out, Text(c.out)) << c.name;
       EXPECT_EQ(r.status, 1) << c.name;
       EXPECT_NE(r.err.find(std::string("glyphpack: ") + c.grid + ": "),
@@ -144,6 +161,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
   const std::string tbl = dir_ / "zol.tbl";
   const std::string earlier = "an earlier hand-made table";
   const std::string refused = "TABLEFILE: zol.tbl\ntable data not found.\n";
+
   struct Case {
     const char* name;
     std::function<void()> setup;
@@ -153,6 +171,14 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
     // As root, after the folder was given to the user: what only root can
     // set up (another user's file, a bind mount); the row needs root.
     std::function<void()> as_root = nullptr;
+    // Put before the program: strace failing a call, as a file system that
+    // lacks the feature fails it.
+    std::string via = "";
+    bool immutable_folder = false;  // made so last (chattr +i)
+  };
+  auto inject = [](const char* call, const char* err) {
+    return std::string("strace -f -o /dev/null -e trace=") + call +
+           " -e inject=" + call + ":error=" + err + " ";
   };
   struct stat st {};
   auto owner = [&](const std::string& path) {
@@ -198,6 +224,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
        },
        kDone, "",
        [&] { EXPECT_EQ(ReadFile(dir_ / "v1.tbl"), Page(0) + Page(1)); }},
+      // Permissions never widen (nor narrow): under Wine too.
       {"private table stays private",
        [&] {
          WriteFile(tbl, earlier);
@@ -209,7 +236,28 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          struct stat st {};
          ASSERT_EQ(stat(tbl.c_str(), &st), 0);
          EXPECT_EQ(st.st_uid, root ? 65534U : geteuid());
-       }},
+       },
+       true},
+      {"a table others may read stays so",
+       [&] {
+         WriteFile(tbl, earlier);
+         fs::permissions(tbl, fs::perms(0644));
+       },
+       kDone, "",
+       [&] { EXPECT_EQ(fs::status(tbl).permissions(), fs::perms(0644)); },
+       true},
+      {"a link to nothing: its target is made",
+       [&] { fs::create_symlink("v2.tbl", tbl); }, kDone, "",
+       [&] {
+         EXPECT_TRUE(fs::is_symlink(tbl));
+         EXPECT_EQ(ReadFile(dir_ / "v2.tbl"), Page(0) + Page(1));
+       },
+       true},
+      // (An immutable folder stands in for one this user may not add to:
+      // root, who runs Wine here, may add to any other.)
+      {"a folder that takes no new file, a writable table",
+       [&] { WriteFile(tbl, earlier); }, kDone, "", [] {}, true, nullptr, "",
+       true},
       {"read-only folder, writable table",
        [&] {
          WriteFile(tbl, earlier);
@@ -277,6 +325,35 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
                    0)
              << "(needs a system that lets root bind-mount)";
        }},
+      // Another user's link in a shared sticky folder is never followed
+      // (as Linux's fs.protected_symlinks=1 would have it), the user's own
+      // is.
+      {"another user's link in a sticky folder",
+       [&] {
+         WriteFile(dir_ / "mine", earlier);
+         fs::create_symlink("mine", tbl);
+       },
+       refused, "glyphpack: zol.tbl: Permission denied\n",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "mine"), earlier); }, false,
+       [&] {
+         root_owns(dir_.path(), 01777);
+         ASSERT_EQ(lchown(tbl.c_str(), 65533, 65533), 0);
+       }},
+      {"the user's own link in a sticky folder",
+       [&] {
+         WriteFile(dir_ / "mine", earlier);
+         fs::create_symlink("mine", tbl);
+       },
+       kDone, "",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "mine"), Page(0) + Page(1)); }, false,
+       [&] { root_owns(dir_.path(), 01777); }},
+      // File systems that lack a feature: the table is written all the same.
+      {"no fchmod (ENOSYS)", [&] { WriteFile(tbl, earlier); }, kDone, "", [] {},
+       false, nullptr, inject("fchmod", "ENOSYS")},
+      {"no fsync (EINVAL)", [&] { WriteFile(tbl, earlier); }, kDone, "", [] {},
+       false, nullptr, inject("fsync", "EINVAL")},
+      {"no rename (EOPNOTSUPP)", [&] { WriteFile(tbl, earlier); }, kDone, "",
+       [] {}, false, nullptr, inject("renameat", "EOPNOTSUPP")},
       {"a file of the user's named zol.tbl.new",
        [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, "",
        [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }, true},
@@ -301,8 +378,11 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          },
          true});
   }
+  const bool strace = testing_util::WhyNoStrace() == nullptr;
   for (const Case& c : cases) {
-    if ((windows && !c.on_windows) || (c.as_root && !root)) continue;
+    if ((windows && !c.on_windows) || (c.as_root && !root) ||
+        (!c.via.empty() && !strace))
+      continue;
     SCOPED_TRACE(c.name);
     fs::permissions(dir_.path(), fs::perms(0755));
     for (const auto& e : fs::directory_iterator(dir_.path()))
@@ -316,7 +396,15 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
                 0);
       if (c.as_root) c.as_root();
     }
-    const auto r = testing_util::Run(dir_.path(), as_user + glyphpack);
+    // (chattr needs root and a file system that has it; else the row goes.)
+    auto chattr = [&](const char* flag) {
+      return std::system(("chattr " + std::string(flag) + " " +
+                          Quote(dir_.path()) + " 2>/dev/null")
+                             .c_str()) == 0;
+    };
+    if (c.immutable_folder && !chattr("+i")) continue;
+    const auto r = testing_util::Run(dir_.path(), as_user + c.via + glyphpack);
+    if (c.immutable_folder) chattr("-i");
     fs::permissions(dir_.path(), fs::perms(0755));
     EXPECT_EQ(r.out, Text(c.out));
     EXPECT_EQ(r.err, Text(c.err));
@@ -339,7 +427,7 @@ TEST_F(GlyphpackRun, FailingOrKilledAtAnySystemCall) {
   const std::string fresh = Page(0) + Page(1);
   const std::vector<std::string> calls = testing_util::SweepSystemCalls(
       dir_.path(), kGlyphpack,
-      {"openat", "read", "write", "close", "fsync", "rename"},
+      {"openat", "read", "write", "close", "fsync", "renameat"},
       [&] {
         for (const std::string& t : Glob(dir_.path(), "zol.tbl.tmp-"))
           std::filesystem::remove(dir_ / t);
@@ -356,7 +444,7 @@ TEST_F(GlyphpackRun, FailingOrKilledAtAnySystemCall) {
         }
       });
   // The new table reaches the disk before it takes the old one's name.
-  const auto rename = std::find(calls.begin(), calls.end(), "rename");
+  const auto rename = std::find(calls.begin(), calls.end(), "renameat");
   ASSERT_NE(rename, calls.end());
   EXPECT_NE(std::find(calls.begin(), rename, "fsync"), rename);
 }
@@ -432,14 +520,31 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   const auto r = Pack();
   EXPECT_EQ(r.out, Text(kDone));
   EXPECT_EQ(r.status, 0);  // the table is still written, as the format says
+  const bool windows = testing_util::WindowsPrograms();
+  const std::string fix =
+      windows ? "powershell -c \"$e=[Text.Encoding]::GetEncoding(28591); "
+                "$n=[string][char]13+[char]10; [IO.File]::WriteAllText("
+                "'zol_01.txt', ([IO.File]::ReadAllText('zol_01.txt', $e) "
+                "-replace '\\r?\\n', $n), $e)\""
+              : "perl -pi -e 's/\\r?\\n/\\r\\n/' zol_01.txt";
   EXPECT_EQ(r.err,
             Text("glyphpack: zol_00.txt:1: line holds 600 bytes, not 32; rows "
                  "are read every 34 bytes, so this page is out of step\n"
                  "glyphpack: zol_01.txt:1: line does not end in CR LF; rows "
-                 "are read every 34 bytes, so this page is out of step\n"
+                 "are read every 34 bytes, so this page is out of step; give "
+                 "every line CR LF: " +
+                 fix +
+                 ", or open it in zolvane-tools.html\n"
                  "glyphpack: zol_01.txt: only 15 of 16 rows are complete; the "
                  "rest are left empty\n"));
   EXPECT_EQ(Table().size(), 1024u);
+  if (!windows) {  // the command, pasted into sh, mends the grid
+    const std::string said = r.err.substr(r.err.find("perl"));
+    const auto pasted = testing_util::Run(
+        dir_.path(), "sh -c " + Quote(said.substr(0, said.find(", or open"))));
+    EXPECT_EQ(pasted.status, 0);
+    EXPECT_EQ(ReadFile(dir_ / "zol_01.txt"), Grid(1));
+  }
 
   // A UTF-8 grid is named as such, with a command that converts it; split
   // cells are named line by line, and a long report is cut after 16 lines.
@@ -459,16 +564,17 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   std::string want =
       "glyphpack: zol_00.txt: looks like UTF-8 (it starts with a byte order "
       "mark); save it as Shift-JIS (CP932): " +
-      std::string(testing_util::WindowsPrograms()
+      std::string(windows
                       ? "powershell -c \"[IO.File]::WriteAllText('zol_00.txt', "
                         "[IO.File]::ReadAllText('zol_00.txt'), "
-                        "[Text.Encoding]::GetEncoding(932))\", or "
-                        "zolvane-tools.html's button \"Convert to Shift-JIS\""
+                        "[Text.Encoding]::GetEncoding(932))\""
                       : "tail -c +4 zol_00.txt | iconv -f UTF-8 -t CP932 > "
                         "sjis.txt && mv sjis.txt zol_00.txt") +
-      "\n"
+      ", or open it in zolvane-tools.html\n"
       "glyphpack: zol_01.txt:15: line does not end in CR LF; rows are read "
-      "every 34 bytes, so this page is out of step\n"
+      "every 34 bytes, so this page is out of step; give every line CR LF: " +
+      (windows ? fix : "perl -pi -e 's/\\r?\\n/\\r\\n/' zol_01.txt") +
+      ", or open it in zolvane-tools.html\n"
       "glyphpack: zol_01.txt:15: line holds 33 bytes, not 32; rows are read "
       "every 34 bytes, so this page is out of step\n";
   for (int line = 1; line <= 14; ++line) {

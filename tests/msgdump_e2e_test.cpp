@@ -2,8 +2,11 @@
 // standard output byte for byte and the exit status on every path.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -46,9 +49,11 @@ std::string Entry(unsigned i) { return Table().substr(2 * i, 2); }
 class MsgdumpRun : public testing::Test {
  protected:
   void SetUp() override { WriteFile(dir_ / "zol.tbl", Table()); }
+  // (Under a timeout: an input that is a FIFO must never be waited on.)
   testing_util::RunResult Dump(const std::string& args,
                                const std::string& redirect = "") {
-    return testing_util::Run(dir_.path(), kMsgdump + " " + args, redirect);
+    return testing_util::Run(dir_.path(), "timeout 60 " + kMsgdump + " " + args,
+                             redirect);
   }
   TempDir dir_;
 };
@@ -64,7 +69,9 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
       "msgdump: command line: no ROM image given; msgdump --help says more\n";
   const std::vector<Case> cases = {
       {"", kBanner + " usage:msgdump zol.sfc\n", "", 1},
-      {"--help", "usage: msgdump [-o FILE] [--utf8 | --atlas] IMAGE\n", "", 0},
+      {"--help", "usage: msgdump [-o FILE] [--table FILE] [--utf8 | --atlas",
+       "", 0},
+      {"--version rom.sfc", "msgdump " ZOL_VERSION "\n", "", 0},
       {"--utf8", "", no_image, 1},
       {"--atlas", "", no_image, 1},
       {"-o script.txt", "", no_image, 1},
@@ -72,7 +79,12 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
       {"--utf-8 rom.sfc", "",
        "msgdump: --utf-8: unknown option; msgdump --help lists them\n", 1},
       {"--utf8 --atlas rom.sfc", "",
-       "msgdump: --atlas: one of --utf8, --atlas and --thingy at a time\n", 1},
+       "msgdump: --atlas: one of --utf8, --atlas, --thingy and --to-fill at "
+       "a time\n",
+       1},
+      {"-o a.txt -o script.txt rom.sfc", "",
+       "msgdump: -o: given twice; one file at a time\n", 1},
+      {"--table", "", "msgdump: --table: needs a file name: --table FILE\n", 1},
   };
   for (const Case& c : cases) {
     const auto r = Dump(c.args);
@@ -89,26 +101,34 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
   const std::string hint =
       "msgdump: zol.tbl: glyphpack makes it from zol_00.txt and zol_01.txt in "
       "the current folder; run glyphpack here first\n";
+  enum Kind { kMissing, kFolder, kFifo };
   struct Case {
-    bool is_dir;
+    Kind kind;
     std::string args, out, err;
   };
-  const std::vector<Case> cases = {
-      {false, "rom.sfc", kLoading + "table data not found.\n",
+  const std::string folder = testing_util::WindowsPrograms()
+                                 ? "msgdump: zol.tbl: Permission denied\n"
+                                 : "msgdump: zol.tbl: Is a directory\n";
+  std::vector<Case> cases = {
+      {kMissing, "rom.sfc", kLoading + "table data not found.\n",
        "msgdump: zol.tbl: No such file or directory\n" + hint},
-      {false, "--atlas rom.sfc", "",
+      {kMissing, "--atlas rom.sfc", "",
        "msgdump: zol.tbl: No such file or directory\n" + hint},
-      {true, "rom.sfc", kLoading + "table data not found.\n",
-       testing_util::WindowsPrograms() ? "msgdump: zol.tbl: Permission denied\n"
-                                       : "msgdump: zol.tbl: Is a directory\n"},
-      {true, "--thingy", "",
-       testing_util::WindowsPrograms() ? "msgdump: zol.tbl: Permission denied\n"
-                                       : "msgdump: zol.tbl: Is a directory\n"},
+      {kMissing, "--table v2.tbl rom.sfc", kLoading + "table data not found.\n",
+       "msgdump: v2.tbl: No such file or directory\n"},
+      {kFolder, "rom.sfc", kLoading + "table data not found.\n", folder},
+      {kFolder, "--thingy", "", folder},
   };
+  if (!testing_util::WindowsPrograms())  // never waited on
+    cases.push_back({kFifo, "rom.sfc", kLoading + "table data not found.\n",
+                     "msgdump: zol.tbl: not a regular file\n"});
   WriteSparse(dir_ / "rom.sfc", 0, "", 16);
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir_ / "zol.tbl");
-    if (c.is_dir) std::filesystem::create_directory(dir_ / "zol.tbl");
+    if (c.kind == kFolder) std::filesystem::create_directory(dir_ / "zol.tbl");
+    if (c.kind == kFifo) {
+      ASSERT_EQ(mkfifo((dir_ / "zol.tbl").c_str(), 0600), 0);
+    }
     const auto r = Dump(c.args);
     EXPECT_EQ(r.out, Text(c.out)) << c.args;
     EXPECT_EQ(r.err, Text(c.err)) << c.args;
@@ -137,6 +157,7 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
       {"romdir", "romdir",
        windows ? "msgdump: romdir: Permission denied\n"
                : "msgdump: romdir: Is a directory\n"},
+      {"-- -x.sfc", "-x.sfc", "msgdump: -x.sfc: No such file or directory\n"},
   };
   if (!windows) {  // names Windows cannot hold; a pipe it reads as a stream
     cases.push_back({"$'new\\nline\\e[31m.sfc'", "new\nline\x1b[31m.sfc",
@@ -144,6 +165,10 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
                      "directory\n"});
     cases.push_back({"<(cat rom.sfc)", "/dev/fd/63",
                      "msgdump: /dev/fd/63: not a regular file\n"});
+    // (refused at once: no writer ever comes)
+    ASSERT_EQ(mkfifo((dir_ / "rom.fifo").c_str(), 0600), 0);
+    cases.push_back(
+        {"rom.fifo", "rom.fifo", "msgdump: rom.fifo: not a regular file\n"});
   }
   for (const Case& c : cases) {
     const auto r = Dump(c.arg);
@@ -155,37 +180,78 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
 }
 
 // -o FILE gets what standard output would carry, byte for byte, and only
-// when the job was done; otherwise an earlier FILE stays as it was.
+// when the job was done; otherwise an earlier FILE stays as it was.  FILE
+// is never one of the run's inputs, and it may be anything the shell's >
+// takes: a pipe, a FIFO with a reader, /dev/null, a name of 255 bytes.
 TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
-  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x06\x00\x11", kStart + 4);
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x06\x00\x11", kEnd + 1);
   std::filesystem::create_directory(dir_ / "adir");
+  WriteFile(dir_ / "zol_00.txt", "a grid");
+  WriteFile(dir_ / "zol.tbl", Table());  // made from it
+  const bool windows = testing_util::WindowsPrograms();
+  enum Holds { kScript, kEarlier, kAsItWas };
   struct Case {
-    std::string args, file;
-    bool done;
+    std::string args;  // after "-o FILE"
+    std::string file;  // FILE, and the file then checked
+    Holds holds;
     std::string err = "";
+    std::string shell_before = "", shell_after = "";
+    std::string checked = "";  // checked instead of FILE
   };
-  const std::vector<Case> cases = {
-      {"rom.sfc", "out.txt", true},
-      {"--utf8 rom.sfc", "out.txt", true},
-      {"--atlas rom.sfc", "out.txt", true},
-      {"--thingy", "out.txt", true},
-      {"missing.sfc", "out.txt", false},
-      {"--utf8 rom.sfc", "adir", false, "msgdump: adir: Is a directory\n"},
-      {"--utf8 rom.sfc", "no/such/folder/out.txt", false,
-       "msgdump: no/such/folder/out.txt: No such file or directory\n"},
+  const std::string long_name = std::string(251, 'n') + ".txt";
+  std::vector<Case> cases = {
+      {"rom.sfc", "out.txt", kScript},
+      {"--utf8 rom.sfc", "out.txt", kScript},
+      {"--atlas rom.sfc", "out.txt", kScript},
+      {"--thingy", "out.txt", kScript},
+      {"--to-fill rom.sfc", "out.txt", kScript},
+      {"missing.sfc", "out.txt", kEarlier},
+      {"--utf8 rom.sfc", "adir", kEarlier, "msgdump: adir: Is a directory\n",
+       "", "", "out.txt"},
+      {"--utf8 rom.sfc", "no/such/folder/out.txt", kEarlier,
+       "msgdump: no/such/folder/out.txt: No such file or directory\n", "", "",
+       "out.txt"},
+      {"--utf8 rom.sfc", "rom.sfc", kAsItWas,
+       "msgdump: rom.sfc: is the ROM image being read; not overwritten\n"},
+      {"--thingy", "zol.tbl", kAsItWas,
+       "msgdump: zol.tbl: is the glyph table being read; not overwritten\n"},
+      {"rom.sfc", "zol_00.txt", kAsItWas,
+       "msgdump: zol_00.txt: is the grid zol_00.txt; not overwritten\n"},
+      {"--utf8 rom.sfc", long_name, kScript},
   };
+  if (!windows) {  // links, FIFOs and /dev are POSIX ones
+    cases.push_back({"--utf8 rom.sfc", "link.txt", kAsItWas,
+                     "msgdump: link.txt: is the ROM image being read; not "
+                     "overwritten\n",
+                     "ln -f rom.sfc link.txt && ", "", "rom.sfc"});
+    cases.push_back(
+        {"--utf8 rom.sfc", "/dev/null", kEarlier, "", "", "", "out.txt"});
+    cases.push_back({"--utf8 rom.sfc", "/dev/stdout", kScript, "", "{ ",
+                     " | cat >piped.txt; }", "piped.txt"});
+    cases.push_back({"--utf8 rom.sfc", "f.fifo", kScript, "",
+                     "{ rm -f f.fifo; mkfifo f.fifo && { cat f.fifo "
+                     ">fifo.txt & } && ",
+                     " && wait; }", "fifo.txt"});
+  }
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.args + " -o " + c.file);
     WriteFile(dir_ / "out.txt", "earlier");
+    const std::string checked = c.checked.empty() ? c.file : c.checked;
+    const std::string before = testing_util::ReadFile(dir_ / checked);
     const auto want = Dump(c.args);
-    const auto r = Dump("-o " + c.file + " " + c.args);
-    EXPECT_EQ(r.out, "") << c.args;
-    EXPECT_EQ(r.status, c.done ? 0 : 1) << c.args;
-    if (!c.err.empty()) {
-      EXPECT_EQ(r.err, Text(c.err)) << c.args;
+    const auto r = testing_util::Run(
+        dir_.path(), c.shell_before + "timeout 60 " + kMsgdump + " -o " +
+                         Quote(c.file) + " " + c.args + c.shell_after);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, c.holds == kScript || c.file == "/dev/null" ? 0 : 1);
+    if (!c.err.empty() || c.holds == kScript) {
+      EXPECT_EQ(r.err, Text(c.err));
     }
-    EXPECT_TRUE(SameBytes(testing_util::ReadFile(dir_ / "out.txt"),
-                          c.done ? want.out : "earlier"))
-        << c.args;
+    const std::string now = testing_util::ReadFile(dir_ / checked);
+    EXPECT_TRUE(SameBytes(now, c.holds == kScript    ? want.out
+                               : c.holds == kEarlier ? "earlier"
+                                                     : before));
+    EXPECT_TRUE(testing_util::Glob(dir_.path(), "out.txt.tmp-").empty());
   }
 }
 
@@ -204,18 +270,23 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   EXPECT_EQ(r.status, 0);
 
   // The same run with the script headed for a terminal: one hint on
-  // standard error, the same script, the same status.
+  // standard error, the same script, the same status; and a name's control
+  // bytes shown as \xNN there, not sent to the terminal.
   if (testing_util::WindowsPrograms()) return;  // a console shows Shift-JIS
   const auto tty = testing_util::Run(
       dir_.path(), "script -qec " +
                        Quote(kMsgdump + " rom.sfc 2>err.txt >/dev/tty; echo " +
-                             "$? >status.txt") +
+                             "$? >status.txt; " + kMsgdump +
+                             " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
                        " /dev/null");
   EXPECT_EQ(testing_util::ReadFile(dir_ / "err.txt"),
             "msgdump: standard output: the script is Shift-JIS; to read it, "
             "save it (> script.txt) or convert it (| iconv -f CP932 -t "
             "UTF-8), or use --utf8\n");
   EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
+  EXPECT_NE(tty.out.find("file no\\x1B[2J\\x1B]0;X\\x07.sfc not found."),
+            std::string::npos)
+      << tty.out.substr(tty.out.size() - 200);
 }
 
 TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
@@ -234,6 +305,15 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     return small.substr(0, small.find("%s")) + size +
            small.substr(small.find("%s") + 2);
   };
+  auto cut = [](const std::string& name, const std::string& size,
+                const std::string& stops) {
+    return "msgdump: " + name + ": the image holds " + size +
+           " bytes and ends inside the text window (0x2EF800 to 0x2FFEB8), "
+           "so the script stops at $" +
+           stops +
+           " with [EOF]; is the file "
+           "complete?\n";
+  };
   const std::vector<Case> cases = {
       {"no byte of the window", kStart, "\x10", "[EOF]", too_small("3078144")},
       {"empty image", 0, "", "[EOF]", too_small("0")},
@@ -245,10 +325,12 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
            std::string(testing_util::WindowsPrograms()
                            ? "powershell -c \"$b=[IO.File]::ReadAllBytes("
                              "'rom.sfc'); [IO.File]::WriteAllBytes("
-                             "'headerless.sfc', $b[512..($b.Length-1)])\", "
-                             "or zolvane-tools.html's button \"Decode "
-                             "without the header\"\n"
-                           : "tail -c +513 rom.sfc > headerless.sfc\n")},
+                             "'headerless.sfc', $b[512..($b.Length-1)])\""
+                           : "tail -c +513 rom.sfc > headerless.sfc") +
+           ", or press \"Decode without the header\" in zolvane-tools.html\n"},
+      {"a download cut off inside the window", 3112960, "\x13",
+       std::string(3112960 - kStart - 1, '\n') + Entry(0x13) + "[EOF]",
+       cut("rom.sfc", "3112960", "2F8000")},
       {"ends at the window's last byte", kEnd + 1, "\x11",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"0xFF as the image's and window's last byte", kEnd + 1, "\x11\xFF",
@@ -256,13 +338,14 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
       {"ends one byte after the window", kEnd + 2, "\x11\x12",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"ends inside the window on 0xFF", kStart + 3, "\x12\xFF",
-       "\n" + Entry(0x12) + "[EOF]"},
+       "\n" + Entry(0x12) + "[EOF]", cut("rom.sfc", "3078147", "2EF803")},
       // Japanese names open whatever the ANSI code page (under Wine in a
       // UTF-8 locale it is 1252, which holds no kana): the image is opened
       // by its own name, not by an ANSI rendering of it.
-      {"Japanese folder and file name", kStart + 2, "\x10\x06",
-       Entry(0x10) + "\x82\xB3\x82\xE0\x82\xE9\x82\xBD[EOF]", "",
-       "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
+      {"Japanese folder and file name", kEnd + 1, "\x10\x06",
+       std::string(kWindow - 2, '\n') + Entry(0x10) +
+           "\x82\xB3\x82\xE0\x82\xE9\x82\xBD",
+       "", "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
   };
   std::filesystem::create_directory(dir_ /
                                     "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
@@ -274,6 +357,30 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
     EXPECT_EQ(r.err, Text(c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
+  }
+
+  // The copier header's command, pasted into sh for names that need
+  // quoting: the image without its header, and nothing else happens.
+  if (testing_util::WindowsPrograms()) return;  // a PowerShell line
+  std::string image(512, 'h');
+  image += std::string(1 << 20, '\x10');
+  for (const std::string name :
+       {"Zolvane (Japan).smc", "x$(touch PWNED).smc", "Rotan's ‘1’.smc"}) {
+    WriteFile(dir_ / name, image);
+    const auto r = Dump("--utf8 " + Quote(name));
+    const std::string from = "remove the first 512 bytes: ";
+    const std::size_t at = r.err.find(from);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string command = r.err.substr(
+        at + from.size(), r.err.find(", or press") - at - from.size());
+    const auto pasted =
+        testing_util::Run(dir_.path(), "sh -c " + Quote(command));
+    EXPECT_EQ(pasted.status, 0) << command;
+    EXPECT_TRUE(SameBytes(testing_util::ReadFile(dir_ / "headerless.sfc"),
+                          image.substr(512)))
+        << command;
+    EXPECT_FALSE(testing_util::Exists(dir_ / "PWNED")) << command;
+    std::remove((dir_ / "headerless.sfc").c_str());
   }
 }
 
@@ -329,26 +436,63 @@ TEST_F(MsgdumpRun, Utf8ScriptIsCp932ForEveryCode) {
 
 // A table of any length loads: what it lacks prints nothing, what it has
 // beyond 1024 bytes is ignored, an odd last byte stays a one-byte entry.
+// Any other size than 1024 is said, and so are grids changed since the
+// table was made; --table names another table.
 TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
   std::string long_table = Table() + std::string(976, 'z');
   long_table.replace(0x10 * 2, 2, "\x89\x40");
+  const std::string thingy = "00=<00>\n01=<01>\n10=\xE3\x81\x82\n";
+  auto size = [](const std::string& n, bool longer = false) {
+    return "msgdump: zol.tbl: holds " + n +
+           " bytes, not the 1024 glyphpack makes; " +
+           (longer ? "only its first 1024 are read\n"
+                   : "the codes of its missing entries print nothing\n");
+  };
   struct Case {
-    std::string table, script;
+    std::string table, script, err;
+    std::string args = "rom.sfc";
+    bool grid_after = false;  // a grid written after the table
   };
+  const std::string rest(kWindow - 4, '\n');
   const std::vector<Case> cases = {
-      {"", "[EOF]"},
-      {"a", "[EOF]"},
+      {"", rest, size("0")},
+      {"a", rest, size("1")},
+      {"xyz", rest, size("3")},
       {Table().substr(0, 0x11 * 2 + 1),
-       Entry(0x10) + Table().substr(0x22, 1) + "[EOF]"},
-      {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + "[EOF]"},
-      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + "[EOF]"},
+       Entry(0x10) + Table().substr(0x22, 1) + rest, size("35")},
+      {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + rest, size("512")},
+      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
+       size("2000", true)},
+      {thingy, rest,
+       "msgdump: zol.tbl: holds 23 bytes of HEX=text lines: it is a Thingy "
+       "table (msgdump --thingy writes one, as zolvane.tbl), not the "
+       "1024-byte table glyphpack makes; run glyphpack to make it again\n"},
+      {Table(), Entry(0x10) + Entry(0x11) + Entry(256) + rest,
+       "msgdump: zol.tbl: zol_01.txt changed after it was made; run "
+       "glyphpack again\n",
+       "rom.sfc", true},
+      // The banner still names zol.tbl, as the original tools' did.
+      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
+       "msgdump: v2.tbl: holds 2000 bytes, not the 1024 glyphpack makes; only "
+       "its first 1024 are read\n",
+       "--table v2.tbl rom.sfc", true},
   };
-  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x11\xFF\x01", kStart + 4);
+  WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x11\xFF\x01", kEnd + 1);
   for (const Case& c : cases) {
-    WriteFile(dir_ / "zol.tbl", c.table);
-    const auto r = Dump("rom.sfc");
-    EXPECT_EQ(r.out, Text(kHeader + c.script)) << c.table.size();
-    EXPECT_EQ(r.status, 0) << c.table.size();
+    SCOPED_TRACE(c.args + " with " + std::to_string(c.table.size()));
+    std::remove((dir_ / "zol_01.txt").c_str());
+    WriteFile(dir_ / "zol.tbl", c.args == "rom.sfc" ? c.table : "");
+    WriteFile(dir_ / "v2.tbl", c.table);
+    if (c.grid_after) {
+      WriteFile(dir_ / "zol_01.txt", "a grid");
+      const auto later = std::filesystem::last_write_time(dir_ / "zol.tbl") +
+                         std::chrono::seconds(2);
+      std::filesystem::last_write_time(dir_ / "zol_01.txt", later);
+    }
+    const auto r = Dump(c.args);
+    EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script)));
+    EXPECT_EQ(r.err, Text(c.err));
+    EXPECT_EQ(r.status, 0);
   }
 }
 

@@ -1,7 +1,8 @@
 // msgdump's core over bytes in memory: every row of the code table in
 // Shift-JIS and UTF-8, both lookups, the window's edges, the end of the
-// image, table loading, and the Thingy table and Atlas script, which must
-// insert back to the bytes they came from.
+// image, table loading, the Thingy table and the Atlas script (which must
+// insert back to the bytes they came from), insertion of edited scripts as
+// Atlas inserts them, BPS patches, CP932 typed in, and the cells to fill.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -12,10 +13,15 @@
 #include <vector>
 
 #include "atlas.h"
-#include "atlas_insert.h"
+#include "bps.h"
+#include "cells.h"
+#include "cp932.h"
+#include "insert.h"
 #include "script.h"
 #include "table.h"
 #include "test_util.h"
+#include "to_fill.h"
+#include "walk.h"
 #include "window.h"
 
 namespace {
@@ -356,15 +362,15 @@ TEST(ThingyTest, OnlyTextsAnInserterReadsBackUnambiguously) {
   EXPECT_EQ(text, want);
 }
 
-// The Atlas script, read by an inserter with the Thingy table, gives back
-// every byte the walk took: with tables full of traps, and on images that
-// end anywhere.
+// The Atlas script, inserted with the Thingy table, gives back every byte
+// the walk took: with tables full of traps, and on images that end
+// anywhere.
 TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
   std::string trap_bytes(1024, '\0');
   const std::vector<std::string> traps = {
-      "\x82\xA0", "\x82\xA0", "A",  "AB", "B",        "<",
-      "$4",       "1>",       "(",  "<$", "<F",       "F>",
-      "#",        "/",        "/A", "\n", "\x88\x40", "\x82\xA2"};
+      "\x82\xA0", "\x82\xA0", "A",  "AB", "B",  "<",  "$4", "1>",
+      "(",        "<$",       "<F", "F>", "#",  "/",  "/A", "\n",
+      "\x88\x40", "\x82\xA2", " ",  "\t", " #", "//", " /", "  "};
   for (unsigned e = 16; e < 512; ++e) {
     const std::string& t = traps[e % traps.size()];
     trap_bytes.replace(2 * e, t.size(), t);
@@ -374,30 +380,226 @@ TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
     const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
     for (const std::size_t size : {0, 1, 2, 3, 1000, 4096}) {
       std::string image(size, '\0');
-      // Mostly the codes of the traps' first cells, so that they meet.
+      // Mostly the codes of the traps' first cells, so that they meet; a
+      // run of one byte at the end, as padding.
       for (char& b : image)
         b = static_cast<char>(rng() % 4 == 0 ? rng() : 0x10 + rng() % 24);
+      if (size > 100) image.replace(size - 40, 40, 40, '\x08');
       for (const std::uint32_t end : {999u, 9999u}) {
         const Window w = WindowOf(image, 0, end);
-        const std::string script = msgdump::AtlasScript(thingy, w);
-        atlas_insert::Inserted got;
-        std::string why;
-        ASSERT_TRUE(atlas_insert::Insert(script, msgdump::ThingyText(thingy),
-                                         &got, &why))
-            << why;
-        std::uint64_t last = 0;
-        const bool any = !w.bytes.empty();
+        std::uint64_t taken = 0;
         msgdump::MsgConv(
-            w, [&](const msgdump::Code& c) { last = c.offset + c.size - 1; });
-        EXPECT_EQ(got.bytes, image.substr(0, any ? last + 1 : 0))
+            w, [&](const msgdump::Code& c) { taken = c.offset + c.size; });
+        std::vector<unsigned char> scratch(image.begin(), image.end());
+        for (std::uint64_t i = 0; i < taken; ++i) scratch[i] ^= 0x5A;
+        msgdump::Insertion report;
+        EXPECT_TRUE(msgdump::InsertScript(msgdump::AtlasScript(thingy, w),
+                                          msgdump::ThingyText(thingy), -1,
+                                          &scratch, &report))
+            << (report.problems.empty() ? "" : report.problems[0].what);
+        EXPECT_EQ(std::string(scratch.begin(), scratch.end()), image)
             << size << " " << end;
-        EXPECT_EQ(got.first, 0u);
-        if (any) {
-          EXPECT_EQ(got.last, last);
-        }
       }
     }
   }
+}
+
+// An edited script, inserted as Atlas 1.12 inserts it: every line keeps
+// its bytes, a shorter one is padded only where #FILL says, a longer one is
+// cut at its own bound, and what Atlas refuses inserts nothing.
+TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
+  std::string letters(1024, '\0');  // codes 0x41-0x5A print A-Z
+  for (char c = 'A'; c <= 'Z'; ++c) letters[2 * static_cast<unsigned>(c)] = c;
+  const GlyphTable table = TableOf(letters);
+  const std::string image = "HI" + Bytes({0}) + "BYE" + Bytes({0});
+  const std::string script =
+      msgdump::AtlasScript(msgdump::MakeThingy(table), WindowOf(image, 0, 6));
+  const std::string thingy = msgdump::ThingyText(msgdump::MakeThingy(table));
+  auto edit = [&](const std::string& from, const std::string& to) {
+    std::string s = script;
+    const std::size_t at = s.rfind(from);  // the copy, not the comment
+    return at == std::string::npos ? s : s.replace(at, from.size(), to);
+  };
+  const std::string first_jmp = "#JMP($000000, $000002)";
+  struct Case {
+    const char* name;
+    std::string script;
+    int fill;
+    std::string image;        // after, or "" for nothing inserted
+    int problem_line = 0;     // the first problem's line, if any
+    std::size_t written = 3;  // into the first block
+  };
+  const std::string none;
+  const std::vector<Case> cases = {
+      {"untouched", script, -1, image},
+      {"CR LF line ends",
+       [&] {
+         std::string crlf;
+         for (const char c : script)
+           crlf += c == '\n' ? "\r\n" : std::string(1, c);
+         return crlf;
+       }(),
+       -1, image},
+      {"shorter, no #FILL: the original's tail stays",
+       edit("BYE<00>", "BY<00>"), -1, "HI" + Bytes({0}) + "BY" + Bytes({0, 0})},
+      {"shorter, #FILL from the start", edit("BYE<00>", "BY<00>"), 0x20,
+       "HI" + Bytes({0}) + "BY" + Bytes({0, 0x20})},
+      {"#FILL in the script wins over the start's",
+       "#FILL($21)\n" + edit("BYE<00>", "B<00>"), 0x20,
+       "HI" + Bytes({0}) + "B" + Bytes({0, 0x21, 0x21})},
+      {"#FILL mid-script pads the block above too",
+       [&] {
+         std::string s = edit("HI<00>", "H");
+         return s.insert(s.find("\n//$000003"), "\n#FILL($2E)");
+       }(),
+       -1, "H..BYE" + Bytes({0}), 0, 1},
+      {"longer: cut at its own bound", edit("HI<00>", "HELLO<00>"), -1,
+       "HELBYE" + Bytes({0})},
+      {"a line of blanks inserts nothing", edit("HI<00>", "  \t"), 0x2A,
+       "***BYE" + Bytes({0}), 0, 0},
+      {"blanks before // make a comment", edit("HI<00>", "  //HI<00>"), 0x2A,
+       "***BYE" + Bytes({0}), 0, 0},
+      {"lower-case hex is refused", edit(first_jmp, "#JMP($000000, $00000a)"),
+       -1, none, 15},
+      {"a command we do not take", edit(first_jmp, "#HDR($200)\n" + first_jmp),
+       -1, none, 15},
+      {"blanks before # make a command", edit("HI<00>", " #HI"), -1, none, 16},
+      {"text the table lacks stops there", edit("BYE<00>", "Bye<00>"), -1, none,
+       21},
+      {"no #JMP before the text", edit(first_jmp, ""), -1, none, 16},
+  };
+  for (const Case& c : cases) {
+    std::vector<unsigned char> got(image.begin(), image.end());
+    msgdump::Insertion report;
+    const bool ok =
+        msgdump::InsertScript(c.script, thingy, c.fill, &got, &report);
+    EXPECT_EQ(ok, !c.image.empty()) << c.name;
+    if (ok) {
+      EXPECT_EQ(std::string(got.begin(), got.end()), c.image) << c.name;
+      ASSERT_EQ(report.blocks.size(), 2u) << c.name;
+      EXPECT_EQ(report.blocks[0].written, c.written) << c.name;
+    } else {
+      ASSERT_FALSE(report.problems.empty()) << c.name;
+      EXPECT_EQ(report.problems[0].line, c.problem_line)
+          << c.name << ": " << report.problems[0].what;
+    }
+  }
+}
+
+// A BPS patch, applied by the reader below, makes the target; CRC-32 is
+// the usual one.
+TEST(BpsTest, PatchMakesTheTarget) {
+  EXPECT_EQ(
+      msgdump::Crc32(reinterpret_cast<const unsigned char*>("123456789"), 9),
+      0xCBF43926u);
+  std::vector<unsigned char> source(5000), target;
+  std::mt19937 rng(3);
+  for (auto& b : source) b = static_cast<unsigned char>(rng());
+  target = source;
+  for (std::size_t i = 100; i < 140; ++i) target[i] ^= 0xFF;
+  target[4999] = 0;
+  target.insert(target.end(), {1, 2, 3});  // longer than the source
+  const std::vector<unsigned char> patch = msgdump::MakeBps(source, target);
+  // A reader of SourceRead and TargetRead runs.
+  std::size_t at = 4;
+  auto number = [&] {
+    std::uint64_t n = 0, shift = 1;
+    for (;;) {
+      const unsigned char x = patch[at++];
+      n += (x & 0x7F) * shift;
+      if ((x & 0x80) != 0) return n;
+      shift <<= 7;
+      n += shift;
+    }
+  };
+  ASSERT_EQ(std::string(patch.begin(), patch.begin() + 4), "BPS1");
+  EXPECT_EQ(number(), source.size());
+  EXPECT_EQ(number(), target.size());
+  EXPECT_EQ(number(), 0u);
+  std::vector<unsigned char> made;
+  while (at < patch.size() - 12) {
+    const std::uint64_t run = number();
+    const std::size_t length = static_cast<std::size_t>(run >> 2) + 1;
+    ASSERT_LT(run & 3, 2u);
+    for (std::size_t k = 0; k < length; ++k)
+      made.push_back((run & 3) == 0 ? source[made.size()] : patch[at++]);
+  }
+  EXPECT_EQ(made, target);
+  auto crc_at = [&](std::size_t from) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k)
+      v = v << 8 | patch[from + static_cast<std::size_t>(k)];
+    return v;
+  };
+  EXPECT_EQ(crc_at(patch.size() - 12),
+            msgdump::Crc32(source.data(), source.size()));
+  EXPECT_EQ(crc_at(patch.size() - 8),
+            msgdump::Crc32(target.data(), target.size()));
+  EXPECT_EQ(crc_at(patch.size() - 4),
+            msgdump::Crc32(patch.data(), patch.size() - 4));
+  EXPECT_LT(patch.size(), 80u);  // only the changed runs are stored
+}
+
+// What a typed character is stored as: CP932's first code, the NEC rows
+// never, the JIS forms as CP932's characters.
+TEST(Cp932Test, TypedTextToCellBytes) {
+  struct Case {
+    std::string typed, bytes;
+    std::size_t substituted = 0;
+  };
+  const std::vector<Case> cases = {
+      {"\u3042", "\x82\xA0"},        // あ
+      {"A~", "A~"},                  // ASCII
+      {"\uFF71\uFF9F", "\xB1\xDF"},  // half-width katakana
+      {"\u2235", "\x81\xE6"},        // ∵: 81 E6, not 87 9A or FA 5B
+      {"\u7E8A", "\xFA\x5C"},        // 纊: IBM's FA 5C, not NEC's ED 40
+      {"\u301C", "\x81\x60", 1},     // WAVE DASH typed: CP932's ～
+      {"\u2212", "\x81\x7C", 1},     // MINUS SIGN typed: CP932's －
+      {"\x01", ""},                  // a control character: none
+      {"\xF0\x9F\x98\x80", ""},      // outside the table
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    char32_t bad = 0;
+    std::vector<cp932::Substitution> subs;
+    EXPECT_EQ(cp932::FromUtf8(c.typed, &bytes, &bad, &subs), !c.bytes.empty())
+        << testing::PrintToString(c.typed);
+    EXPECT_EQ(bytes, c.bytes) << testing::PrintToString(c.typed);
+    EXPECT_EQ(subs.size(), c.substituted);
+  }
+}
+
+// Which cells tell their codes apart, and the glyphs to fill that the
+// window's codes then need, most used first.
+TEST(ToFillTest, CellsAndTheGlyphsToFill) {
+  std::string bytes(1024, '\0');
+  auto set = [&](unsigned entry, const std::string& e) {
+    bytes.replace(2 * entry, e.size(), e);
+  };
+  set(0x10, "\x81\x40");  // 　 blank
+  set(0x11, " ");         // blank too
+  set(0x12, "\x87\x54");  // Ⅰ (NEC)
+  set(0x13, "\xFA\x4A");  // Ⅰ again (IBM): the same text
+  set(0x14, "\x88\x40");  // not CP932
+  set(0x15, "\x82\xA0");  // あ: fine
+  // 0x16 empty
+  set(0x0A, "\x82\xA0");  // behind a control code: no code shows it
+  const GlyphTable table = TableOf(bytes);
+  const msgdump::Cells cells = msgdump::CellsOf(table);
+  EXPECT_STREQ(msgdump::WhyToFill(cells[0x10]), "blank");
+  EXPECT_STREQ(msgdump::WhyToFill(cells[0x11]), "blank");
+  EXPECT_EQ(cells[0x12].same_as, 0x13);
+  EXPECT_EQ(cells[0x13].same_as, 0x12);
+  EXPECT_STREQ(msgdump::WhyToFill(cells[0x14]), "not Shift-JIS");
+  EXPECT_EQ(msgdump::WhyToFill(cells[0x15]), nullptr);
+  EXPECT_STREQ(msgdump::WhyToFill(cells[0x16]), "empty");
+  EXPECT_TRUE(cells[0x0A].unreachable);
+  const Window w =
+      WindowOf(Bytes({0x15, 0x13, 0x10, 0x00, 0x13, 0x16, 0x15, 0x15}), 0, 7);
+  EXPECT_EQ(msgdump::ToFillText(msgdump::GlyphsToFill(table, cells, w)),
+            "13\t2\tsame as 12\t$000001\t…あ«Ⅰ»　⏎Ⅰああ…\n"
+            "10\t1\tblank\t$000002\t…あⅠ«　»⏎Ⅰああ…\n"
+            "16\t1\tempty\t$000005\t…あⅠ　⏎Ⅰ«»ああ…\n");
 }
 
 }  // namespace

@@ -72,6 +72,11 @@ TEST(PackPageTest, GridsToExactBytes) {
   // The LF-only shift as a translator meets it: row 1 starts one byte into
   // the grid's second line, so its lead and trail bytes trade places.
   EXPECT_EQ(Pack(lf).substr(32, 2), Line(1).substr(1, 2));
+  // And back: the grid of a page is one that packs to it.
+  const std::string page = Rows(0, 16);
+  EXPECT_EQ(glyphpack::GridOfPage(
+                reinterpret_cast<const unsigned char*>(page.data())),
+            crlf);
 }
 
 // Grid with the two bytes of line r, column k (0-based) replaced.
@@ -99,7 +104,10 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
     int rows, bad_ending, bad_length;
     int page = 0, split_line = 0, split_column = 0;
     bool utf8 = false;
+    int line_end_column = 0;
   };
+  std::string short_last = crlf;  // line 16: 30 bytes, then CR LF
+  short_last.erase(34 * 15 + 30, 2);
   const std::vector<Case> cases = {
       {"well formed", crlf, 16, 0, 0},
       {"well formed, more lines", Grid(30, "\r\n"), 16, 0, 0},
@@ -127,6 +135,9 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
       {"UTF-8", utf8, 16, 0, 1, 0, 0, 0, true},
       {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + utf8, 16, 0, 1, 0, 0, 0,
        true},
+      {"short last line: its CR LF read as a cell", short_last, 16, 0, 16, 0, 0,
+       0, false, 16},
+      {"a blank grid", glyphpack::BlankGrid(), 16, 0, 0},
   };
   for (const Case& c : cases) {
     const GridReport r =
@@ -136,6 +147,7 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
     EXPECT_EQ(r.bad_ending_line, c.bad_ending) << c.name;
     EXPECT_EQ(r.bad_length_line, c.bad_length) << c.name;
     EXPECT_EQ(r.utf8, c.utf8) << c.name;
+    EXPECT_EQ(r.line_end_column, c.line_end_column) << c.name;
     EXPECT_EQ(r.split_cells.empty(), c.split_line == 0) << c.name;
     if (!r.split_cells.empty()) {
       EXPECT_EQ(r.split_cells[0].line, c.split_line) << c.name;

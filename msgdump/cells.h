@@ -1,0 +1,36 @@
+// What each cell of a glyph table holds, as a translator needs to know it:
+// the text the script shows for it and whether that text tells its code
+// apart.  The page draws and words these; the glyphs to fill are made
+// from them.
+#ifndef ZOL_MSGDUMP_CELLS_H
+#define ZOL_MSGDUMP_CELLS_H
+
+#include <array>
+#include <string>
+
+#include "glyph_table.h"
+#include "table.h"
+
+namespace msgdump {
+
+struct Cell {
+  std::string text;          // as the UTF-8 script shows it (U+FFFD if bad)
+  bool unreachable = false;  // no code shows it (0 to 15, 510, 511)
+  bool empty = false;        // it shows nothing: its first byte is 0
+  bool blank = false;        // it shows only spaces (U+3000 or ASCII)
+  bool not_cp932 = false;    // its bytes are no CP932 text
+  int same_as = -1;          // the first other reachable entry showing the same
+                             // text, or -1 (never for empty or blank cells)
+};
+using Cells = std::array<Cell, glyph_table::kEntries>;
+
+// Every entry of table, by entry.
+Cells CellsOf(const GlyphTable& table);
+
+// Why a translator must still draw a cell's glyph, or null: "blank",
+// "empty", "not Shift-JIS", or "same" (its text is another cell's).
+const char* WhyToFill(const Cell& cell);
+
+}  // namespace msgdump
+
+#endif  // ZOL_MSGDUMP_CELLS_H

@@ -1,0 +1,67 @@
+#include "options.h"
+
+#include <cstring>
+
+#include "message.h"
+
+namespace msgdump {
+
+namespace {
+
+struct Named {
+  const char* name;
+  Mode mode;
+};
+constexpr Named kModes[] = {{"--utf8", Mode::kUtf8},
+                            {"--atlas", Mode::kAtlas},
+                            {"--thingy", Mode::kThingy},
+                            {"--to-fill", Mode::kToFill}};
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (!options || a[0] != '-' || a[1] == '\0') {
+      if (o->image == 0) o->image = i;
+      continue;
+    }
+    if (std::strcmp(a, "--") == 0) {
+      options = false;
+    } else if (std::strcmp(a, "--help") == 0) {
+      o->help = true;
+    } else if (std::strcmp(a, "--version") == 0) {
+      o->version = true;
+    } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--table") == 0) {
+      int& slot = a[1] == 'o' ? o->output : o->table;
+      if (i + 1 == argc) {
+        message::Say(a, std::string("needs a file name: ") + a + " FILE");
+        return false;
+      }
+      if (slot != 0) {
+        message::Say(a, "given twice; one file at a time");
+        return false;
+      }
+      slot = ++i;
+    } else {
+      const Named* named = nullptr;
+      for (const Named& m : kModes)
+        if (std::strcmp(a, m.name) == 0) named = &m;
+      if (named == nullptr) {
+        message::Say(a, "unknown option; msgdump --help lists them");
+        return false;
+      }
+      if (o->mode != Mode::kClassic && o->mode != named->mode) {
+        message::Say(a,
+                     "one of --utf8, --atlas, --thingy and --to-fill at "
+                     "a time");
+        return false;
+      }
+      o->mode = named->mode;
+    }
+  }
+  return true;
+}
+
+}  // namespace msgdump

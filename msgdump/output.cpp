@@ -1,0 +1,59 @@
+#include "output.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "file_io.h"
+#include "message.h"
+
+namespace msgdump {
+
+Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
+  if (!native_) platform::KeepLineEnds(stdout);
+}
+
+bool Output::ToFile(const std::string& path, const char* shown,
+                    const std::vector<Input>& inputs) {
+  const char* why = nullptr;
+  if (!platform::ResolveForWrite(path.c_str(), &target_, &why)) {
+    if (why != nullptr)
+      message::Say(shown, why);
+    else
+      message::SayErrno(shown, errno);
+    return false;
+  }
+  for (const Input& in : inputs) {
+    platform::FileInfo info;
+    if (target_.exists && platform::Stat(in.path.c_str(), &info) &&
+        info.device == target_.device && info.inode == target_.inode) {
+      message::Say(shown, std::string("is ") + in.what + "; not overwritten");
+      return false;
+    }
+  }
+  shown_ = shown;
+  return true;
+}
+
+void Output::Fixed(std::string_view text) {
+  if (classic_) Put(text);
+}
+
+void Output::Put(std::string_view text) {
+  if (to_file())
+    kept_.append(text);
+  else
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+int Output::Finish(bool done) {
+  if (done && to_file()) {
+    const std::string bytes = native_ ? platform::NativeLineEnds(kept_) : kept_;
+    if (!platform::WriteWhole(target_, bytes.data(), bytes.size())) {
+      message::SayErrno(shown_, errno);
+      done = false;
+    }
+  }
+  return file_io::Finish(done);
+}
+
+}  // namespace msgdump

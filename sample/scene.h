@@ -1,0 +1,24 @@
+// The sample: a scene written in the game's codes (scene.txt: hexadecimal
+// bytes, '#' starting a comment) and the image made from it, so that the
+// tools can be tried without the cartridge.  mksample writes the image;
+// the page makes the same one from the scene it carries.
+#ifndef ZOL_SAMPLE_SCENE_H
+#define ZOL_SAMPLE_SCENE_H
+
+#include <string>
+#include <vector>
+
+namespace sample {
+
+// The bytes of a scene's text; false, with *why ("line 3: 'x' is not a
+// two-digit hex byte"), at the first bad token.
+bool ParseScene(const std::string& text, std::string* bytes, std::string* why);
+
+// A 3 MiB image (a 24-megabit cartridge's) whose text window holds the
+// scene, then the padding code 0x08 (which prints nothing) to its end;
+// zeros elsewhere.
+std::vector<unsigned char> ImageOf(const std::string& scene);
+
+}  // namespace sample
+
+#endif  // ZOL_SAMPLE_SCENE_H
