@@ -42,6 +42,15 @@ std::string BlankGrid() {
   return GridOfPage(page);
 }
 
+std::string FixLineEnds(const unsigned char* grid, std::size_t size) {
+  std::string fixed;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (grid[i] == '\n' && (i == 0 || grid[i - 1] != '\r')) fixed += '\r';
+    fixed += static_cast<char>(grid[i]);
+  }
+  return fixed;
+}
+
 namespace {
 
 bool In(unsigned b, unsigned lo, unsigned hi) { return b >= lo && b <= hi; }

@@ -37,6 +37,9 @@ void PackPage(const unsigned char* grid, std::size_t size,
 std::string GridOfPage(const unsigned char page[glyph_table::kPageBytes]);
 std::string BlankGrid();
 
+// The grid with every LF that has no CR before it given one.
+std::string FixLineEnds(const unsigned char* grid, std::size_t size);
+
 // A cell that holds neither one double-byte Shift-JIS character nor two
 // single-byte ones: split across two characters, or not Shift-JIS at all.
 struct SplitCell {

@@ -1,9 +1,6 @@
 #include "cp932.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
-#include <utility>
 
 namespace cp932 {
 
@@ -62,23 +59,22 @@ void AppendUtf8(char32_t u, std::string* out) {
   }
 }
 
-// Every character of the double-byte table with the code it is written as,
-// sorted by character: made once, for the few who type.
-const std::vector<std::pair<char16_t, std::uint16_t>>& Codes() {
+// The code each character of the double-byte table is written with, by
+// character (0 for none): the first code of a character wins, as the rows
+// run, but for the NEC rows 0xED and 0xEE, which Windows only reads.  Made
+// once, for the few who type.
+const std::vector<std::uint16_t>& Codes() {
   static const auto codes = [] {
-    std::vector<std::pair<char16_t, std::uint16_t>> c;
+    std::vector<std::uint16_t> c(0x10000);
     for (std::size_t row = 0; row < kLeads; ++row) {
       const unsigned lead = LeadOfRow(row);
-      if (lead == 0xED || lead == 0xEE) continue;  // read, never written
-      for (std::size_t col = 0; col < kTrails; ++col)
-        if (kRows[row][col] != 0xFFFD)
-          c.emplace_back(kRows[row][col], static_cast<std::uint16_t>(
-                                              lead << 8 | TrailOfColumn(col)));
+      if (lead == 0xED || lead == 0xEE) continue;
+      for (std::size_t col = 0; col < kTrails; ++col) {
+        std::uint16_t& code = c[kRows[row][col]];
+        if (kRows[row][col] != 0xFFFD && code == 0)
+          code = static_cast<std::uint16_t>(lead << 8 | TrailOfColumn(col));
+      }
     }
-    // Stable: among equal characters the first code stays first.
-    std::stable_sort(c.begin(), c.end(), [](const auto& a, const auto& b) {
-      return a.first < b.first;
-    });
     return c;
   }();
   return codes;
@@ -158,16 +154,13 @@ bool FromUtf8(const std::string& utf8, std::string* bytes, char32_t* bad,
       out += static_cast<char>(0xA1 + (u - 0xFF61));
       continue;
     }
-    const auto& codes = Codes();
-    const auto it = std::lower_bound(
-        codes.begin(), codes.end(), u,
-        [](const auto& entry, char32_t c) { return entry.first < c; });
-    if (u > 0xFFFF || it == codes.end() || it->first != u) {
+    const std::uint16_t code = u > 0xFFFF ? 0 : Codes()[u];
+    if (code == 0) {
       *bad = typed;
       return false;
     }
-    out += static_cast<char>(it->second >> 8);
-    out += static_cast<char>(it->second & 0xFF);
+    out += static_cast<char>(code >> 8);
+    out += static_cast<char>(code & 0xFF);
   }
   *bytes = std::move(out);
   return true;

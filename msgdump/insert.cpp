@@ -381,6 +381,7 @@ class Inserter {
     const auto n =
         static_cast<std::size_t>(bound_ + 1 - static_cast<std::int64_t>(at_));
     report_.blocks.back().padded += n;
+    report_.blocks.back().fill = fill_;
     Put(std::string(n, static_cast<char>(fill_)));
   }
 

@@ -31,6 +31,7 @@ struct Insertion {
     std::size_t text = 0;     // bytes its text makes
     std::size_t written = 0;  // of those, the ones within the bound
     std::size_t padded = 0;   // bytes of #FILL after them
+    int fill = -1;            // the byte they were padded with
   };
   std::vector<Block> blocks;
   struct Problem {

@@ -1,8 +1,8 @@
 #include "to_fill.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "script.h"
 #include "walk.h"
@@ -87,9 +87,11 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
                         After(script, at + size)});
     list.push_back(std::move(f));
   }
-  std::stable_sort(
-      list.begin(), list.end(),
-      [](const ToFill& a, const ToFill& b) { return a.count > b.count; });
+  // Most used first; the codes are in order already, and stay so among
+  // equals (a few hundred at most: an insertion sort).
+  for (std::size_t i = 1; i < list.size(); ++i)
+    for (std::size_t k = i; k > 0 && list[k - 1].count < list[k].count; --k)
+      std::swap(list[k - 1], list[k]);
   return list;
 }
 

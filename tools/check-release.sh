@@ -5,8 +5,9 @@
 #   - each package holds both programs, the page, the sample, README,
 #     LICENSE, CHANGELOG and the README's picture (on Linux the man pages
 #     too), and every file the packaged README links to;
-#   - the README's "try it" works in each unpacked package (the Windows one
-#     under Wine, through its own cmd);
+#   - the README's commands run verbatim in each unpacked package (the
+#     Windows one under Wine, through its own cmd), and "Try it" prints what
+#     the README shows;
 #   - two builds of the commit, from clones in two folders at two times,
 #     give byte-identical packages, pages and programs; build-release/ then
 #     holds the packages, the page and their SHA256SUMS;
@@ -48,25 +49,50 @@ check "build/$linux.tar.gz" "$linux" "$doc" bin/msgdump bin/glyphpack \
   share/man/man1/msgdump.1 share/man/man1/glyphpack.1 \
   ${doc}README.md ${doc}LICENSE ${doc}CHANGELOG.md ${doc}doc/browser.png \
   ${doc}zolvane-tools.html ${doc}sample/zol_00.txt ${doc}sample/zol_01.txt \
-  ${doc}sample/sample.sfc
+  ${doc}sample/sample.sfc ${doc}sample/english.atlas.txt \
+  ${doc}sample/english.tbl ${doc}sample/english_00.txt
 check "build-windows/$windows.zip" "$windows" "" msgdump.exe glyphpack.exe \
   README.md LICENSE CHANGELOG.md doc/browser.png zolvane-tools.html \
-  sample/zol_00.txt sample/zol_01.txt sample/sample.sfc
+  sample/zol_00.txt sample/zol_01.txt sample/sample.sfc \
+  sample/english.atlas.txt sample/english.tbl sample/english_00.txt
 
-# The README's "try it", in each unpacked package.
+# The README's commands, verbatim, in each unpacked package: every `sh`
+# block in a copy of the Linux one, every `bat` block through cmd in a copy
+# of the Windows one, each from the package's top folder.  The first of
+# each must print what "Try it" shows.
 (cd "$work" && cmake -E tar xf "$root/build/$linux.tar.gz" &&
    cmake -E tar xf "$root/build-windows/$windows.zip")
-(cd "$work/$linux" && PATH="$PWD/bin:$PATH" &&
-   cd share/doc/zolvane-tools/sample && glyphpack >/dev/null &&
-   msgdump sample.sfc >script.txt) || fail "try it (Linux) failed"
-cmp -s "$work/$linux/share/doc/zolvane-tools/sample/script.txt" \
-  sample/expected.txt || fail "try it (Linux): the script is not the sample's"
-(cd "$work/$windows" && "$root/build-windows/wine-run" cmd /c \
-   'cd sample && ..\glyphpack >nul && ..\msgdump sample.sfc > script.txt') ||
-  fail "try it (Windows) failed"
-perl -pe 's/\n/\r\n/' sample/expected.txt >"$work/expected.crlf.txt"
-cmp -s "$work/$windows/sample/script.txt" "$work/expected.crlf.txt" ||
-  fail "try it (Windows): the script is not the sample's"
+python3 - README.md "$work/blocks" <<'PY'
+import os, re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+os.makedirs(sys.argv[2])
+for n, (kind, body) in enumerate(re.findall(r"^```(sh|bat|text)\n(.*?)^```", text, re.S | re.M)):
+    open(os.path.join(sys.argv[2], "%02d.%s" % (n, kind)), "w", encoding="utf-8").write(body)
+PY
+shown="$(ls "$work/blocks"/*.text | head -1)"
+first=1
+for block in "$work/blocks"/*.sh; do
+  rm -rf "$work/run" && cp -a "$work/$linux" "$work/run"
+  (cd "$work/run" && bash -euo pipefail "$block" >"$work/out" 2>"$work/err") ||
+    fail "README: the sh block $(basename "$block") fails: $(cat "$work/err")"
+  if [ $first = 1 ] && ! cmp -s "$work/out" "$shown"; then
+    fail "README: \"Try it\" on Linux prints otherwise: $(diff "$shown" "$work/out" | head -5)"
+  fi
+  first=0
+done
+first=1
+for block in "$work/blocks"/*.bat; do
+  rm -rf "$work/run" && cp -a "$work/$windows" "$work/run"
+  line=$(sed '/^$/d' "$block" | paste -sd'&' | sed 's/&/ \&\& /g')
+  (cd "$work/run" && "$root/build-windows/wine-run" cmd /c "$line" >"$work/out") ||
+    fail "README: the bat block $(basename "$block") fails"
+  tr -d '\r' <"$work/out" | iconv -f CP932 -t UTF-8 >"$work/out.utf8"
+  if [ $first = 1 ] && ! cmp -s "$work/out.utf8" "$shown"; then
+    fail "README: \"Try it\" on Windows prints otherwise: $(diff "$shown" "$work/out.utf8" | head -5)"
+  fi
+  first=0
+done
+echo "release: the README's commands ran in both packages"
 
 # Two builds of the commit, in two folders, at two times.
 started=$(date +%s)

@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # Inlines the style, the scripts, the WebAssembly module and the sample (its
-# grids and scene) into the page, the binary parts as base64: one file, no
+# grids, scene and translation) into the page, the binary parts as base64: one file, no
 # requests.  -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= -DSAMPLE= -DOUT=
 foreach(part TEMPLATE STYLE APP CORE WASM SAMPLE OUT)
   if(NOT DEFINED ${part})
@@ -15,7 +15,9 @@ set(source_wasm ${WASM})
 set(source_grid0 ${SAMPLE}/zol_00.txt)
 set(source_grid1 ${SAMPLE}/zol_01.txt)
 set(source_scene ${SAMPLE}/scene.txt)
-foreach(part wasm grid0 grid1 scene)
+set(source_english ${SAMPLE}/english.atlas.txt)
+set(source_englishtable ${SAMPLE}/english.tbl)
+foreach(part wasm grid0 grid1 scene english englishtable)
   execute_process(COMMAND base64 -w0 ${source_${part}} OUTPUT_VARIABLE ${part}
                   COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
@@ -32,6 +34,8 @@ string(REPLACE "/*@WASM@*/" "${wasm}" page "${page}")
 string(REPLACE "/*@GRID0@*/" "${grid0}" page "${page}")
 string(REPLACE "/*@GRID1@*/" "${grid1}" page "${page}")
 string(REPLACE "/*@SCENE@*/" "${scene}" page "${page}")
+string(REPLACE "/*@ENGLISH@*/" "${english}" page "${page}")
+string(REPLACE "/*@ENGLISHTABLE@*/" "${englishtable}" page "${page}")
 string(REPLACE "/*@CORE@*/" "${core}" page "${page}")
 string(REPLACE "/*@APP@*/" "${app}" page "${page}")
 file(WRITE ${OUT} "${page}")

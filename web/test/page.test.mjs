@@ -1,8 +1,9 @@
 // zolvane-tools.html in a real headless Chromium, opened from disk, used as
 // a translator uses it: the sample's every download against the programs'
-// expected outputs, files picked again and dropped, edits kept across a
-// reload and undone, the fixes the page offers, tracing, the glyphs to
-// fill, speed, size, no requests, and axe.
+// expected outputs, files known by content, edits kept, restored and
+// undone, two tabs, the fixes, tracing, the glyphs to fill, a translation
+// inserted and patched, size, no requests, axe, contrast, a phone.  Times
+// are printed, never asserted.
 //   ZOL_PAGE=.../zolvane-tools.html ZOL_SAMPLE=.../sample node --test page.test.mjs
 import {after, before, test} from 'node:test';
 import assert from 'node:assert/strict';
@@ -16,6 +17,7 @@ import {chromium} from 'playwright-core';
 const page = process.env.ZOL_PAGE;
 const sample = process.env.ZOL_SAMPLE;
 const start = 0x2EF800;
+const end = 0x2FFEB8;
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zolweb.'));
 const file = (name) => path.join(work, name);
 const read = (p) => fs.readFileSync(p);
@@ -28,28 +30,27 @@ const requests = [];
 const blocked = [];  // what the page's Content-Security-Policy stopped
 
 before(async () => {
-  for (const [p, what] of [[page, 'ZOL_PAGE, the page'], [sample, 'ZOL_SAMPLE, the sample folder']]) {
+  for (const [p, what] of [[page, 'ZOL_PAGE, the page'], [sample, 'ZOL_SAMPLE, the sample folder']])
     assert.ok(p && fs.existsSync(p), `${what}, is missing: ${p}`);
-  }
-  // The sample image: the scene's bytes (hex, # comments) at the window.
-  const scene = fs.readFileSync(path.join(sample, 'scene.txt'), 'latin1')
-    .split('\n').map((l) => l.replace(/#.*/, '')).join(' ')
-    .split(/\s+/).filter(Boolean).map((h) => parseInt(h, 16));
-  const image = Buffer.alloc(start + scene.length);
+  // The sample image as mksample makes it: the scene's bytes at the window,
+  // then 08 to its end, in 3 MiB.
+  const scene = fs.readFileSync(path.join(sample, 'scene.txt'), 'latin1').split('\n')
+    .map((l) => l.replace(/#.*/, '')).join(' ').split(/\s+/).filter(Boolean).map((h) => parseInt(h, 16));
+  const image = Buffer.alloc(3 << 20);
+  image.fill(0x08, start, end + 1);
   Buffer.from(scene).copy(image, start);
   fs.writeFileSync(file('sample.sfc'), image);
-  for (const g of ['zol_00.txt', 'zol_01.txt']) fs.copyFileSync(path.join(sample, g), file(g));
+  for (const g of ['zol_00.txt', 'zol_01.txt', 'english_00.txt']) fs.copyFileSync(path.join(sample, g), file(g));
   fs.copyFileSync(path.join(sample, 'expected.zol.tbl'), file('zol.tbl'));
   // A 4 MiB image whose window is all codes: glyphs, kanji and controls.
   const big = Buffer.alloc(4 << 20);
   let x = 1;
-  for (let p = start; p <= 0x2FFEB8; ++p) {
+  for (let p = start; p <= end; ++p) {
     x = (x * 1103515245 + 12345) >>> 0;
     big[p] = (x >>> 24) % 7 === 0 ? (x >>> 16) & 15 : 16 + ((x >>> 8) % 240);
   }
   fs.writeFileSync(file('big.sfc'), big);
   fs.writeFileSync(file('headered.smc'), Buffer.concat([Buffer.alloc(512), big]));
-  // Last, so that a failure above leaves no browser running.
   const exe = fs.existsSync('/usr/lib/chromium/chromium') ? '/usr/lib/chromium/chromium' : '/usr/bin/chromium';
   browser = await chromium.launch({
     executablePath: exe,
@@ -82,17 +83,19 @@ async function open(context) {
   return tab;
 }
 
-// Picks files in the inputs: {input id: file name}; waits for the decode.
-async function load(tab, files) {
-  for (const [input, name] of Object.entries(files)) {
-    await tab.evaluate(() => { window.zolTimings.decodeAndDrawMs = null; });
-    await tab.setInputFiles(`#${input}`, file(name));
-    if (input === 'rom' || await tab.evaluate(() => document.getElementById('download-script').disabled === false)) {
-      await tab.waitForFunction(() => window.zolTimings.decodeAndDrawMs !== null);
-    }
-  }
+// Does what, then waits for the page to have drawn again; gives the time.
+async function drawn(tab, what) {
+  const before = await tab.evaluate(() => Number(document.body.dataset.drawn ?? 0));
+  const t0 = Date.now();
+  await what();
+  await tab.waitForFunction((n) => Number(document.body.dataset.drawn ?? 0) > n, before);
+  return Date.now() - t0;
 }
-
+// Picks files in the inputs: {input id: file name}.
+async function load(tab, files) {
+  for (const [input, name] of Object.entries(files))
+    await drawn(tab, () => tab.setInputFiles(`#${input}`, file(name)));
+}
 async function download(tab, button, count = 1) {
   const seen = [];
   const all = new Promise((resolve) => {
@@ -108,7 +111,6 @@ async function download(tab, button, count = 1) {
   const got = await all;
   return count === 1 ? got[0] : got;
 }
-
 // Drops files on the page as a file manager would: [[name, bytes], ...].
 async function drop(tab, files) {
   await tab.evaluate((list) => {
@@ -117,7 +119,6 @@ async function drop(tab, files) {
     document.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true, cancelable: true}));
   }, files.map(([name, bytes]) => [name, Buffer.from(bytes).toString('base64')]));
 }
-
 // Moves the mouse onto character i of #script.
 async function pointAt(tab, i) {
   const box = await tab.evaluate((at) => {
@@ -131,157 +132,110 @@ async function pointAt(tab, i) {
   }, i);
   await tab.mouse.move(box.x, box.y);
 }
-
 const cellText = (tab, e) => tab.textContent(`.cell[data-entry="${e}"]`);
+const said = (tab) => tab.locator('#warnings li').allTextContents();
 
-test('the sample: every download is what the programs write, in both line ends', async () => {
+test('the sample: every download is what the programs write, and it loads without a word about itself', async () => {
   const tab = await open();
-  await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
+  await drawn(tab, () => tab.click('#load-sample'));
   await tab.selectOption('#line-ends', 'lf');
   assert.deepEqual(await download(tab, 'download-script'), expected('expected.txt'));
   assert.deepEqual(await download(tab, 'download-script-utf8'), expected('expected.utf8.txt'));
   assert.deepEqual(await download(tab, 'download-atlas'), expected('expected.atlas.txt'));
   assert.deepEqual(await download(tab, 'download-thingy'), expected('expected.thingy.tbl'));
   assert.deepEqual(await download(tab, 'download-table'), expected('expected.zol.tbl'));
-  assert.deepEqual(await download(tab, 'download-grids', 2), [read(file('zol_00.txt')), read(file('zol_01.txt'))]);
-  await tab.selectOption('#line-ends', 'crlf');  // as msgdump.exe writes them
+  assert.deepEqual(await download(tab, 'download-grids', 2), [expected('zol_00.txt'), expected('zol_01.txt')]);
+  await tab.selectOption('#line-ends', 'crlf');  // as msgdump.exe writes them; Atlas's stay LF
   assert.deepEqual(await download(tab, 'download-script'), crlf(expected('expected.txt')));
+  assert.deepEqual(await download(tab, 'download-atlas'), expected('expected.atlas.txt'));
   assert.equal(await tab.textContent('#script'), expected('expected.utf8.txt').toString('utf8'));
-  assert.deepEqual(await tab.locator('#warnings li').allTextContents(),
-    ['sample.sfc ends inside the text window, so the script stops early, at [EOF].']);
-  assert.deepEqual(await tab.locator('#loaded li b').allTextContents(), ['zol_00.txt', 'zol_01.txt', 'sample.sfc']);
-  assert.match(await tab.textContent('#loaded'), /sample\.sfc \(3,078,215 bytes\)/);
+  assert.deepEqual(await said(tab), []);
+  assert.equal(await tab.locator('#unknown-none').isVisible(), true);
 
-  // The same script through zol.tbl, and from the page's own sample.
+  // The same script from picked files: zol.tbl and the image.
   const viaTable = await open();
   await load(viaTable, {table: 'zol.tbl', rom: 'sample.sfc'});
   await viaTable.selectOption('#line-ends', 'lf');
   assert.deepEqual(await download(viaTable, 'download-script'), expected('expected.txt'));
-  const own = await open();
-  await own.click('#load-sample');
-  await own.waitForFunction(() => !document.getElementById('download-script').disabled);
-  await own.selectOption('#line-ends', 'lf');
-  assert.deepEqual(await download(own, 'download-script'), expected('expected.txt'));
+  assert.deepEqual(await viaTable.locator('#loaded li b').allTextContents(), ['zol.tbl', 'sample.sfc']);
 });
 
-// The page reads every single byte and double-byte code as msgdump and
-// msgdump.exe do: as the CP932 rows of msgdump/cp932.inc (which the
-// programs' tests hold to glibc's iconv), U+FFFD where one is undefined.
-test('CP932: the UTF-8 script of every code is the programs\'', async () => {
-  const rows = fs.readFileSync(path.join(sample, '../msgdump/cp932.inc'), 'utf8')
-    .split('\n').filter((l) => l.startsWith('u8"')).map((l) => [...JSON.parse(l.slice(2, l.lastIndexOf('"') + 1))]);
-  const codes = [];  // every single byte as an entry of its own, then pairs
-  for (let b = 0; b < 256; ++b) codes.push([b]);
-  for (let lead = 0x81; lead <= 0xFC; ++lead) {
-    if (lead === 0xA0) lead = 0xE0;
-    for (let trail = 0x40; trail <= 0xFC; ++trail) if (trail !== 0x7F) codes.push([lead, trail]);
-  }
-  assert.equal(codes.length, 256 + 11280);
-  const single = (b) => (b === 0 ? '' : b < 0x80 ? String.fromCharCode(b)
-    : b >= 0xA1 && b <= 0xDF ? String.fromCharCode(0xFF61 + b - 0xA1) : '\uFFFD');
-  const text = ([lead, trail]) => (trail === undefined ? single(lead)
-    : rows[lead < 0xA0 ? lead - 0x81 : lead - 0xE0 + 0x1F][trail < 0x7F ? trail - 0x40 : trail - 0x41]);
-  // One image shows entries 16-254 and 255-509, one per line; each table
-  // puts the next 494 codes there.
-  const shown = [];
-  for (let e = 16; e < 510; ++e) shown.push(...(e < 255 ? [e] : [0xFF, e - 255]), 0);
-  const image = Buffer.alloc(start + shown.length);
-  Buffer.from(shown).copy(image, start);
-  fs.writeFileSync(file('all.sfc'), image);
+test('files are what they claim: pictures, huge files and empty tables; drops by content, names asked about', async () => {
   const tab = await open();
-  await load(tab, {rom: 'all.sfc'});
-  await tab.selectOption('#line-ends', 'lf');
-  for (let from = 0; from < codes.length; from += 494) {
-    const table = Buffer.alloc(1024);
-    let want = '';
-    codes.slice(from, from + 494).forEach((code, k) => {
-      table.set(code, 2 * (16 + k));
-      want += text(code) + '\n';
-    });
-    fs.writeFileSync(file('all.tbl'), table);
-    await load(tab, {table: 'all.tbl'});
-    const empty = 494 - Math.min(494, codes.length - from);  // cells left empty
-    assert.equal((await download(tab, 'download-script-utf8')).toString('utf8'),
-      want + '\n'.repeat(empty) + '[EOF]', `codes from ${from}`);
+  const png = Buffer.from('\x89PNG\r\n\x1a\nrest', 'latin1');
+  fs.writeFileSync(file('picture.png'), png);
+  fs.writeFileSync(file('empty.tbl'), Buffer.alloc(0));
+  const huge = file('huge.txt');
+  fs.closeSync(fs.openSync(huge, 'w'));
+  fs.truncateSync(huge, 100 << 20);
+  await load(tab, {grid0: 'zol_00.txt', rom: 'sample.sfc'});
+  const loaded = await tab.textContent('#loaded');
+  for (const [input, name, why] of [
+    ['table', 'picture.png', /^picture\.png is a PNG picture, not a glyph table/],
+    ['grid1', 'picture.png', /^picture\.png is a PNG picture, not a grid/],
+    ['grid1', 'huge.txt', /^huge\.txt holds 104,857,600 bytes: a grid is/],
+  ]) {
+    await tab.setInputFiles(`#${input}`, file(name));
+    await tab.waitForFunction((re) => new RegExp(re).test(document.getElementById('status').textContent), why.source);
+    assert.equal(await tab.textContent('#loaded'), loaded, name);  // nothing loaded changes
   }
-});
+  await load(tab, {table: 'empty.tbl'});
+  assert.match((await said(tab)).join('\n'), /empty\.tbl holds 0 bytes, not the 1024 that glyphpack makes/);
 
-test('files: picking the same file again reloads it; drops go by content; what is no file of ours is refused', async () => {
-  const tab = await open();
-  await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
-  const grid = read(file('zol_00.txt'));
-  const edited = Buffer.from(grid);
-  edited.set([0x82, 0xA0], 34 + 2);  // line 2, column 2 (code 0x11): あ
-  fs.writeFileSync(file('mine.txt'), edited);
-  await load(tab, {grid0: 'mine.txt'});
-  assert.equal(await cellText(tab, 0x11), 'あ');
-  edited.set([0x82, 0xA2], 34 + 2);  // changed on disk, picked again: い
-  fs.writeFileSync(file('mine.txt'), edited);
-  await load(tab, {grid0: 'mine.txt'});
-  assert.equal(await cellText(tab, 0x11), 'い');
-  // The reload button reads it again.
-  edited.set([0x82, 0xA4], 34 + 2);
-  fs.writeFileSync(file('mine.txt'), edited);
-  // The reload button reads it again, or, where the browser will not read a
-  // file that changed since it was picked (Chromium), says so.
-  await tab.click('#loaded li[data-role="grid0"] button');
-  await tab.waitForFunction(() => document.querySelector('.cell[data-entry="17"]').textContent === 'う' ||
-    /mine\.txt could not be read/.test(document.getElementById('status').textContent));
-
-  const before = await tab.textContent('#loaded');
-  await drop(tab, [['script.txt', expected('expected.txt')], ['picture.png', Buffer.from('\x89PNG\r\n\x1a\n')]]);
-  await tab.locator('#warnings li', {hasText: 'picture.png'}).waitFor();
-  const said = await tab.locator('#warnings li').allTextContents();
-  assert.ok(said.some((t) => /^script\.txt is no ROM image/.test(t)), said.join('\n'));
-  assert.ok(said.some((t) => /^picture\.png is no ROM image/.test(t)), said.join('\n'));
-  assert.equal(await tab.textContent('#loaded'), before);
-  // A grid with an unhelpful name is known by its content.
+  // Drops: a dated grid goes by its name's start, a picture of 3 MB is no
+  // image, an Atlas script is one, a grid named for neither page is asked
+  // about.
   const fresh = await open();
-  await drop(fresh, [['kana page.txt', grid], ['my rom.bin', read(file('sample.sfc'))]]);
-  await fresh.waitForFunction(() => !document.getElementById('download-script').disabled);
+  const grid = read(file('zol_00.txt'));
+  await drop(fresh, [['zol_00-2024-01-15.txt', grid], ['big picture.png', Buffer.concat([png, Buffer.alloc(3 << 20)])],
+    ['my rom.bin', read(file('sample.sfc'))], ['translated.txt', expected('english.atlas.txt')]]);
+  await fresh.locator('#warnings li', {hasText: 'big picture.png'}).waitFor();
+  await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 2);
   assert.deepEqual(await fresh.locator('#loaded li').evaluateAll((l) => l.map((e) => e.dataset.role)), ['grid0', 'rom']);
-  assert.equal(await cellText(fresh, 0x10), new TextDecoder('shift_jis').decode(grid.subarray(34, 36)));
+  // (the script taken as one: it needs english.tbl for its letters)
+  assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17: "H" is not in the table/);
+  assert.match((await said(fresh)).join('\n'), /^big picture\.png is a PNG picture/m);
+  await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))]]);
+  await fresh.locator('#which-grid button', {hasText: 'zol_01.txt'}).click();
+  await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 3);
+  assert.equal(await cellText(fresh, 256), new TextDecoder('shift_jis').decode(read(file('zol_01.txt')).subarray(0, 2)));
 });
 
-test('edits: Enter, Escape, JIS forms; undo and redo; kept across a reload; asked before they are lost', async () => {
+test('edits: JIS forms and U+2212, undo and redo, the announcement, the tab stop; asked before they are lost', async () => {
   const context = await browser.newContext({acceptDownloads: true});
   const tab = await open(context);
-  await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
+  await drawn(tab, () => tab.click('#load-sample'));
   const first = await cellText(tab, 0x19);  // こ
-  await tab.focus('.cell[data-entry="25"]');
+  await tab.click('.cell[data-entry="25"]');
+  assert.equal(await tab.getAttribute('.cell[data-entry="25"]', 'tabindex'), '0');
+  assert.equal(await tab.getAttribute('.cell[data-entry="16"]', 'tabindex'), '-1');
   await tab.keyboard.press('Enter');
-  await tab.keyboard.type('森');  // Enter selected the old character
+  await tab.keyboard.type('森');
   await tab.keyboard.press('Escape');
   assert.equal(await tab.inputValue('#cell-input'), first);
-  assert.equal(await tab.evaluate(() => document.activeElement.dataset.entry), '25');
   await tab.keyboard.press('Enter');
   await tab.keyboard.type('〜');  // a JIS form, stored as CP932's 81 60
-  await tab.keyboard.press('Enter');
-  await tab.waitForFunction((c) => !document.getElementById('script').textContent.includes(c), first);
-  assert.match(await tab.textContent('#cell-info'), /bytes 81 60/);
+  await drawn(tab, () => tab.keyboard.press('Enter'));
+  assert.match(await tab.textContent('#cell-info'), /bytes 81 60, used 4 times/);
   assert.match(await tab.textContent('#cell-error'), /stored as 81 60/);
-  const edited = await tab.textContent('#script');
-  await tab.click('#undo');
-  await tab.waitForFunction((c) => document.getElementById('script').textContent.includes(c), first);
-  await tab.click('#redo');
-  await tab.waitForFunction((t) => document.getElementById('script').textContent === t, edited);
-
-  // The edits survive a reload of the page, on request.  Leaving the page
-  // warns of them (accepted here), and a load over them asks first ("no").
+  assert.match(await tab.textContent('#announce'), /^Applied: .*bytes 81 60/);
+  await tab.click('.cell[data-entry="76"]');  // ど, used once
+  await tab.fill('#cell-input', '\u2212');  // MINUS SIGN, the seventh JIS form
+  await drawn(tab, () => tab.click('#cell-apply'));
+  assert.match(await tab.textContent('#cell-info'), /bytes 81 7C, used 1 time /);
+  await drawn(tab, () => tab.click('#undo'));
+  await drawn(tab, () => tab.click('#undo'));
+  assert.equal(await cellText(tab, 0x19), first);  // every edit undone: nothing unsaved
+  assert.doesNotMatch(await tab.textContent('#loaded'), /edited/);
+  await drawn(tab, () => tab.click('#redo'));
+  assert.match(await tab.textContent('#loaded'), /edited/);
   const asked = [];
   tab.on('dialog', (d) => {
     asked.push(d.type());
     return d.type() === 'beforeunload' ? d.accept() : d.dismiss();
   });
-  await tab.reload();
-  await tab.waitForSelector('body[data-ready="true"]');
-  assert.match(await tab.textContent('#restore-text'), /edits not downloaded/);
-  await tab.click('#restore-yes');
-  assert.equal(await cellText(tab, 0x19), '～');
-  asked.length = 0;
-  const confirmed = tab.waitForEvent('dialog');
   await tab.setInputFiles('#grid0', file('zol_00.txt'));
-  await confirmed;
+  await tab.waitForFunction(() => true);
   assert.deepEqual(asked, ['confirm']);
   assert.equal(await cellText(tab, 0x19), '～');
   const closed = new Promise((resolve) => tab.once('close', resolve));
@@ -291,7 +245,52 @@ test('edits: Enter, Escape, JIS forms; undo and redo; kept across a reload; aske
   await context.close();
 });
 
-test('fixes the page offers: a copier header, a UTF-8 grid, LF line ends; missing grids and short images are named', async () => {
+test('kept work: an offer left standing is never overwritten; restore is one step; two tabs ask', async () => {
+  const context = await browser.newContext({acceptDownloads: true});
+  const tab = await open(context);
+  await drawn(tab, () => tab.click('#load-sample'));
+  await tab.click('.cell[data-entry="25"]');
+  await tab.fill('#cell-input', '＊');
+  await drawn(tab, () => tab.click('#cell-apply'));
+  assert.match(await tab.textContent('#saved'), /^Kept in this browser .* Edits not downloaded are kept too/);
+  tab.on('dialog', (d) => d.accept());
+  // Reloaded: the offer stands, a load goes on, and nothing is kept over it.
+  await tab.reload();
+  await tab.waitForSelector('body[data-ready="true"]');
+  assert.match(await tab.textContent('#restore-text'), /edits not downloaded/);
+  await drawn(tab, () => tab.click('#load-sample'));
+  assert.match(await tab.textContent('#saved'), /^Not kept yet/);
+  await tab.reload();
+  await tab.waitForSelector('body[data-ready="true"]');
+  await drawn(tab, () => tab.click('#restore-yes'));
+  assert.equal(await cellText(tab, 25), '＊');
+  await drawn(tab, () => tab.click('#undo'));
+  assert.equal(await cellText(tab, 25), '');  // before the restore: nothing loaded
+  await drawn(tab, () => tab.click('#redo'));
+  assert.equal(await cellText(tab, 25), '＊');
+
+  // A second tab takes the kept work; the first is told, and asked before
+  // it would keep its own over the second's.
+  const other = await open(context);
+  await drawn(other, () => other.click('#restore-yes'));
+  await tab.waitForFunction(() => /^Not kept here: another tab/.test(document.getElementById('saved').textContent));
+  const kept = await other.evaluate(() => localStorage.getItem('zolvane-tools.grids'));
+  const questions = [];
+  tab.removeAllListeners('dialog');
+  tab.on('dialog', (d) => {
+    questions.push(d.message());
+    return d.dismiss();
+  });
+  await tab.click('.cell[data-entry="27"]');
+  await tab.fill('#cell-input', '＝');
+  await drawn(tab, () => tab.click('#cell-apply'));
+  assert.match(questions.join(), /^Another tab kept its grids here/);
+  assert.equal(await other.evaluate(() => localStorage.getItem('zolvane-tools.grids')), kept);
+  assert.match(await tab.textContent('#saved'), /^Not kept here/);
+  await context.close();
+});
+
+test('fixes the page offers: a copier header, a UTF-8 grid, LF line ends; a cut image is named', async () => {
   const tab = await open();
   await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'big.sfc'});
   await tab.selectOption('#line-ends', 'lf');
@@ -299,54 +298,42 @@ test('fixes the page offers: a copier header, a UTF-8 grid, LF line ends; missin
   await load(tab, {rom: 'headered.smc'});
   const header = tab.locator('#warnings li', {hasText: 'copier header'});
   assert.match(await header.textContent(), /^headered\.smc is 512 bytes past a multiple of 32 KiB/);
-  await header.locator('button', {hasText: 'Decode without the header'}).click();
-  await tab.waitForFunction(() => document.getElementById('warnings').textContent.includes('decoded as if'));
+  await drawn(tab, () => header.locator('button', {hasText: 'Decode without the header'}).click());
   assert.deepEqual(await download(tab, 'download-script'), script);
-  await header.locator('button', {hasText: 'Decode it as it is'}).click();
-  await tab.locator('button', {hasText: 'Download the image without its header'}).waitFor();
+  await drawn(tab, () => tab.locator('#warnings button', {hasText: 'Decode it as it is'}).click());
   assert.deepEqual(await download(tab, '#warnings button:has-text("Download the image without its header")'),
     read(file('big.sfc')));
 
-  // A grid saved as UTF-8, and one with LF line ends, each fixed by a button.
   await load(tab, {rom: 'big.sfc'});
   const grid = read(file('zol_00.txt'));
   fs.writeFileSync(file('utf8_00.txt'), Buffer.from('\uFEFF' + new TextDecoder('shift_jis').decode(grid), 'utf8'));
   fs.writeFileSync(file('lf_00.txt'), Buffer.from(grid.toString('latin1').replace(/\r\n/g, '\n'), 'latin1'));
   for (const [name, fix] of [['utf8_00.txt', 'Convert it to Shift-JIS'], ['lf_00.txt', 'Fix the line ends']]) {
     await load(tab, {grid0: name});
-    await tab.locator('#warnings button', {hasText: fix}).click();
-    await tab.waitForFunction(() => document.querySelectorAll('#warnings li').length === 0);
+    assert.match((await said(tab))[0], new RegExp(`^${name} `));  // the file picked is named
+    await drawn(tab, () => tab.locator('#warnings button', {hasText: fix}).click());
+    assert.deepEqual(await said(tab), []);
     assert.deepEqual((await download(tab, 'download-grids', 2))[0], grid, name);
   }
-
-  const bare = await open();
-  fs.writeFileSync(file('empty.sfc'), Buffer.alloc(0));
-  await load(bare, {rom: 'empty.sfc'});
-  assert.deepEqual(await bare.locator('#warnings li').allTextContents(), [
-    'empty.sfc is empty.',
-    'No grids or table are loaded, so no glyph shows: load zol_00.txt and zol_01.txt, or zol.tbl.']);
-  await pointAt(bare, 1);  // a script that is "[EOF]" alone
-  assert.match(await bare.textContent('#trace-info'), /^\[EOF\]/);
-  assert.deepEqual(bare.errors, []);
-  await load(bare, {grid0: 'zol_00.txt', rom: 'big.sfc'});
-  assert.deepEqual(await bare.locator('#warnings li').allTextContents(),
-    ['zol_01.txt is not loaded, so the kanji (0xFF n) show nothing.']);
+  fs.writeFileSync(file('cut.sfc'), read(file('big.sfc')).subarray(0, 3112960));
+  await load(tab, {rom: 'cut.sfc'});
+  assert.deepEqual(await said(tab),
+    ['cut.sfc holds 3,112,960 bytes and ends inside the text window, so the script stops early, at [EOF]: is the file complete?']);
 });
 
 test('tracing is exact after a shifted grid; the glyphs to fill, by use', async () => {
   // Line 3 of zol_00.txt starts with a half-width "A": every cell after it
   // is split across two characters, some lone lead bytes among them.
   const grid = read(file('zol_00.txt'));
-  const line = Buffer.concat([Buffer.from('A'), grid.subarray(34 * 3, 34 * 3 + 31)]);
-  line.copy(grid, 34 * 3);
+  Buffer.concat([Buffer.from('A'), grid.subarray(34 * 3, 34 * 3 + 31)]).copy(grid, 34 * 3);
   fs.writeFileSync(file('shifted_00.txt'), grid);
   const tab = await open();
   await load(tab, {grid0: 'shifted_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
   const text = await tab.textContent('#script');
   const image = read(file('sample.sfc'));
-  // Every character of the script that a glyph printed traces to the cell
-  // of the code at the offset it names.
-  for (let i = 0; i < text.length - 5; i += 3) {
+  // Every character a glyph printed traces to the cell of the code at the
+  // offset it names.
+  for (let i = 0; i < text.length - 1; i += 3) {
     if (text[i] === '\n') continue;
     await pointAt(tab, i);
     const info = await tab.textContent('#trace-info');
@@ -356,8 +343,6 @@ test('tracing is exact after a shifted grid; the glyphs to fill, by use', async 
     const cells = await tab.locator('.cell.traced').evaluateAll((l) => l.map((e) => Number(e.dataset.entry)));
     assert.deepEqual(cells, entry < 0 ? [] : [entry], `${i}: ${info}`);
   }
-  await pointAt(tab, text.length - 2);
-  assert.match(await tab.textContent('#trace-info'), /^\[EOF\]/);
   await tab.mouse.move(0, 0);
   assert.equal(await tab.locator('.cell.traced').count(), 0);
   await tab.focus('#script');
@@ -366,53 +351,108 @@ test('tracing is exact after a shifted grid; the glyphs to fill, by use', async 
   await tab.keyboard.press('ArrowDown');
   assert.match(await tab.textContent('#trace-info'), /^offset 0x2EF80C: code 0x03/);
 
-  // The glyphs to fill: on the sample, none; with two cells broken, those,
-  // most used first, each with where it occurs and a way to its cell.
-  const sampleTab = await open();
-  await load(sampleTab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt', rom: 'sample.sfc'});
-  await sampleTab.locator('#unknown-none').waitFor();
-  assert.equal(await sampleTab.locator('#unknown-glyphs li').count(), 0);
+  // With two cells broken: those, most used first, with where they occur.
   const broken = read(file('zol_00.txt'));
-  broken.set([0x81, 0x40], 34 * 1 + 2 * 9);  // code 0x19 (こ, 3 uses): blank
+  broken.set([0x81, 0x40], 34 * 1 + 2 * 9);  // code 0x19 (こ, 4 uses): blank
   broken.set([0x82, 0xBE], 34 * 3 + 2 * 8);  // code 0x38 (る): だ, like 0x48
   fs.writeFileSync(file('broken_00.txt'), broken);
-  await load(sampleTab, {grid0: 'broken_00.txt'});
-  const items = sampleTab.locator('#unknown-glyphs li');
+  await load(tab, {grid0: 'broken_00.txt'});
+  const items = tab.locator('#unknown-glyphs li');
   await items.nth(2).waitFor();
   assert.deepEqual(await items.evaluateAll((l) => l.map((e) => e.dataset.entry)), ['25', '72', '56']);
-  assert.match(await items.nth(0).textContent(), /code 0x19 .* is blank; used 4 times/);
+  assert.match(await items.nth(0).textContent(), /code 0x19 .* is blank; used 4 times, first at 0x2EF806/);
   assert.match(await items.nth(1).textContent(), /is “だ”, like code 0x38/);
   await items.nth(0).locator('button').click();
-  assert.equal(await sampleTab.evaluate(() => document.activeElement.dataset.entry), '25');
+  assert.equal(await tab.evaluate(() => document.activeElement.dataset.entry), '25');
 });
 
-test('fast, small, offline, accessible, and fits a phone', async () => {
+test('a translation goes in: the sample\'s English, reported, patched as Atlas would, and as a BPS patch', async () => {
+  const tab = await open();
+  await drawn(tab, () => tab.click('#load-sample'));
+  await tab.click('#insert-sample');
+  await tab.locator('#insert-report li', {hasText: 'Inserted'}).waitFor();
+  assert.deepEqual(await tab.locator('#insert-report li').allTextContents(), [
+    'english.atlas.txt line 17 ($2EF800): 11 bytes of its 12, padded with 1 byte of $D0.',
+    'Inserted 6 blocks into sample.sfc: 0 cut short, 1 padded.',
+  ]);
+  const t0 = Date.now();
+  const patched = await download(tab, 'download-patched');
+  console.log(`insertion of a full window and its download: ${Date.now() - t0} ms`);
+  const bps = await download(tab, 'download-bps');
+  // The patch, applied by a reader of its SourceRead and TargetRead runs.
+  const source = read(file('sample.sfc'));
+  let at = 4;
+  const number = () => {
+    let n = 0;
+    let shift = 1;
+    for (;;) {
+      const x = bps[at++];
+      n += (x & 0x7F) * shift;
+      if (x & 0x80) return n;
+      shift *= 128;
+      n += shift;
+    }
+  };
+  assert.equal(bps.subarray(0, 4).toString(), 'BPS1');
+  assert.deepEqual([number(), number(), number()], [source.length, patched.length, 0]);
+  const made = Buffer.alloc(patched.length);
+  for (let out = 0; at < bps.length - 12;) {
+    const run = number();
+    const n = Math.floor(run / 4) + 1;
+    if (run % 4 === 0) source.copy(made, out, out, out + n);
+    else bps.copy(made, out, at, (at += n));
+    out += n;
+  }
+  assert.deepEqual(made, patched);
+  // The patched image, with the grid that draws the letters, shows the
+  // English, as msgdump does.
+  fs.writeFileSync(file('patched.sfc'), patched);
+  const check = await open();
+  await load(check, {grid0: 'english_00.txt', grid1: 'zol_01.txt', rom: 'patched.sfc'});
+  assert.equal(await check.textContent('#script'), expected('expected.english.txt').toString('utf8'));
+
+  // An edit Atlas would refuse: named, and nothing to download.
+  fs.writeFileSync(file('bad.atlas.txt'), expected('english.atlas.txt').toString('utf8').replace('Hi？', 'Hi!?'));
+  await tab.setInputFiles('#insert-script', file('bad.atlas.txt'));
+  await tab.locator('#insert-report li', {hasText: 'problem'}).waitFor();
+  assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 17: "!" is not in the table\.$/);
+  assert.equal(await tab.isDisabled('#download-patched'), true);
+});
+
+test('small, offline, accessible, readable, and fits a phone and a laptop; times printed', async () => {
   const tab = await open();
   await load(tab, {grid0: 'zol_00.txt', grid1: 'zol_01.txt'});
   fs.copyFileSync(file('big.sfc'), file('big2.sfc'));
   const times = [];
-  for (const name of ['big.sfc', 'big2.sfc', 'big.sfc', 'big2.sfc', 'big.sfc']) {
-    await load(tab, {rom: name});
-    times.push(await tab.evaluate(() => window.zolTimings.decodeAndDrawMs));
-  }
+  for (const name of ['big.sfc', 'big2.sfc', 'big.sfc']) times.push(await drawn(tab, () => tab.setInputFiles('#rom', file(name))));
   const edits = [];
-  for (const c of ['＊', '＋', '＝']) {
+  for (const ch of ['＊', '＋', '＝']) {
     await tab.click('.cell[data-entry="32"]');
-    await tab.fill('#cell-input', c);
-    await tab.evaluate(() => { window.zolTimings.editMs = null; });
-    await tab.click('#cell-apply');
-    await tab.waitForFunction(() => window.zolTimings.editMs !== null);
-    edits.push(await tab.evaluate(() => window.zolTimings.editMs));
+    await tab.fill('#cell-input', ch);
+    edits.push(await drawn(tab, () => tab.click('#cell-apply')));
   }
-  const median = (a) => [...a].sort((x, y) => x - y)[a.length >> 1];
   const bytes = fs.statSync(page).size;
-  console.log(`full window: decode and draw ${times.map((t) => t.toFixed(1)).join(', ')} ms; ` +
-    `cell edit to repaint ${edits.map((t) => t.toFixed(1)).join(', ')} ms; page ${bytes} bytes`);
-  assert.ok(median(times) <= 100, `${times} ms`);  // a guard against gross slowdowns
-  assert.ok(median(edits) <= 100, `${edits} ms`);
+  console.log(`full window: load, decode and draw ${times.join(', ')} ms; cell edit to redraw ${edits.join(', ')} ms; page ${bytes} bytes`);
   assert.ok(bytes < 200 * 1024, `${bytes} bytes`);
 
-  // axe, on the page with a script, a warning and a picked cell.
+  // Every cell's text reads at 4.5:1 or better on its shading.
+  const worst = await tab.evaluate(() => {
+    const lum = (rgb) => rgb.map((v) => v / 255).map((v) => (v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4))
+      .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+    const rgb = (css) => css.match(/[\d.]+/g).map(Number);
+    let least = 21;
+    for (const cell of document.querySelectorAll('.cell')) {
+      const s = getComputedStyle(cell);
+      const h = Number(s.getPropertyValue('--h') || 0);
+      const bg = cell.classList.contains('unused') ? rgb(s.backgroundColor)
+        : [11, 92, 173].map((c) => c * h + 255 * (1 - h));
+      const [a, b] = [lum(rgb(s.color)), lum(bg)].sort((x, y) => y - x);
+      least = Math.min(least, (a + 0.05) / (b + 0.05));
+    }
+    return least;
+  });
+  assert.ok(worst >= 4.5, `${worst.toFixed(2)}:1`);
+
   await load(tab, {rom: 'sample.sfc'});
   await tab.click('.cell[data-entry="33"]');
   await tab.addScriptTag({path: axe});
@@ -420,10 +460,26 @@ test('fast, small, offline, accessible, and fits a phone', async () => {
     .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).slice(0, 3).join(', ')}`));
   assert.deepEqual(violations, []);
 
-  // 390 px wide: nothing scrolls sideways.
+  // A laptop's 1280 x 800: the script beside the grids, both in view.
+  await tab.setViewportSize({width: 1280, height: 800});
+  await tab.locator('#grids').scrollIntoViewIfNeeded();
+  await tab.evaluate(() => document.getElementById('grids').scrollIntoView());
+  const inView = await tab.evaluate(() => ['#script', '.cell[data-entry="300"]'].map((q) => {
+    const r = document.querySelector(q).getBoundingClientRect();
+    return r.top >= 0 && r.bottom <= innerHeight && r.left >= 0 && r.right <= innerWidth;
+  }));
+  assert.deepEqual(inView, [true, true]);
+
+  // A phone's 390 px: nothing scrolls sideways, cells are 24 px targets,
+  // the editor sits under the tapped cell.
   await tab.setViewportSize({width: 390, height: 800});
-  assert.ok(await tab.evaluate(() => document.documentElement.scrollWidth <= 390),
-    await tab.evaluate(() => document.documentElement.scrollWidth));
+  assert.ok(await tab.evaluate(() => document.documentElement.scrollWidth <= 390));
+  const cell = tab.locator('.cell[data-entry="120"]');
+  await cell.scrollIntoViewIfNeeded();
+  await cell.click();
+  const [box, editor] = [await cell.boundingBox(), await tab.locator('#editor').boundingBox()];
+  assert.ok(box.width >= 24 && box.height >= 24, JSON.stringify(box));
+  assert.ok(editor.y >= box.y + box.height - 1 && editor.y < box.y + box.height + 10, `${editor.y} ${box.y}`);
 
   const remote = requests.filter((u) => !u.startsWith('file:') && !u.startsWith('blob:') && !u.startsWith('data:'));
   assert.deepEqual(remote, []);

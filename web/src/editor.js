@@ -1,0 +1,102 @@
+// The cell editor: what the picked cell is, its character to change (typed
+// text becomes cell bytes through the core's CP932), undo and redo.  On a
+// phone it sits right under the picked cell's row.
+import {cellCode, cellPlace, hex2, times} from './words.js';
+
+export function createEditor(doc, {core, grids, workspace, counts, announce}) {
+  const $ = (id) => doc.getElementById(id);
+  const form = $('editor');
+  const home = form.parentNode;
+  const narrow = globalThis.matchMedia?.('(max-width: 40rem)');
+  const ch = (u) => String.fromCodePoint(u);
+
+  const info = (e) => {
+    const t = workspace.tableBytes();
+    return `${cellPlace(e)}: ${cellCode(e)}, bytes ${hex2(t[2 * e] ?? 0)} ${hex2(t[2 * e + 1] ?? 0)}, ` +
+      `used ${times(counts()[e])} in the text window`;
+  };
+  // Where the editor goes: under the picked cell's row on a phone, in a
+  // row of the grid's own.
+  const row = doc.createElement('div');
+  row.setAttribute('role', 'row');
+  row.className = 'editor-row';
+  const slot = doc.createElement('div');
+  slot.setAttribute('role', 'gridcell');
+  row.appendChild(slot);
+  function place(e) {
+    if (narrow?.matches) {
+      slot.appendChild(form);
+      grids.cells[e].parentNode.after(row);
+    } else if (form.parentNode !== home) {
+      home.appendChild(form);
+      row.remove();
+    }
+  }
+
+  let cellText = () => '';
+  function show(e, edit) {
+    grids.pick(e);
+    place(e);
+    $('cell-info').textContent = info(e);
+    const input = $('cell-input');
+    input.disabled = false;
+    $('cell-apply').disabled = false;
+    input.value = cellText(e);
+    $('cell-error').textContent = '';
+    if (edit) {
+      input.focus();
+      input.select();  // typing replaces the character
+    }
+    announce(edit ? `Editing ${info(e)}` : info(e));
+  }
+
+  $('cell-input').addEventListener('keydown', (ev) => {
+    const e = grids.picked();
+    if (ev.key !== 'Escape' || e < 0) return;
+    show(e, false);  // the cell's own character again
+    grids.cells[e].focus();
+    ev.preventDefault();
+  });
+  form.addEventListener('submit', (ev) => {
+    ev.preventDefault();
+    const e = grids.picked();
+    if (e < 0) return;
+    const typed = $('cell-input').value;
+    const r = core.encode(typed);
+    if (r.bad !== undefined) {
+      $('cell-error').textContent = `“${ch(r.bad)}” (U+${r.bad.toString(16).toUpperCase().padStart(4, '0')}) has no Shift-JIS code.`;
+      return;
+    }
+    if (r.bytes.length !== 2) {
+      $('cell-error').textContent = 'A cell holds one full-width character or two half-width ones.';
+      return;
+    }
+    workspace.setCell(e, r.bytes);
+    const notes = r.substituted.map(([t, s]) => `“${ch(t)}” was stored as ${r.bytes.map(hex2).join(' ')}, CP932's “${ch(s)}”.`);
+    $('cell-info').textContent = info(e);
+    $('cell-error').textContent = notes.join(' ');
+    grids.cells[e].focus();
+    announce(`Applied: ${info(e)}`);
+  });
+  $('undo').addEventListener('click', () => workspace.undo());
+  $('redo').addEventListener('click', () => workspace.redo());
+  doc.addEventListener('keydown', (ev) => {
+    if (!(ev.ctrlKey || ev.metaKey) || ev.target.id === 'cell-input') return;
+    if (ev.key === 'z' && !ev.shiftKey) workspace.undo();
+    else if (ev.key === 'y' || (ev.key === 'z' && ev.shiftKey)) workspace.redo();
+    else return;
+    ev.preventDefault();
+  });
+
+  return {
+    show,
+    // After a change: the buttons, and the picked cell's facts again.
+    refresh(textOf) {
+      cellText = textOf;
+      $('undo').disabled = workspace.undos.length === 0;
+      $('redo').disabled = workspace.redos.length === 0;
+      const e = grids.picked();
+      if (e >= 0) $('cell-info').textContent = info(e);
+    },
+  };
+}
