@@ -78,7 +78,12 @@ void PutRawTokens(Table* t) {
 // Reads a Thingy table: HEX=text lines (and *HEX=text, an end-of-line
 // entry); blank lines and bookmarks ( [ { $ ! @ are skipped.
 bool ReadTable(const std::string& text, Table* t, Problems* problems) {
-  PutRawTokens(t);
+  static const Table raw = [] {
+    Table r;
+    PutRawTokens(&r);
+    return r;
+  }();
+  *t = raw;
   const std::size_t before = problems->size();
   int number = 0;
   for (const std::string& raw : Lines(text)) {
