@@ -1,3 +1,4 @@
+// Reading a stream, and the end of a run with its exit status.
 #include "file_io.h"
 
 #include <cerrno>

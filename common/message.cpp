@@ -1,8 +1,11 @@
+// The message helper: every line the programs add, on standard error.
 #include "message.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "platform.h"
 
 namespace message {
 
@@ -27,7 +30,8 @@ std::string ShowControlBytes(const std::string& text) {
 void Say(const std::string& subject, const std::string& text) {
   std::fflush(stdout);  // what came before it is read before it
   const std::string line =
-      ShowControlBytes(std::string(program) + ": " + subject + ": " + text) +
+      platform::Shown(ShowControlBytes(std::string(program) + ": " + subject +
+                                       ": " + text)) +
       '\n';
   std::fwrite(line.data(), 1, line.size(), stderr);
 }

@@ -13,7 +13,8 @@ namespace message {
 // Sets the program name that starts every line; once, first thing in main.
 void SetProgram(const char* name);
 
-// Prints "program: subject: text" on standard error.
+// Prints "program: subject: text" on standard error (given in UTF-8 on
+// Windows, and shown in the code page of where it goes).
 void Say(const std::string& subject, const std::string& text);
 
 // Same, with strerror(err) as the text.

@@ -41,6 +41,12 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why);
 // ANSI code page is; elsewhere it is argv[i] unchanged.
 std::string PathArgument(char** argv, int i);
 
+// A message's UTF-8 text as the place it is shown reads it: on Windows in
+// the console's code page (or the ANSI one where standard error goes to a
+// file), so that a name's characters show as themselves; elsewhere as it
+// is.
+std::string Shown(const std::string& utf8);
+
 // text as a text-mode stream writes it: on Windows every "\n" as CR LF.
 std::string NativeLineEnds(const std::string& text);
 

@@ -382,6 +382,8 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
 
 std::string PathArgument(char** argv, int i) { return argv[i]; }
 
+std::string Shown(const std::string& utf8) { return utf8; }
+
 std::string NativeLineEnds(const std::string& text) { return text; }
 
 void KeepLineEnds(std::FILE* /*f*/) {}

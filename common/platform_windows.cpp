@@ -309,6 +309,19 @@ std::string PathArgument(char** argv, int i) {
   return Utf8(wargv[i]);
 }
 
+std::string Shown(const std::string& utf8) {
+  const std::wstring wide = Wide(utf8.c_str());
+  const UINT page =
+      _isatty(_fileno(stderr)) != 0 ? GetConsoleOutputCP() : CP_ACP;
+  const int n = WideCharToMultiByte(page, 0, wide.c_str(), -1, nullptr, 0,
+                                    nullptr, nullptr);
+  if (n <= 0) return utf8;
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(page, 0, wide.c_str(), -1, s.data(), n, nullptr, nullptr);
+  s.resize(static_cast<std::size_t>(n - 1));
+  return s;
+}
+
 std::string NativeLineEnds(const std::string& text) {
   std::string crlf;
   crlf.reserve(text.size() + text.size() / 16);

@@ -1,3 +1,4 @@
+// Grids to pages, and what is wrong with a grid.
 #include "packer.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// glyphpack's warnings about a grid, in its words.
 #include "warnings.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// The Thingy table and the Atlas script of a window.
 #include "atlas.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// BPS patches and the CRC-32 they are checked by.
 #include "bps.h"
 
 #include <array>

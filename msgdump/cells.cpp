@@ -1,3 +1,4 @@
+// What each cell of a table shows, and whether it tells its code apart.
 #include "cells.h"
 
 #include <map>

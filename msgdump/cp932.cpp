@@ -1,3 +1,4 @@
+// CP932 to UTF-8 and back, from Microsoft's table.
 #include "cp932.h"
 
 #include <cstdint>

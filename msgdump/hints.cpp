@@ -1,3 +1,4 @@
+// msgdump's hints, in its words.
 #include "hints.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// What an image's size says about it.
 #include "image_hints.h"
 
 #include "window.h"

@@ -1,3 +1,4 @@
+// The inserter: an Atlas script into an image, as Atlas 1.12 puts it.
 #include "insert.h"
 
 #include <cstdio>
@@ -402,6 +403,7 @@ class Inserter {
   // the lines after it are still checked.
   void Stop(int line, std::string what) {
     Add(&report_.problems, line, std::move(what));
+    report_.problems.back().block = static_cast<int>(report_.blocks.size()) - 1;
     failed = true;
     pending_.clear();
   }

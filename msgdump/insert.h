@@ -38,6 +38,7 @@ struct Insertion {
     int line = 0;  // in the script (or the table, with in_table)
     bool in_table = false;
     std::string what;
+    int block = -1;  // the block it stopped, if any (an index of blocks)
   };
   // A problem in the script or the table means nothing was inserted; text
   // that the table cannot encode stops the insertion there, as in Atlas

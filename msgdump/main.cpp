@@ -97,20 +97,21 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   }
 
   // The image is opened by its name as the system holds it (on Windows the
-  // wide-character one); messages show the argument as it was received.
-  const char* const name = argv[o.image];
+  // wide-character one), and named so in messages; the original tools'
+  // line shows the argument as it was received.
+  const std::string path = platform::PathArgument(argv, o.image);
+  const char* const name = path.c_str();
   const char* why = nullptr;
   platform::FileInfo image;
-  const file_io::File fp(platform::OpenInput(
-      platform::PathArgument(argv, o.image).c_str(), &image, &why));
+  const file_io::File fp(platform::OpenInput(name, &image, &why));
   msgdump::Window window;
   if (!fp) {
     SayWhy(name, why);
     // (On a terminal, a name's control bytes would drive it.)
     out.Fixed(Format("file %s not found.\n",
                      platform::IsTerminal(stdout) && !out.to_file()
-                         ? message::ShowControlBytes(name).c_str()
-                         : name));
+                         ? message::ShowControlBytes(argv[o.image]).c_str()
+                         : argv[o.image]));
     return false;
   }
   if (!msgdump::ReadWindow(fp.get(), image.size, msgdump::kWindowStart,
@@ -164,8 +165,7 @@ int main(int argc, char** argv) {
     if (o.image != 0)
       inputs.push_back(
           {platform::PathArgument(argv, o.image), "the ROM image being read"});
-    if (!out.ToFile(platform::PathArgument(argv, o.output), argv[o.output],
-                    inputs))
+    if (!out.ToFile(platform::PathArgument(argv, o.output), inputs))
       return out.Finish(false);
   }
   return out.Finish(Run(o, argv, out));

@@ -1,3 +1,4 @@
+// msgdump's command line, read.
 #include "options.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// msgdump's output: to standard output, or kept for -o FILE.
 #include "output.h"
 
 #include <cerrno>
@@ -12,25 +13,24 @@ Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
   if (!native_) platform::KeepLineEnds(stdout);
 }
 
-bool Output::ToFile(const std::string& path, const char* shown,
-                    const std::vector<Input>& inputs) {
+bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   const char* why = nullptr;
   if (!platform::ResolveForWrite(path.c_str(), &target_, &why)) {
     if (why != nullptr)
-      message::Say(shown, why);
+      message::Say(path, why);
     else
-      message::SayErrno(shown, errno);
+      message::SayErrno(path, errno);
     return false;
   }
   for (const Input& in : inputs) {
     platform::FileInfo info;
     if (target_.exists && platform::Stat(in.path.c_str(), &info) &&
         info.device == target_.device && info.inode == target_.inode) {
-      message::Say(shown, std::string("is ") + in.what + "; not overwritten");
+      message::Say(path, std::string("is ") + in.what + "; not overwritten");
       return false;
     }
   }
-  shown_ = shown;
+  path_ = path;
   return true;
 }
 
@@ -49,7 +49,7 @@ int Output::Finish(bool done) {
   if (done && to_file()) {
     const std::string bytes = native_ ? platform::NativeLineEnds(kept_) : kept_;
     if (!platform::WriteWhole(target_, bytes.data(), bytes.size())) {
-      message::SayErrno(shown_, errno);
+      message::SayErrno(path_, errno);
       done = false;
     }
   }

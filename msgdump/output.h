@@ -25,12 +25,11 @@ class Output {
   // stream writes them; otherwise LF everywhere.
   Output(bool classic, bool native);
 
-  // Sends the output to the file path (shown as `shown` in messages)
-  // instead; false, said on standard error, if it cannot be written or is
-  // one of inputs (then nothing is ever written).
-  bool ToFile(const std::string& path, const char* shown,
-              const std::vector<Input>& inputs);
-  [[nodiscard]] bool to_file() const { return shown_ != nullptr; }
+  // Sends the output to the file path instead; false, said on standard
+  // error, if it cannot be written or is one of inputs (then nothing is
+  // ever written).
+  bool ToFile(const std::string& path, const std::vector<Input>& inputs);
+  [[nodiscard]] bool to_file() const { return !path_.empty(); }
 
   // The original tools' fixed lines: only in the classic output.
   void Fixed(std::string_view text);
@@ -43,7 +42,7 @@ class Output {
  private:
   bool classic_;
   bool native_;
-  const char* shown_ = nullptr;
+  std::string path_;
   platform::WriteTarget target_;
   std::string kept_;
 };

@@ -1,3 +1,4 @@
+// Every code's rendering, and the script of a window.
 #include "script.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The glyph table, loaded from zol.tbl's bytes.
 #include "table.h"
 
 #include <cstring>

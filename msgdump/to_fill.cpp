@@ -1,3 +1,4 @@
+// The glyphs still to fill, and their list as msgdump --to-fill prints it.
 #include "to_fill.h"
 
 #include <array>

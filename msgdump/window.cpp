@@ -1,3 +1,4 @@
+// The text window read from an image, in a file or in memory.
 #include "window.h"
 
 #include <cerrno>

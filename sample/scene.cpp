@@ -1,3 +1,4 @@
+// The sample's scene read, and its image made.
 #include "scene.h"
 
 #include <algorithm>

@@ -362,27 +362,48 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     EXPECT_EQ(r.status, 0) << c.name;
   }
 
-  // The copier header's command, pasted into sh for names that need
-  // quoting: the image without its header, and nothing else happens.
-  if (testing_util::WindowsPrograms()) return;  // a PowerShell line
+  // A hint comes after all that standard output carried, where both go
+  // to one place.
+  WriteSparse(dir_ / "cut.sfc", kStart, "\x10", kStart + 1);
+  const auto merged = testing_util::Run(
+      dir_.path(), "{ " + kMsgdump + " cut.sfc 2>&1 | cat; }");
+  EXPECT_EQ(merged.out.find("[EOF]msgdump: cut.sfc: the image holds"),
+            Text(kHeader + Entry(0x10)).size())
+      << testing::PrintToString(merged.out) << merged.err;
+
+  // The copier header's command for names that need quoting: pasted into
+  // sh, the image without its header, and nothing else happens; for
+  // PowerShell, every character it reads as a quote doubled.
   std::string image(512, 'h');
   image += std::string(1 << 20, '\x10');
-  for (const std::string name :
-       {"Zolvane (Japan).smc", "x$(touch PWNED).smc", "Rotan's ‘1’.smc"}) {
+  const std::string from = "remove the first 512 bytes: ";
+  auto command = [&](const std::string& name) {
     WriteFile(dir_ / name, image);
-    const auto r = Dump("--utf8 " + Quote(name));
-    const std::string from = "remove the first 512 bytes: ";
+    const auto r =
+        testing_util::Run(dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump +
+                                           " --utf8 -- " + Quote(name));
     const std::size_t at = r.err.find(from);
-    ASSERT_NE(at, std::string::npos) << r.err;
-    const std::string command = r.err.substr(
-        at + from.size(), r.err.find(", or press") - at - from.size());
-    const auto pasted =
-        testing_util::Run(dir_.path(), "sh -c " + Quote(command));
-    EXPECT_EQ(pasted.status, 0) << command;
+    return at == std::string::npos
+               ? r.err
+               : r.err.substr(at + from.size(),
+                              r.err.find(", or press") - at - from.size());
+  };
+  if (testing_util::WindowsPrograms()) {  // (Wine's code page is 1252 here)
+    EXPECT_EQ(command("Rotan's \u2018x\u2019.smc"),
+              "powershell -c \"$b=[IO.File]::ReadAllBytes('Rotan''s "
+              "\x91\x91x\x92\x92.smc'); [IO.File]::WriteAllBytes("
+              "'headerless.sfc', $b[512..($b.Length-1)])\"");
+    return;
+  }
+  for (const std::string name : {"Zolvane (Japan).smc", "x$(touch PWNED).smc",
+                                 "Rotan's \u2018x\u2019.smc", "-rom.smc"}) {
+    const std::string pasted = command(name);
+    const auto r = testing_util::Run(dir_.path(), "sh -c " + Quote(pasted));
+    EXPECT_EQ(r.status, 0) << pasted;
     EXPECT_TRUE(SameBytes(testing_util::ReadFile(dir_ / "headerless.sfc"),
                           image.substr(512)))
-        << command;
-    EXPECT_FALSE(testing_util::Exists(dir_ / "PWNED")) << command;
+        << pasted;
+    EXPECT_FALSE(testing_util::Exists(dir_ / "PWNED")) << pasted;
     std::remove((dir_ / "headerless.sfc").c_str());
   }
 }

@@ -328,7 +328,8 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
 // Inserts an Atlas script into the image with a Thingy table; fill is
 // the #FILL byte from the start, or -1.  zol_insert says how it went:
 // {"ok", "blocks": [{"line", "start", "bound", "text", "written",
-// "padded", "fill"}, ...], "problems": [{"line", "inTable", "what"}, ...]};
+// "padded", "fill"}, ...], "problems": [{"line", "inTable", "what",
+// "block"}, ...]};
 // zol_patched gives the image (0) or the BPS patch from the image (1).
 EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     const unsigned char* image, std::size_t size, const char* script,
@@ -351,8 +352,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
   j += "],\"problems\":[";
   for (std::size_t i = 0; i < report.problems.size(); ++i) {
     const msgdump::Insertion::Problem& p = report.problems[i];
-    j += Format("%s{\"line\":%d,\"inTable\":%s,\"what\":%s}", i == 0 ? "" : ",",
-                p.line, Bool(p.in_table).c_str(), Json(p.what).c_str());
+    j += Format("%s{\"line\":%d,\"inTable\":%s,\"what\":%s,\"block\":%d}",
+                i == 0 ? "" : ",", p.line, Bool(p.in_table).c_str(),
+                Json(p.what).c_str(), p.block);
   }
   static Kept<std::string> out;
   return out(j + "]}");

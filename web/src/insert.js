@@ -42,8 +42,12 @@ export function createInsert(doc, {core, source}) {
         'the patched image and the patch are then without it, as Atlas needs the image.');
     } else if (i) {
       const r = core.insert(i.image, script.text, i.thingy, i.fill);
-      for (const p of r.problems)
-        item(`${p.inTable ? table.name ?? 'The table' : script.name} line ${p.line}: ${p.what}.`);
+      const budget = (b) => (b.bound < 0 ? 'no bound' : bytes(b.bound - b.start + 1));
+      for (const p of r.problems) {
+        const b = r.blocks[p.block];
+        item(`${p.inTable ? table.name ?? 'The table' : script.name} line ${p.line}` +
+          `${b ? ` (${at(b.start)}, ${budget(b)})` : ''}: ${p.what}.`);
+      }
       let cut = 0;
       let padded = 0;
       for (const b of r.blocks) {

@@ -193,7 +193,7 @@ test('files are what they claim: pictures, huge files and empty tables; drops by
   await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 2);
   assert.deepEqual(await fresh.locator('#loaded li').evaluateAll((l) => l.map((e) => e.dataset.role)), ['grid0', 'rom']);
   // (the script taken as one: it needs english.tbl for its letters)
-  assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17: "H" is not in the table/);
+  assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17 \(\$2EF800, 12 bytes\): "H" is not in the table/);
   assert.match((await said(fresh)).join('\n'), /^big picture\.png is a PNG picture/m);
   await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))]]);
   await fresh.locator('#which-grid button', {hasText: 'zol_01.txt'}).click();
@@ -415,7 +415,7 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   fs.writeFileSync(file('bad.atlas.txt'), expected('english.atlas.txt').toString('utf8').replace('Hi？', 'Hi!?'));
   await tab.setInputFiles('#insert-script', file('bad.atlas.txt'));
   await tab.locator('#insert-report li', {hasText: 'problem'}).waitFor();
-  assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 17: "!" is not in the table\.$/);
+  assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 17 \(\$2EF800, 12 bytes\): "!" is not in the table\.$/);
   assert.equal(await tab.isDisabled('#download-patched'), true);
 });
 
