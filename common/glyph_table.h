@@ -55,8 +55,11 @@ inline constexpr unsigned kCodes = 512;
 // The entry code index shows, or -1 for the codes that show none (the
 // control codes, 0xFF alone, 0xFF 0xFF).
 constexpr int EntryOfCode(unsigned index) {
-  if (index >= 0x10 && index < 0xFF) return static_cast<int>(index);
-  if (index >= 0x100 && index < 0x1FF) return static_cast<int>(index) - 1;
+  if (index >= 0x10 && index < 0xFF)
+    return static_cast<int>(SingleByteEntry(static_cast<unsigned char>(index)));
+  if (index >= 0x100 && index < 0x1FF)
+    return static_cast<int>(
+        KanjiEntry(static_cast<unsigned char>(index - 0x100)));
   return -1;
 }
 

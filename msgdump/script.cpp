@@ -116,12 +116,8 @@ std::string CodeKey(unsigned index) {
 }
 
 std::string CodeName(unsigned index) {
-  char s[16];
-  if (index < 256)
-    std::snprintf(s, sizeof s, "0x%.2X", index);
-  else
-    std::snprintf(s, sizeof s, "0xFF 0x%.2X", index - 256);
-  return s;
+  const std::string key = CodeKey(index);
+  return index < 256 ? "0x" + key : "0xFF 0x" + key.substr(2);
 }
 
 }  // namespace msgdump

@@ -34,11 +34,7 @@ bool LooksLikeThingy(const GlyphTable& table);
 // 256 + n for 0xFF n (n from 0x00 to 0xFE).
 inline const unsigned char* GlyphEntry(const GlyphTable& table,
                                        unsigned index) {
-  return table
-      .entry[index < 256 ? glyph_table::SingleByteEntry(
-                               static_cast<unsigned char>(index))
-                         : glyph_table::KanjiEntry(
-                               static_cast<unsigned char>(index - 256))];
+  return table.entry[glyph_table::EntryOfCode(index)];
 }
 
 // How many bytes entry e prints: both, the first alone if the second is 0,

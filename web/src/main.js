@@ -85,7 +85,7 @@ function barOfWork() {
 let drawn = 0;
 function refresh() {
   const table = workspace.tableBytes();
-  const {cells} = core.cells(table);
+  const {cells, thingy} = core.cells(table);
   const counts = new Uint32Array(512);
   if (image) {
     const img = imageBytes();
@@ -105,8 +105,7 @@ function refresh() {
     image: image && {name: image.name, size: image.bytes.length, skipHeader: image.skipHeader,
       hints: core.imageHints(image.bytes.length)},
     grids: workspace.grids.map((g, p) => g && {name: workspace.names[p], findings: core.gridFindings(g, p)}),
-    table: workspace.table && {name: workspace.names[2], size: files.table?.size ?? workspace.table.length,
-      thingy: core.cells(workspace.table).thingy},
+    table: workspace.table && {name: workspace.names[2], size: files.table?.size ?? workspace.table.length, thingy},
   }, {
     skipHeader: (on) => { image.skipHeader = on; refresh(); },
     headerless: () => save(doc, image.name.replace(/\.[^.]*$/, '') + '.sfc', image.bytes.subarray(512)),
