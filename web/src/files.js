@@ -22,7 +22,7 @@ const SIGNATURES = [
 ];
 
 // What a file's first bytes say it is, if it is of another kind.
-export function foreignKind(head) {
+function foreignKind(head) {
   const webp = head.length >= 12 && String.fromCharCode(...head.subarray(0, 4)) === 'RIFF' &&
     String.fromCharCode(...head.subarray(8, 12)) === 'WEBP';
   if (webp) return 'a WebP picture';
@@ -42,7 +42,7 @@ const looksLikeScript = (head) => isText(head) && /^\s*(#VAR\(|\/\/|#JMP\()/.tes
 const looksLikeThingy = (head) => isText(head) && /^[0-9A-Fa-f]{2,}=/.test(firstLine(head));
 
 // The page of a grid by its name: zol_00..., zol_01..., or null.
-export function pageOfName(name) {
+function pageOfName(name) {
   const m = /^zol_0([01])/i.exec(name);
   return m ? Number(m[1]) : null;
 }

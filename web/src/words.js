@@ -7,7 +7,6 @@ export const times = (n) => `${n.toLocaleString('en')} time${n === 1 ? '' : 's'}
 export const offset = (n) => `0x${n.toString(16).toUpperCase()}`;
 
 const GRIDS = ['zol_00.txt', 'zol_01.txt'];
-export const gridName = (page) => GRIDS[page];
 
 // A code as a translator writes it, from its index: "0x41", "0xFF 0x41".
 export const codeName = (index) => (index < 256 ? `0x${hex2(index)}` : `0xFF 0x${hex2(index - 256)}`);
