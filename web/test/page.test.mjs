@@ -234,8 +234,9 @@ test('edits: JIS forms and U+2212, undo and redo, the announcement, the tab stop
     asked.push(d.type());
     return d.type() === 'beforeunload' ? d.accept() : d.dismiss();
   });
+  const confirmed = tab.waitForEvent('dialog');
   await tab.setInputFiles('#grid0', file('zol_00.txt'));
-  await tab.waitForFunction(() => true);
+  await confirmed;  // (the file is read before the question)
   assert.deepEqual(asked, ['confirm']);
   assert.equal(await cellText(tab, 0x19), '～');
   const closed = new Promise((resolve) => tab.once('close', resolve));
