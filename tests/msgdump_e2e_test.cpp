@@ -277,7 +277,7 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   // bytes shown as \xNN there, not sent to the terminal.
   if (testing_util::WindowsPrograms()) return;  // a console shows Shift-JIS
   const auto tty = testing_util::Run(
-      dir_.path(), "script -qec " +
+      dir_.path(), "SHELL=\"$(command -v bash)\" script -qec " +
                        Quote(kMsgdump + " rom.sfc 2>err.txt >/dev/tty; echo " +
                              "$? >status.txt; " + kMsgdump +
                              " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
