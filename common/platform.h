@@ -102,6 +102,14 @@ struct WriteTarget {
 // blocking as the shell's > opens it.
 bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
 
+// True when path names the file target would write: the same device and
+// inode, whatever links or hard links lead to it.
+inline bool WouldWrite(const WriteTarget& target, const char* path) {
+  FileInfo info;
+  return target.exists && Stat(path, &info) && info.device == target.device &&
+         info.inode == target.inode;
+}
+
 // Makes data the whole content of target.  Replacement: a temporary file
 // created exclusively beside it, named after it with ".tmp-" and six random
 // characters (its name cut to fit), given the earlier file's permissions,

@@ -58,6 +58,17 @@ int main(int argc, char** argv) {
     std::fputs("table data not found.\n", stdout);
     return file_io::Finish(false);
   }
+  // Nor where the table is a grid (a link or a hard link to it): writing
+  // it would cost the translator that grid.
+  for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
+    const std::string name = glyphpack::GridName(p);
+    if (platform::WouldWrite(target, name.c_str())) {
+      message::Say(glyph_table::kFileName,
+                   "is the grid " + name + "; not overwritten");
+      std::fputs("table data not found.\n", stdout);
+      return file_io::Finish(false);
+    }
+  }
 
   unsigned char table[glyph_table::kFileBytes];
   // As much of a grid as the checks need; the page is made from its first

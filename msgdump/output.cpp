@@ -23,9 +23,7 @@ bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
     return false;
   }
   for (const Input& in : inputs) {
-    platform::FileInfo info;
-    if (target_.exists && platform::Stat(in.path.c_str(), &info) &&
-        info.device == target_.device && info.inode == target_.inode) {
+    if (platform::WouldWrite(target_, in.path.c_str())) {
       message::Say(path, std::string("is ") + in.what + "; not overwritten");
       return false;
     }

@@ -217,6 +217,15 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          EXPECT_TRUE(Glob(dir_ / "v1", "zol.tbl.tmp-").empty());
        },
        true},
+      // The table is never written over a grid: the grid would be lost.
+      {"zol.tbl a link to a grid",
+       [&] { fs::create_symlink("zol_00.txt", tbl); }, refused,
+       "glyphpack: zol.tbl: is the grid zol_00.txt; not overwritten\n",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "zol_00.txt"), Grid(0)); }},
+      {"zol.tbl a hard link to a grid",
+       [&] { fs::create_hard_link(dir_ / "zol_01.txt", tbl); }, refused,
+       "glyphpack: zol.tbl: is the grid zol_01.txt; not overwritten\n",
+       [&] { EXPECT_EQ(ReadFile(dir_ / "zol_01.txt"), Grid(1)); }, true},
       {"second hard link",
        [&] {
          WriteFile(tbl, earlier);
