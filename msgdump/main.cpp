@@ -156,10 +156,13 @@ int main(int argc, char** argv) {
   msgdump::Output out(o.mode == Mode::kClassic,
                       o.mode != Mode::kAtlas && o.mode != Mode::kThingy);
   if (o.output != 0) {
+    // The folder's own table and grids are the translator's work, kept
+    // whether or not this run reads them.
     std::vector<msgdump::Input> inputs = {
         {o.table != 0 ? platform::PathArgument(argv, o.table)
                       : glyph_table::kFileName,
          "the glyph table being read"},
+        {glyph_table::kFileName, "the glyph table zol.tbl"},
         {kGrids[0], "the grid zol_00.txt"},
         {kGrids[1], "the grid zol_01.txt"}};
     if (o.image != 0)

@@ -181,13 +181,15 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
 
 // -o FILE gets what standard output would carry, byte for byte, and only
 // when the job was done; otherwise an earlier FILE stays as it was.  FILE
-// is never one of the run's inputs, and it may be anything the shell's >
-// takes: a pipe, a FIFO with a reader, /dev/null, a name of 255 bytes.
+// is never one of the run's inputs nor the folder's table or grids, and it may
+// be anything the shell's > takes: a pipe, a FIFO with a reader, /dev/null, a
+// name of 255 bytes.
 TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x06\x00\x11", kEnd + 1);
   std::filesystem::create_directory(dir_ / "adir");
   WriteFile(dir_ / "zol_00.txt", "a grid");
   WriteFile(dir_ / "zol.tbl", Table());  // made from it
+  WriteFile(dir_ / "v2.tbl", Table());
   const bool windows = testing_util::WindowsPrograms();
   enum Holds { kScript, kEarlier, kAsItWas };
   struct Case {
@@ -215,6 +217,10 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
        "msgdump: rom.sfc: is the ROM image being read; not overwritten\n"},
       {"--thingy", "zol.tbl", kAsItWas,
        "msgdump: zol.tbl: is the glyph table being read; not overwritten\n"},
+      {"--table v2.tbl rom.sfc", "v2.tbl", kAsItWas,
+       "msgdump: v2.tbl: is the glyph table being read; not overwritten\n"},
+      {"--table v2.tbl rom.sfc", "zol.tbl", kAsItWas,
+       "msgdump: zol.tbl: is the glyph table zol.tbl; not overwritten\n"},
       {"rom.sfc", "zol_00.txt", kAsItWas,
        "msgdump: zol_00.txt: is the grid zol_00.txt; not overwritten\n"},
       {"--utf8 rom.sfc", long_name, kScript},
