@@ -46,6 +46,7 @@ export function createInputs(doc, {windowStart, take, refuse, begin}) {
     return new Promise((resolve) => {
       dialog.addEventListener('close', () => resolve(dialog.returnValue === '' ? null : Number(dialog.returnValue)),
         {once: true});
+      dialog.returnValue = '';  // Escape leaves the last answer standing
       dialog.showModal();
     });
   }

@@ -195,9 +195,13 @@ test('files are what they claim: pictures, huge files and empty tables; drops by
   // (the script taken as one: it needs english.tbl for its letters)
   assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17 \(\$2EF800, 12 bytes\): "H" is not in the table/);
   assert.match((await said(fresh)).join('\n'), /^big picture\.png is a PNG picture/m);
-  await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))]]);
+  // (a question left unanswered, with Escape, loads nothing)
+  await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))], ['notes.txt', grid], ['last.png', png]]);
   await fresh.locator('#which-grid button', {hasText: 'zol_01.txt'}).click();
-  await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 3);
+  await fresh.waitForFunction(() => /notes\.txt/.test(document.getElementById('which-grid-text').textContent));
+  await fresh.keyboard.press('Escape');
+  await fresh.locator('#warnings li', {hasText: 'last.png'}).waitFor();
+  assert.match(await fresh.textContent('#loaded li[data-role="grid1"]'), /kanji\.txt/);
   assert.equal(await cellText(fresh, 256), new TextDecoder('shift_jis').decode(read(file('zol_01.txt')).subarray(0, 2)));
 });
 
