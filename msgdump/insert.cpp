@@ -58,21 +58,16 @@ struct Table {
   }
 };
 
-// The raw tokens: <$XX> and ($XX) for every byte, and the few lower-case
-// spellings Atlas also takes.
+// The raw tokens: <$XX> and ($XX) for every byte.  Atlas takes lower case
+// only where a byte's last digit is a letter (<$1b>, <$ff>, not <$a0>), and
+// in parentheses only for a last digit a (($0a), ($fa)).
 void PutRawTokens(Table* t) {
   for (unsigned v = 0; v < 256; ++v) {
     const std::string b(1, static_cast<char>(v));
     t->Put("<$" + Hex2(v, "%02X") + ">", b);
     t->Put("($" + Hex2(v, "%02X") + ")", b);
-  }
-  for (unsigned v = 0x0A; v < 0x100; v += 0x10) {
-    for (unsigned k = 0; k < 6; ++k) {
-      t->Put("<$" + Hex2(v + k, "%02x") + ">",
-             std::string(1, static_cast<char>(v + k)));
-      t->Put("($" + Hex2(v, "%02x") + ")",
-             std::string(1, static_cast<char>(v + k)));
-    }
+    if ((v & 0x0F) >= 0x0A) t->Put("<$" + Hex2(v, "%02x") + ">", b);
+    if ((v & 0x0F) == 0x0A) t->Put("($" + Hex2(v, "%02x") + ")", b);
   }
 }
 
