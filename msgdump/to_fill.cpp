@@ -1,6 +1,7 @@
 // The glyphs still to fill, and their list as msgdump --to-fill prints it.
 #include "to_fill.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
@@ -19,14 +20,14 @@ bool Continuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// At most n characters of text ending at `to`, or starting at `from`,
-// with line breaks shown as ⏎.
+// text with its line breaks shown as ⏎.
 std::string Flat(const std::string& text) {
   std::string flat;
   for (const char c : text)
     flat += c == '\n' ? std::string("\xE2\x8F\x8E") : std::string(1, c);
   return flat;
 }
+// At most kAround characters of text ending at `to`, flat.
 std::string Before(const std::string& text, std::size_t to) {
   std::size_t from = to;
   for (std::size_t n = 0; n < kAround && from > 0; ++n) {
@@ -35,6 +36,7 @@ std::string Before(const std::string& text, std::size_t to) {
   }
   return Flat(text.substr(from, to - from));
 }
+// At most kAround characters of text starting at `from`, flat.
 std::string After(const std::string& text, std::size_t from) {
   std::size_t to = from;
   for (std::size_t n = 0; n < kAround && to < text.size(); ++n) {
@@ -88,11 +90,10 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
                         After(script, at + size)});
     list.push_back(std::move(f));
   }
-  // Most used first; the codes are in order already, and stay so among
-  // equals (a few hundred at most: an insertion sort).
-  for (std::size_t i = 1; i < list.size(); ++i)
-    for (std::size_t k = i; k > 0 && list[k - 1].count < list[k].count; --k)
-      std::swap(list[k - 1], list[k]);
+  // Most used first; among equals the codes stay in order.
+  std::stable_sort(
+      list.begin(), list.end(),
+      [](const ToFill& a, const ToFill& b) { return a.count > b.count; });
   return list;
 }
 
