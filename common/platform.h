@@ -117,9 +117,10 @@ inline bool WouldWrite(const WriteTarget& target, const char* path) {
 // set permissions or sync goes on without; one that refuses the rename (a
 // mount point, a folder that takes no renames), or on Windows a file held
 // open by another program, gets the file written in place after all.  In
-// place: rewritten without truncation, cut to size, synced.  A failed run
-// removes its temporary and keeps the earlier file; only a killed run
-// leaves the temporary behind.
+// place: room made for it on the disk (so that a full one fails with the
+// file untouched), rewritten without truncation, cut to size, synced.  A
+// failed run removes its temporary and keeps the earlier file; only a
+// killed run leaves the temporary behind.
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size);
 
 }  // namespace platform

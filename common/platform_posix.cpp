@@ -288,6 +288,23 @@ std::string TempName(const std::string& leaf) {
   return name;
 }
 
+// Makes room for size bytes in fd before its first byte is overwritten, so
+// that a full disk or quota fails the write with the earlier file whole.
+// (A file system that cannot reserve space is written all the same.)
+bool Reserve(int fd, std::size_t size) {
+#ifdef __linux__
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return false;
+  if (static_cast<off_t>(size) <= st.st_size) return true;
+  return fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0 ||
+         Unsupported(errno);
+#else
+  (void)fd;
+  (void)size;
+  return true;
+#endif
+}
+
 // Rewrites the file target holds open (or, with none, creates its name in
 // its folder), cut to size and synced.
 bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
@@ -299,7 +316,8 @@ bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
     fd = made.get();
     if (fd < 0) return false;
   }
-  if (lseek(fd, 0, SEEK_SET) != 0 || !WriteFd(fd, data, size) ||
+  if (!Reserve(fd, size) || lseek(fd, 0, SEEK_SET) != 0 ||
+      !WriteFd(fd, data, size) ||
       ftruncate(fd, static_cast<off_t>(size)) != 0 || !Sync(fd))
     return false;
   return made.get() < 0 || close(made.release()) == 0 || errno == EINTR;

@@ -143,8 +143,22 @@ bool Sync(HANDLE h) {
   return false;
 }
 
-// Writes data as the whole of the file h from its start, synced.
-bool Rewrite(HANDLE h, const void* data, std::size_t size) {
+// Writes data as the whole of the file h, at path, from its start, synced.
+// A disk (or quota) without room for what the file grows by fails it
+// first, with the earlier file whole.
+bool Rewrite(HANDLE h, const std::wstring& path, const void* data,
+             std::size_t size) {
+  LARGE_INTEGER now{};
+  if (GetFileSizeEx(h, &now) == 0) return Failed();
+  const std::wstring folder = FolderOf(path);
+  ULARGE_INTEGER room{};
+  if (static_cast<ULONGLONG>(now.QuadPart) < size &&
+      GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &room,
+                          nullptr, nullptr) != 0 &&
+      room.QuadPart < size - static_cast<ULONGLONG>(now.QuadPart)) {
+    errno = ENOSPC;
+    return false;
+  }
   LARGE_INTEGER zero{};
   if (SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) == 0) return Failed();
   if (!WriteHandle(h, data, size)) return false;
@@ -155,13 +169,13 @@ bool Rewrite(HANDLE h, const void* data, std::size_t size) {
 // Rewrites the file target holds open, or the file its name leads to
 // (created where it is missing, as through a link to nothing).
 bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
+  const std::wstring path = Wide(target.name.c_str());
   if (target.file != -1)
-    return Rewrite(reinterpret_cast<HANDLE>(target.file), data, size);
-  const Handle h(CreateFileW(Wide(target.name.c_str()).c_str(), GENERIC_WRITE,
-                             kShareAll, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Rewrite(reinterpret_cast<HANDLE>(target.file), path, data, size);
+  const Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.ok()) return Failed();
-  return Rewrite(h.get(), data, size);
+  return Rewrite(h.get(), path, data, size);
 }
 
 // The DACL of the file path, as bytes, or "" if it cannot be read.

@@ -240,6 +240,13 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
                      "{ rm -f f.fifo; mkfifo f.fifo && { cat f.fifo "
                      ">fifo.txt & } && ",
                      " && wait; }", "fifo.txt"});
+    // Written in place (a second hard link), on a full disk.
+    if (testing_util::WhyNoStrace() == nullptr)
+      cases.push_back({"--utf8 rom.sfc", "hard.txt", kEarlier,
+                       "msgdump: hard.txt: No space left on device\n",
+                       "ln -f out.txt hard.txt && strace -f -o /dev/null -e "
+                       "trace=fallocate -e inject=fallocate:error=ENOSPC ",
+                       "", "out.txt"});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args + " -o " + c.file);
