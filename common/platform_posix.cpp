@@ -139,19 +139,22 @@ bool InProc(int folder) {
 #endif
 }
 
-// Whether Linux, with fs.protected_symlinks=1, lets this user follow a link
-// whose owner is link_owner, in the folder dir: not in a sticky,
-// world-writable folder unless the folder's owner or the user owns it.
-bool MayFollow(const struct stat& dir, uid_t link_owner) {
+// Whether Linux lets this user follow a link, or write a file or FIFO,
+// whose owner is owner, in the folder dir (as fs.protected_symlinks=1,
+// fs.protected_regular=1 and fs.protected_fifos=1 have it): not in a
+// sticky, world-writable folder unless the folder's owner or the user
+// owns it.
+bool MayUse(const struct stat& dir, uid_t owner) {
   constexpr mode_t kShared = S_ISVTX | S_IWOTH;
-  return (dir.st_mode & kShared) != kShared || link_owner == dir.st_uid ||
-         link_owner == geteuid();
+  return (dir.st_mode & kShared) != kShared || owner == dir.st_uid ||
+         owner == geteuid();
 }
 
 // Where name leads: the folder that holds (or would hold) the file it
 // names, opened, and the file's name there.  Links are followed as open
 // follows them, relative to folder descriptors (so the working folder may
-// be of any depth), at most 40; a protected link gives EACCES.  A name
+// be of any depth), at most 40; a protected link, file or FIFO gives
+// EACCES.  A name
 // that ends in a folder gives EISDIR, one that passes through /proc's
 // links to open files ENXIO: such a name leads to no folder.
 bool Locate(const char* name, Fd* folder, std::string* leaf) {
@@ -176,14 +179,17 @@ bool Locate(const char* name, Fd* folder, std::string* leaf) {
     struct stat st {};
     if (fstatat(at.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT || !last) return false;
-    } else if (S_ISLNK(st.st_mode)) {
+    } else if (S_ISLNK(st.st_mode) ||
+               (last && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))) {
       struct stat dir {};
-      std::string text;
       if (fstat(at.get(), &dir) != 0) return false;
-      if (!MayFollow(dir, st.st_uid)) {
+      if (!MayUse(dir, st.st_uid)) {
         errno = EACCES;
         return false;
       }
+    }
+    if (S_ISLNK(st.st_mode)) {
+      std::string text;
       if (++links > 40) {
         errno = ELOOP;
         return false;
@@ -201,7 +207,8 @@ bool Locate(const char* name, Fd* folder, std::string* leaf) {
       if (at.get() < 0) return false;
       Split(text, &rest);
       continue;
-    } else if (last && S_ISDIR(st.st_mode)) {
+    }
+    if (last && S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return false;
     }

@@ -288,6 +288,17 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          root_owns(tbl, 0666);
          root_owns(dir_.path(), 01777);
        }},
+      // ... but a third user's is refused there, as fs.protected_regular=1
+      // has fopen refuse it.
+      {"a third user's writable table in a sticky folder",
+       [&] { WriteFile(tbl, earlier); }, refused,
+       "glyphpack: zol.tbl: Permission denied\n",
+       [&] { EXPECT_EQ(Table(), earlier); }, false,
+       [&] {
+         root_owns(dir_.path(), 01777);
+         ASSERT_EQ(chown(tbl.c_str(), 65533, 65533), 0);
+         ASSERT_EQ(chmod(tbl.c_str(), 0666), 0);
+       }},
       {"a table with extended attributes",
        [&] {
          WriteFile(tbl, earlier);
