@@ -189,4 +189,26 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
   return out;
 }
 
+std::size_t TranslatedLine(std::string_view script) {
+  std::vector<std::string_view> lines;
+  for (std::size_t at = 0; at <= script.size();) {
+    std::size_t end = script.find('\n', at);
+    if (end == std::string_view::npos) end = script.size();
+    std::string_view line = script.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    at = end + 1;
+  }
+  auto starts = [](std::string_view line, std::string_view with) {
+    return line.substr(0, with.size()) == with;
+  };
+  // A block as AtlasScript writes it: //$offset, //original, #JMP, copy.
+  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
+    if (starts(lines[i], "#JMP(") && starts(lines[i - 2], "//$") &&
+        starts(lines[i - 1], "//") && lines[i + 1] != lines[i - 1].substr(2))
+      return i + 2;
+  }
+  return 0;
+}
+
 }  // namespace msgdump

@@ -15,7 +15,9 @@
 #ifndef ZOL_MSGDUMP_ATLAS_H
 #define ZOL_MSGDUMP_ATLAS_H
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "table.h"
 #include "walk.h"
@@ -48,6 +50,11 @@ std::string ThingyText(const ThingyTable& thingy);
 // blanks or not) or is blank only: a glyph that would start it so is
 // written raw.  An empty walk gives no #JMP, only a comment.
 std::string AtlasScript(const ThingyTable& thingy, const Window& w);
+
+// The first line (from 1) of script that holds a translation: a block's
+// line to translate that is no longer the original above its #JMP (any
+// line ends); 0 if there is none.
+std::size_t TranslatedLine(std::string_view script);
 
 }  // namespace msgdump
 

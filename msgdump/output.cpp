@@ -4,10 +4,30 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "atlas.h"
 #include "file_io.h"
 #include "message.h"
 
 namespace msgdump {
+
+namespace {
+
+// The bytes of the file path, if it is a regular file of at most max bytes
+// that can be read; else "".
+std::string Contents(const std::string& path, std::uint64_t max) {
+  const char* why = nullptr;
+  platform::FileInfo info;
+  const file_io::File f(platform::OpenInput(path.c_str(), &info, &why));
+  std::string bytes;
+  std::size_t got = 0;
+  if (!f || info.size > max) return bytes;
+  bytes.resize(static_cast<std::size_t>(info.size));
+  if (!file_io::ReadUpTo(f.get(), bytes.data(), bytes.size(), &got)) got = 0;
+  bytes.resize(got);
+  return bytes;
+}
+
+}  // namespace
 
 Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
   if (!native_) platform::KeepLineEnds(stdout);
@@ -25,6 +45,15 @@ bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   for (const Input& in : inputs) {
     if (platform::WouldWrite(target_, in.path.c_str())) {
       message::Say(path, std::string("is ") + in.what + "; not overwritten");
+      return false;
+    }
+  }
+  // A translated script is the translator's work: a dump never replaces
+  // it.  (A script of the window is well under a megabyte.)
+  if (target_.exists && target_.how != platform::WriteTarget::How::kDirect) {
+    if (const std::size_t line = TranslatedLine(Contents(path, 64 << 20))) {
+      message::Say(path, "holds a translation (line " + std::to_string(line) +
+                             "); not overwritten");
       return false;
     }
   }

@@ -190,6 +190,7 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
   WriteFile(dir_ / "zol_00.txt", "a grid");
   WriteFile(dir_ / "zol.tbl", Table());  // made from it
   WriteFile(dir_ / "v2.tbl", Table());
+  WriteFile(dir_ / "tr.txt", "//$2EF800\n//<10>\n#JMP($2EF800, $2EF800)\nHi\n");
   const bool windows = testing_util::WindowsPrograms();
   enum Holds { kScript, kEarlier, kAsItWas };
   struct Case {
@@ -224,6 +225,11 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
       {"rom.sfc", "zol_00.txt", kAsItWas,
        "msgdump: zol_00.txt: is the grid zol_00.txt; not overwritten\n"},
       {"--utf8 rom.sfc", long_name, kScript},
+      // A translated script is kept; an untouched one is dumped again.
+      {"--atlas rom.sfc", "tr.txt", kAsItWas,
+       "msgdump: tr.txt: holds a translation (line 4); not overwritten\n"},
+      {"--atlas rom.sfc", "dump.txt", kScript, "",
+       kMsgdump + " --atlas -o dump.txt rom.sfc && "},
   };
   if (windows)  // Windows' own name for nowhere
     cases.push_back({"--utf8 rom.sfc", "NUL", kEarlier, "", "", "", "out.txt"});
