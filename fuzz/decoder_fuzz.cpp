@@ -123,6 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   Check(msgdump::InsertScript(script, thingy_text, -1, &scrambled, &report) &&
             scrambled == original,
         "Atlas script inserts back the bytes the walk took");
+  Check(msgdump::TranslatedLine(script) == 0,
+        "an untouched script holds no translation");
 
   // One block's copy replaced: only its bytes may change.
   const std::size_t jmp = script.find("\n#JMP($", script.size() / 2);
