@@ -202,11 +202,14 @@ std::size_t TranslatedLine(std::string_view script) {
   auto starts = [](std::string_view line, std::string_view with) {
     return line.substr(0, with.size()) == with;
   };
-  // A block as AtlasScript writes it: //$offset, //original, #JMP, copy.
+  // A block as AtlasScript writes it: //$offset, //original, #JMP, then
+  // the copy alone up to a blank line.
   for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    if (starts(lines[i], "#JMP(") && starts(lines[i - 2], "//$") &&
-        starts(lines[i - 1], "//") && lines[i + 1] != lines[i - 1].substr(2))
-      return i + 2;
+    if (!starts(lines[i], "#JMP(") || !starts(lines[i - 2], "//$") ||
+        !starts(lines[i - 1], "//"))
+      continue;
+    if (lines[i + 1] != lines[i - 1].substr(2)) return i + 2;
+    if (i + 2 < lines.size() && !lines[i + 2].empty()) return i + 3;
   }
   return 0;
 }

@@ -51,9 +51,9 @@ std::string ThingyText(const ThingyTable& thingy);
 // written raw.  An empty walk gives no #JMP, only a comment.
 std::string AtlasScript(const ThingyTable& thingy, const Window& w);
 
-// The first line (from 1) of script that holds a translation: a block's
-// line to translate that is no longer the original above its #JMP (any
-// line ends); 0 if there is none.
+// The first line (from 1) of script that holds a translation: in a block,
+// a line to translate that is no longer the original above its #JMP, or a
+// line added after it (any line ends); 0 if there is none.
 std::size_t TranslatedLine(std::string_view script);
 
 }  // namespace msgdump

@@ -190,7 +190,9 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
   WriteFile(dir_ / "zol_00.txt", "a grid");
   WriteFile(dir_ / "zol.tbl", Table());  // made from it
   WriteFile(dir_ / "v2.tbl", Table());
-  WriteFile(dir_ / "tr.txt", "//$2EF800\n//<10>\n#JMP($2EF800, $2EF800)\nHi\n");
+  const std::string block = "//$2EF800\n//<10>\n#JMP($2EF800, $2EF800)\n";
+  WriteFile(dir_ / "tr.txt", block + "Hi\n");           // the copy translated
+  WriteFile(dir_ / "tr2.txt", block + "<10>\nHi\n\n");  // a line added
   const bool windows = testing_util::WindowsPrograms();
   enum Holds { kScript, kEarlier, kAsItWas };
   struct Case {
@@ -228,6 +230,8 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
       // A translated script is kept; an untouched one is dumped again.
       {"--atlas rom.sfc", "tr.txt", kAsItWas,
        "msgdump: tr.txt: holds a translation (line 4); not overwritten\n"},
+      {"--atlas rom.sfc", "tr2.txt", kAsItWas,
+       "msgdump: tr2.txt: holds a translation (line 5); not overwritten\n"},
       {"--atlas rom.sfc", "dump.txt", kScript, "",
        kMsgdump + " --atlas -o dump.txt rom.sfc && "},
   };
