@@ -154,9 +154,9 @@ bool MayUse(const struct stat& dir, uid_t owner) {
 // names, opened, and the file's name there.  Links are followed as open
 // follows them, relative to folder descriptors (so the working folder may
 // be of any depth), at most 40; a protected link, file or FIFO gives
-// EACCES.  A name
-// that ends in a folder gives EISDIR, one that passes through /proc's
-// links to open files ENXIO: such a name leads to no folder.
+// EACCES.  A name that ends in a folder gives EISDIR, one that passes
+// through /proc's links to open files ENXIO: such a name leads to no
+// folder.
 bool Locate(const char* name, Fd* folder, std::string* leaf) {
   if (name[0] == '\0') {
     errno = ENOENT;
