@@ -13,9 +13,9 @@
 
 namespace {
 
-const msgdump::GlyphTable& Table() {
-  static msgdump::GlyphTable t = [] {
-    msgdump::GlyphTable g{};
+const decoder::GlyphTable& Table() {
+  static decoder::GlyphTable t = [] {
+    decoder::GlyphTable g{};
     for (unsigned i = 0; i < glyph_table::kEntries; ++i) {
       g.entry[i][0] = static_cast<unsigned char>(0x88 + (i >> 6));
       g.entry[i][1] = static_cast<unsigned char>(0x40 + (i & 63));
@@ -47,12 +47,12 @@ std::vector<unsigned char> Stream(std::size_t size, bool mixed) {
 void Decode(benchmark::State& state, bool mixed) {
   const std::size_t size = static_cast<std::size_t>(state.range(0));
   const std::vector<unsigned char> bytes = Stream(size, mixed);
-  const msgdump::Window window = msgdump::WindowOf(
+  const decoder::Window window = decoder::WindowOf(
       bytes.data(), bytes.size(), 0, static_cast<std::uint32_t>(size - 1));
-  static msgdump::Renderings r;
-  msgdump::Render(Table(), msgdump::Encoding::kShiftJis, &r);
+  static decoder::Renderings r;
+  decoder::Render(Table(), decoder::Encoding::kShiftJis, &r);
   for (auto _ : state) {
-    const msgdump::Script script = msgdump::RenderScript(r, window);
+    const decoder::Script script = decoder::RenderScript(r, window);
     benchmark::DoNotOptimize(script.bytes.get());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

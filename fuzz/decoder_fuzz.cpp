@@ -75,9 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     end %= static_cast<std::uint32_t>(image_size + 4);
   }
 
-  msgdump::GlyphTable table;
-  msgdump::TableFromBytes(data, table_len, table);
-  const msgdump::Window w = msgdump::WindowOf(image, image_size, start, end);
+  decoder::GlyphTable table;
+  decoder::TableFromBytes(data, table_len, table);
+  const decoder::Window w = decoder::WindowOf(image, image_size, start, end);
 
   {
     // A memory-backed file with real file semantics (a seek past the end
@@ -89,41 +89,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "image written");
     std::FILE* fp = fdopen(fd, "rb");
     Check(fp != nullptr, "image stream opens");
-    msgdump::Window read;
-    Check(msgdump::ReadWindow(fp, image_size, start, end, &read) &&
+    decoder::Window read;
+    Check(decoder::ReadWindow(fp, image_size, start, end, &read) &&
               read.bytes == w.bytes,
           "window from a file = window from memory");
     std::fclose(fp);
   }
 
-  static msgdump::Renderings r;
-  msgdump::Render(table, msgdump::Encoding::kShiftJis, &r);
-  const msgdump::Script sjis = msgdump::RenderScript(r, w);
+  static decoder::Renderings r;
+  decoder::Render(table, decoder::Encoding::kShiftJis, &r);
+  const decoder::Script sjis = decoder::RenderScript(r, w);
   if (start > end) Check(sjis.size == 0, "empty window prints nothing");
   if (start <= end && static_cast<std::uint64_t>(end) < image_size)
-    Check(sjis.end == msgdump::WalkEnd::kWindowDone,
+    Check(sjis.end == decoder::WalkEnd::kWindowDone,
           "whole window never hits [EOF]");
   Check(sjis.size <= 8 * w.bytes.size() + 5, "at most 8 bytes per code");
-  msgdump::Render(table, msgdump::Encoding::kUtf8, &r);
-  const msgdump::Script utf8 = msgdump::RenderScript(r, w);
+  decoder::Render(table, decoder::Encoding::kUtf8, &r);
+  const decoder::Script utf8 = decoder::RenderScript(r, w);
   Check(utf8.end == sjis.end && WellFormedUtf8(utf8.text()),
         "UTF-8 script is well-formed");
 
-  const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
-  const std::string script = msgdump::AtlasScript(thingy, w);
-  const std::string thingy_text = msgdump::ThingyText(thingy);
+  const translate::ThingyTable thingy = translate::MakeThingy(table);
+  const std::string script = translate::AtlasScript(thingy, w);
+  const std::string thingy_text = translate::ThingyText(thingy);
   std::uint64_t taken = 0;
-  msgdump::MsgConv(w, [&](const msgdump::Code& c) {
+  decoder::MsgConv(w, [&](const decoder::Code& c) {
     taken = c.offset - std::uint64_t{start} + c.size;
   });
   const std::vector<unsigned char> original(image, image + image_size);
   std::vector<unsigned char> scrambled = original;
   for (std::uint64_t i = 0; i < taken; ++i) scrambled[start + i] ^= 0xA5;
-  msgdump::Insertion report;
-  Check(msgdump::InsertScript(script, thingy_text, -1, &scrambled, &report) &&
+  translate::Insertion report;
+  Check(translate::InsertScript(script, thingy_text, -1, &scrambled, &report) &&
             scrambled == original,
         "Atlas script inserts back the bytes the walk took");
-  Check(msgdump::TranslatedLine(script) == 0,
+  Check(translate::TranslatedLine(script) == 0,
         "an untouched script holds no translation");
 
   // One block's copy replaced: only its bytes may change.
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
             ">";
   edited.replace(line, line_end - line, text);
   std::vector<unsigned char> patched = original;
-  Check(msgdump::InsertScript(edited, thingy_text, 0x20, &patched, &report),
+  Check(translate::InsertScript(edited, thingy_text, 0x20, &patched, &report),
         "an edited block inserts");
   Check(patched.size() == original.size(), "the image keeps its size");
   for (std::size_t i = 0; i < original.size(); ++i)

@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   using glyph_table::kPageBytes;
   using glyph_table::kRowBytes;
-  using glyphpack::kLineBytes;
+  using grids::kLineBytes;
 
   unsigned char page[kPageBytes + 1];
   page[kPageBytes] = 0xA5;  // a guard byte just past the page
-  glyphpack::PackPage(data, size, page);
+  grids::PackPage(data, size, page);
   Check(page[kPageBytes] == 0xA5, "page stays 512 bytes");
   for (std::size_t r = 0; r < 16; ++r) {
     for (std::size_t j = 0; j < kRowBytes; ++j) {
@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
             "row r is the 32 bytes at 34r, zero where the grid ends");
     }
   }
-  const glyphpack::GridReport any =
-      glyphpack::CheckGrid(data, size, static_cast<int>(size % 2));
+  const grids::GridReport any =
+      grids::CheckGrid(data, size, static_cast<int>(size % 2));
   Check(any.complete_rows >= 0 && any.complete_rows <= 16, "row count");
 
   // The same bytes as cells of a well-formed grid.
@@ -43,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   for (std::size_t r = 0; r < 16; ++r)
     grid += cells.substr(r * kRowBytes, kRowBytes) + "\r\n";
   const auto* g = reinterpret_cast<const unsigned char*>(grid.data());
-  glyphpack::PackPage(g, grid.size(), page);
+  grids::PackPage(g, grid.size(), page);
   Check(std::memcmp(page, cells.data(), kPageBytes) == 0,
         "CR LF grid round-trips");
-  const glyphpack::GridReport well = glyphpack::CheckGrid(g, grid.size(), 0);
+  const grids::GridReport well = grids::CheckGrid(g, grid.size(), 0);
   Check(well.complete_rows == 16, "well-formed grid is complete");
   if (cells.find('\n') == std::string::npos)
     Check(well.bad_ending_line == 0 && well.bad_length_line == 0,

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   // Nor where the table is a grid (a link or a hard link to it): writing
   // it would cost the translator that grid.
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
-    const std::string name = glyphpack::GridName(p);
+    const std::string name = grids::GridName(p);
     if (platform::WouldWrite(target, name.c_str())) {
       message::Say(glyph_table::kFileName,
                    "is the grid " + name + "; not overwritten");
@@ -73,9 +73,9 @@ int main(int argc, char** argv) {
   unsigned char table[glyph_table::kFileBytes];
   // As much of a grid as the checks need; the page is made from its first
   // 542 bytes (16 rows 34 bytes apart).
-  std::vector<unsigned char> grid(glyphpack::kCheckBytes);
+  std::vector<unsigned char> grid(grids::kCheckBytes);
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
-    const std::string name = glyphpack::GridName(p);
+    const std::string name = grids::GridName(p);
     std::printf("TEXTFILE: %s\n", name.c_str());
     std::size_t got = 0;
     const file_io::File fpt(platform::OpenInput(name.c_str(), nullptr, &why));
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
       return file_io::Finish(false);
     }
     glyphpack::WarnAboutGrid(name.c_str(),
-                             glyphpack::CheckGrid(grid.data(), got, p));
-    glyphpack::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
+                             grids::CheckGrid(grid.data(), got, p));
+    grids::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
   }
 
   if (!platform::WriteWhole(target, table, sizeof table)) {

@@ -11,7 +11,7 @@ namespace glyphpack {
 using glyph_table::kGridSide;
 using message::Format;
 
-void WarnAboutGrid(const char* name, const GridReport& report) {
+void WarnAboutGrid(const char* name, const grids::GridReport& report) {
   // At most 16 lines, then a count of the rest.
   constexpr int kMaxLines = 16;
   int lines = 0;
@@ -61,7 +61,7 @@ void WarnAboutGrid(const char* name, const GridReport& report) {
              kOutOfStep);
   }
   if (!report.utf8)
-    for (const SplitCell& s : report.split_cells)
+    for (const grids::SplitCell& s : report.split_cells)
       warn(line(s.line),
            Format("column %d holds %.2X %.2X, not one Shift-JIS character or "
                   "two single-byte ones; a half-width character before it "

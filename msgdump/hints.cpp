@@ -22,7 +22,7 @@ void HintNoTable(const char* name) {
 }
 
 void HintTableSize(const char* name, std::uint64_t size,
-                   const GlyphTable& table) {
+                   const decoder::GlyphTable& table) {
   if (size == glyph_table::kFileBytes) return;
   const auto n = static_cast<unsigned long long>(size);
   if (LooksLikeThingy(table)) {
@@ -45,7 +45,7 @@ void HintStaleTable(const char* name, const char* grid) {
 }
 
 void HintImageSize(const char* name, std::uint64_t size, std::uint64_t stops) {
-  const ImageSizeHints hints = HintsForImageSize(size);
+  const decoder::ImageSizeHints hints = decoder::HintsForImageSize(size);
   const auto n = static_cast<unsigned long long>(size);
   if (hints.copier_header)
     Say(name,
@@ -57,14 +57,14 @@ void HintImageSize(const char* name, std::uint64_t size, std::uint64_t stops) {
   if (hints.before_window)
     Say(name, Format("the image holds %llu bytes, but the text window "
                      "starts at byte %lu (0x%lX); is this the right image?",
-                     n, static_cast<unsigned long>(kWindowStart),
-                     static_cast<unsigned long>(kWindowStart)));
+                     n, static_cast<unsigned long>(decoder::kWindowStart),
+                     static_cast<unsigned long>(decoder::kWindowStart)));
   if (hints.inside_window)
     Say(name, Format("the image holds %llu bytes and ends inside the text "
                      "window (0x%lX to 0x%lX), so the script stops at $%llX "
                      "with [EOF]; is the file complete?",
-                     n, static_cast<unsigned long>(kWindowStart),
-                     static_cast<unsigned long>(kWindowEnd),
+                     n, static_cast<unsigned long>(decoder::kWindowStart),
+                     static_cast<unsigned long>(decoder::kWindowEnd),
                      static_cast<unsigned long long>(stops)));
 }
 
@@ -79,7 +79,7 @@ void HintNotCp932(const char* table, const std::vector<unsigned>& codes) {
   constexpr std::size_t kNamed = 16;
   std::string names;
   for (std::size_t i = 0; i < codes.size() && i < kNamed; ++i)
-    names += (i == 0 ? "" : ", ") + CodeName(codes[i]);
+    names += (i == 0 ? "" : ", ") + decoder::CodeName(codes[i]);
   if (codes.size() > kNamed)
     names += Format(" and %zu more", codes.size() - kNamed);
   Say(table, "the entries of " + names +

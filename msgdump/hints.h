@@ -16,7 +16,7 @@ void HintNoTable(const char* name);
 // The table is not the 1024 bytes glyphpack makes (perhaps a Thingy table
 // saved under its name).
 void HintTableSize(const char* name, std::uint64_t size,
-                   const GlyphTable& table);
+                   const decoder::GlyphTable& table);
 
 // A grid changed after the table was made from it.
 void HintStaleTable(const char* name, const char* grid);

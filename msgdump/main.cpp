@@ -50,11 +50,11 @@ void SayWhy(const char* subject, const char* why) {
 // Loads the glyph table from path; false, said, if it cannot be read.
 // Hints follow for a table of another size and for grids changed since.
 bool LoadGlyphTable(const std::string& path, bool own,
-                    msgdump::GlyphTable* table) {
+                    decoder::GlyphTable* table) {
   const char* why = nullptr;
   platform::FileInfo info;
   const file_io::File fpt(platform::OpenInput(path.c_str(), &info, &why));
-  if (!fpt || !msgdump::LoadTable(fpt.get(), *table)) {
+  if (!fpt || !decoder::LoadTable(fpt.get(), *table)) {
     const int err = errno;
     SayWhy(path.c_str(), why);
     if (own && why == nullptr && err == ENOENT)
@@ -72,8 +72,8 @@ bool LoadGlyphTable(const std::string& path, bool own,
 
 bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   const bool classic = o.mode == Mode::kClassic;
-  out.Fixed(Format(msgdump::kBannerFormat, msgdump::kInterfaceVersion));
-  out.Fixed(msgdump::kCredit);
+  out.Fixed(Format(decoder::kBannerFormat, decoder::kInterfaceVersion));
+  out.Fixed(decoder::kCredit);
   if (msgdump::NeedsImage(o.mode) && o.image == 0) {
     out.Fixed(" usage:msgdump zol.sfc\n");
     if (!classic || out.to_file())
@@ -82,17 +82,17 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
     return false;
   }
 
-  out.Fixed(Format(msgdump::kLoadingFormat, glyph_table::kFileName));
+  out.Fixed(Format(decoder::kLoadingFormat, glyph_table::kFileName));
   const std::string table_path = o.table != 0
                                      ? platform::PathArgument(argv, o.table)
                                      : std::string(glyph_table::kFileName);
-  static msgdump::GlyphTable table;
+  static decoder::GlyphTable table;
   if (!LoadGlyphTable(table_path, o.table == 0, &table)) {
     out.Fixed("table data not found.\n");
     return false;
   }  // the table file is closed before the image is opened
   if (o.mode == Mode::kThingy) {
-    out.Put(msgdump::ThingyText(msgdump::MakeThingy(table)));
+    out.Put(translate::ThingyText(translate::MakeThingy(table)));
     return true;
   }
 
@@ -104,7 +104,7 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   const char* why = nullptr;
   platform::FileInfo image;
   const file_io::File fp(platform::OpenInput(name, &image, &why));
-  msgdump::Window window;
+  decoder::Window window;
   if (!fp) {
     SayWhy(name, why);
     // (On a terminal, a name's control bytes would drive it.)
@@ -114,27 +114,27 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
                          : argv[o.image]));
     return false;
   }
-  if (!msgdump::ReadWindow(fp.get(), image.size, msgdump::kWindowStart,
-                           msgdump::kWindowEnd, &window)) {
+  if (!decoder::ReadWindow(fp.get(), image.size, decoder::kWindowStart,
+                           decoder::kWindowEnd, &window)) {
     message::SayErrno(name, errno);
     return false;
   }
 
   if (o.mode == Mode::kAtlas) {
-    out.Put(msgdump::AtlasScript(msgdump::MakeThingy(table), window));
+    out.Put(translate::AtlasScript(translate::MakeThingy(table), window));
   } else if (o.mode == Mode::kToFill) {
-    out.Put(msgdump::ToFillText(
-        msgdump::GlyphsToFill(table, msgdump::CellsOf(table), window)));
+    out.Put(decoder::ToFillText(
+        decoder::GlyphsToFill(table, decoder::CellsOf(table), window)));
   } else {
     out.Fixed("\n");
-    static msgdump::Renderings r;
-    msgdump::Render(
+    static decoder::Renderings r;
+    decoder::Render(
         table,
-        classic ? msgdump::Encoding::kShiftJis : msgdump::Encoding::kUtf8, &r);
-    out.Put(msgdump::RenderScript(r, window).text());
+        classic ? decoder::Encoding::kShiftJis : decoder::Encoding::kUtf8, &r);
+    out.Put(decoder::RenderScript(r, window).text());
     if (!classic)
       msgdump::HintNotCp932(table_path.c_str(),
-                            msgdump::CodesNotCp932(r, window));
+                            decoder::CodesNotCp932(r, window));
   }
   msgdump::HintImageSize(name, image.size, window.start + window.bytes.size());
   if (classic && !out.to_file() && platform::IsUtf8Terminal(stdout))

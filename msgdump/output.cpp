@@ -51,7 +51,8 @@ bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   // A translated script is the translator's work: a dump never replaces
   // it.  (A script of the window is well under a megabyte.)
   if (target_.exists && target_.how != platform::WriteTarget::How::kDirect) {
-    if (const std::size_t line = TranslatedLine(Contents(path, 64 << 20))) {
+    if (const std::size_t line =
+            translate::TranslatedLine(Contents(path, 64 << 20))) {
       message::Say(path, "holds a translation (line " + std::to_string(line) +
                              "); not overwritten");
       return false;

@@ -61,9 +61,10 @@ int main(int argc, char** argv) {
         !ReadAll(argv[4], &table))
       return 1;
     std::vector<unsigned char> patched(image.begin(), image.end());
-    msgdump::Insertion report;
-    const bool ok = msgdump::InsertScript(script, table, -1, &patched, &report);
-    for (const msgdump::Insertion::Problem& p : report.problems)
+    translate::Insertion report;
+    const bool ok =
+        translate::InsertScript(script, table, -1, &patched, &report);
+    for (const translate::Insertion::Problem& p : report.problems)
       message::Say(std::string(p.in_table ? argv[4] : argv[3]) + ":" +
                        std::to_string(p.line),
                    p.what);

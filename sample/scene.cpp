@@ -43,8 +43,8 @@ std::vector<unsigned char> ImageOf(const std::string& scene) {
   constexpr std::size_t kSize = 3 << 20;
   constexpr unsigned char kPadding = 0x08;
   std::vector<unsigned char> image(kSize, 0);
-  const std::size_t start = msgdump::kWindowStart;
-  const std::size_t end = msgdump::kWindowEnd;
+  const std::size_t start = decoder::kWindowStart;
+  const std::size_t end = decoder::kWindowEnd;
   std::fill(image.begin() + start, image.begin() + end + 1, kPadding);
   std::copy_n(scene.begin(), std::min(scene.size(), end + 1 - start),
               image.begin() + start);

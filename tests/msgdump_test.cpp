@@ -26,10 +26,10 @@
 
 namespace {
 
-using msgdump::Encoding;
-using msgdump::GlyphTable;
-using msgdump::WalkEnd;
-using msgdump::Window;
+using decoder::Encoding;
+using decoder::GlyphTable;
+using decoder::WalkEnd;
+using decoder::Window;
 
 // A table whose every entry is two distinct bytes, so any mix-up of entries
 // shows in the output.
@@ -40,7 +40,7 @@ std::string E(unsigned i) {
 
 GlyphTable TableOf(const std::string& bytes) {
   GlyphTable t;
-  msgdump::TableFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+  decoder::TableFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
                           bytes.size(), t);
   return t;
 }
@@ -56,7 +56,7 @@ const GlyphTable& Table() {
 
 Window WindowOf(const std::string& image, std::uint32_t start,
                 std::uint32_t end) {
-  return msgdump::WindowOf(reinterpret_cast<const unsigned char*>(image.data()),
+  return decoder::WindowOf(reinterpret_cast<const unsigned char*>(image.data()),
                            image.size(), start, end);
 }
 
@@ -67,9 +67,9 @@ struct Decoded {
 
 Decoded Decode(const Window& w, const GlyphTable& table = Table(),
                Encoding encoding = Encoding::kShiftJis) {
-  static msgdump::Renderings r;
-  msgdump::Render(table, encoding, &r);
-  const msgdump::Script script = msgdump::RenderScript(r, w);
+  static decoder::Renderings r;
+  decoder::Render(table, encoding, &r);
+  const decoder::Script script = decoder::RenderScript(r, w);
   return {std::string(script.text()), script.end};
 }
 
@@ -130,7 +130,7 @@ TEST(MsgConvTest, MixedRunDecodesFiveCodes) {
   // The walk names each code: its offset, index (c, or 256 + n for 0xFF n)
   // and the bytes it took.
   std::string codes;
-  msgdump::MsgConv(w, [&](const msgdump::Code& c) {
+  decoder::MsgConv(w, [&](const decoder::Code& c) {
     codes += std::to_string(c.offset) + ":" + std::to_string(c.index) + ":" +
              std::to_string(c.size) + " ";
   });
@@ -238,9 +238,9 @@ TEST(MsgConvTest, Utf8RendersEntriesAsCp932) {
     const Decoded d = Decode(w, TableOf(table), Encoding::kUtf8);
     EXPECT_EQ(d.text, c.utf8 + "\u3055\u3082\u308B\u305F" + c.utf8 + "[0A]")
         << testing::PrintToString(c.entry);
-    msgdump::Renderings r;
-    msgdump::Render(TableOf(table), Encoding::kUtf8, &r);
-    EXPECT_EQ(msgdump::CodesNotCp932(r, w),
+    decoder::Renderings r;
+    decoder::Render(TableOf(table), Encoding::kUtf8, &r);
+    EXPECT_EQ(decoder::CodesNotCp932(r, w),
               (c.utf8 == bad ? std::vector<unsigned>{0x11}
                              : std::vector<unsigned>{}));
   }
@@ -282,7 +282,7 @@ TEST(LoadTableTest, FilesOfEveryLength) {
     ASSERT_NE(f, nullptr);
     GlyphTable table;
     std::memset(&table, 0x55, sizeof table);  // loading must clear leftovers
-    EXPECT_TRUE(msgdump::LoadTable(f, table)) << c.name;
+    EXPECT_TRUE(decoder::LoadTable(f, table)) << c.name;
     std::fclose(f);
     for (const auto& [index, printed] : c.expect) {
       EXPECT_EQ(reinterpret_cast<const char*>(table.entry[index]), printed)
@@ -297,7 +297,7 @@ TEST(LoadTableTest, DirectoryIsNoTable) {
   std::FILE* f = std::fopen(dir.path().c_str(), "rb");
   ASSERT_NE(f, nullptr);
   GlyphTable table;
-  EXPECT_FALSE(msgdump::LoadTable(f, table));
+  EXPECT_FALSE(decoder::LoadTable(f, table));
   EXPECT_EQ(errno, EISDIR);
   std::fclose(f);
 }
@@ -320,7 +320,7 @@ TEST(ReadWindowTest, MatchesTheImageInMemory) {
     std::FILE* f = std::fopen((dir / "img").c_str(), "rb");
     ASSERT_NE(f, nullptr);
     Window w;
-    EXPECT_TRUE(msgdump::ReadWindow(f, image.size(), start, end, &w));
+    EXPECT_TRUE(decoder::ReadWindow(f, image.size(), start, end, &w));
     std::fclose(f);
     EXPECT_EQ(w.bytes, WindowOf(image, start, end).bytes)
         << start << ".." << end;
@@ -351,11 +351,11 @@ TEST(ThingyTest, OnlyTextsAnInserterReadsBackUnambiguously) {
   set(255, "\x81\x9A");  // ★, as 0xFF 0x00
   set(509, "\x88\x9F");  // 亜, as 0xFF 0xFE
   const std::string text =
-      msgdump::ThingyText(msgdump::MakeThingy(TableOf(bytes)));
+      translate::ThingyText(translate::MakeThingy(TableOf(bytes)));
   std::string want;
   for (int c = 0; c < 16; ++c)
-    want += msgdump::CodeName(c).substr(2) + "=<" +
-            msgdump::CodeName(c).substr(2) + ">\n";
+    want += decoder::CodeName(c).substr(2) + "=<" +
+            decoder::CodeName(c).substr(2) + ">\n";
   want +=
       "10=\u3042\n15=AB\n1A=<A\n1B=#/\nFF00=\u2605\nFFFE=\u4E9C\n"
       "FFFF=<FFFF>\n";
@@ -377,7 +377,7 @@ TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
   }
   std::mt19937 rng(11);
   for (const GlyphTable& table : {Table(), TableOf(trap_bytes)}) {
-    const msgdump::ThingyTable thingy = msgdump::MakeThingy(table);
+    const translate::ThingyTable thingy = translate::MakeThingy(table);
     for (const std::size_t size : {0, 1, 2, 3, 1000, 4096}) {
       std::string image(size, '\0');
       // Mostly the codes of the traps' first cells, so that they meet; a
@@ -388,14 +388,14 @@ TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
       for (const std::uint32_t end : {999u, 9999u}) {
         const Window w = WindowOf(image, 0, end);
         std::uint64_t taken = 0;
-        msgdump::MsgConv(
-            w, [&](const msgdump::Code& c) { taken = c.offset + c.size; });
+        decoder::MsgConv(
+            w, [&](const decoder::Code& c) { taken = c.offset + c.size; });
         std::vector<unsigned char> scratch(image.begin(), image.end());
         for (std::uint64_t i = 0; i < taken; ++i) scratch[i] ^= 0x5A;
-        msgdump::Insertion report;
-        EXPECT_TRUE(msgdump::InsertScript(msgdump::AtlasScript(thingy, w),
-                                          msgdump::ThingyText(thingy), -1,
-                                          &scratch, &report))
+        translate::Insertion report;
+        EXPECT_TRUE(translate::InsertScript(translate::AtlasScript(thingy, w),
+                                            translate::ThingyText(thingy), -1,
+                                            &scratch, &report))
             << (report.problems.empty() ? "" : report.problems[0].what);
         EXPECT_EQ(std::string(scratch.begin(), scratch.end()), image)
             << size << " " << end;
@@ -412,9 +412,10 @@ TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
   for (char c = 'A'; c <= 'Z'; ++c) letters[2 * static_cast<unsigned>(c)] = c;
   const GlyphTable table = TableOf(letters);
   const std::string image = "HI" + Bytes({0}) + "BYE" + Bytes({0});
-  const std::string script =
-      msgdump::AtlasScript(msgdump::MakeThingy(table), WindowOf(image, 0, 6));
-  const std::string thingy = msgdump::ThingyText(msgdump::MakeThingy(table));
+  const std::string script = translate::AtlasScript(
+      translate::MakeThingy(table), WindowOf(image, 0, 6));
+  const std::string thingy =
+      translate::ThingyText(translate::MakeThingy(table));
   auto edit = [&](const std::string& from, const std::string& to) {
     std::string s = script;
     const std::size_t at = s.rfind(from);  // the copy, not the comment
@@ -474,9 +475,9 @@ TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
   };
   for (const Case& c : cases) {
     std::vector<unsigned char> got(image.begin(), image.end());
-    msgdump::Insertion report;
+    translate::Insertion report;
     const bool ok =
-        msgdump::InsertScript(c.script, thingy, c.fill, &got, &report);
+        translate::InsertScript(c.script, thingy, c.fill, &got, &report);
     EXPECT_EQ(ok, !c.image.empty()) << c.name;
     if (ok) {
       EXPECT_EQ(std::string(got.begin(), got.end()), c.image) << c.name;
@@ -494,7 +495,7 @@ TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
 // the usual one.
 TEST(BpsTest, PatchMakesTheTarget) {
   EXPECT_EQ(
-      msgdump::Crc32(reinterpret_cast<const unsigned char*>("123456789"), 9),
+      translate::Crc32(reinterpret_cast<const unsigned char*>("123456789"), 9),
       0xCBF43926u);
   std::vector<unsigned char> source(5000), target;
   std::mt19937 rng(3);
@@ -503,7 +504,7 @@ TEST(BpsTest, PatchMakesTheTarget) {
   for (std::size_t i = 100; i < 140; ++i) target[i] ^= 0xFF;
   target[4999] = 0;
   target.insert(target.end(), {1, 2, 3});  // longer than the source
-  const std::vector<unsigned char> patch = msgdump::MakeBps(source, target);
+  const std::vector<unsigned char> patch = translate::MakeBps(source, target);
   // A reader of SourceRead and TargetRead runs.
   std::size_t at = 4;
   auto number = [&] {
@@ -536,11 +537,11 @@ TEST(BpsTest, PatchMakesTheTarget) {
     return v;
   };
   EXPECT_EQ(crc_at(patch.size() - 12),
-            msgdump::Crc32(source.data(), source.size()));
+            translate::Crc32(source.data(), source.size()));
   EXPECT_EQ(crc_at(patch.size() - 8),
-            msgdump::Crc32(target.data(), target.size()));
+            translate::Crc32(target.data(), target.size()));
   EXPECT_EQ(crc_at(patch.size() - 4),
-            msgdump::Crc32(patch.data(), patch.size() - 4));
+            translate::Crc32(patch.data(), patch.size() - 4));
   EXPECT_LT(patch.size(), 80u);  // only the changed runs are stored
 }
 
@@ -589,18 +590,18 @@ TEST(ToFillTest, CellsAndTheGlyphsToFill) {
   // 0x16 empty
   set(0x0A, "\x82\xA0");  // behind a control code: no code shows it
   const GlyphTable table = TableOf(bytes);
-  const msgdump::Cells cells = msgdump::CellsOf(table);
-  EXPECT_STREQ(msgdump::WhyToFill(cells[0x10]), "blank");
-  EXPECT_STREQ(msgdump::WhyToFill(cells[0x11]), "blank");
+  const decoder::Cells cells = decoder::CellsOf(table);
+  EXPECT_STREQ(decoder::WhyToFill(cells[0x10]), "blank");
+  EXPECT_STREQ(decoder::WhyToFill(cells[0x11]), "blank");
   EXPECT_EQ(cells[0x12].same_as, 0x13);
   EXPECT_EQ(cells[0x13].same_as, 0x12);
-  EXPECT_STREQ(msgdump::WhyToFill(cells[0x14]), "not Shift-JIS");
-  EXPECT_EQ(msgdump::WhyToFill(cells[0x15]), nullptr);
-  EXPECT_STREQ(msgdump::WhyToFill(cells[0x16]), "empty");
+  EXPECT_STREQ(decoder::WhyToFill(cells[0x14]), "not Shift-JIS");
+  EXPECT_EQ(decoder::WhyToFill(cells[0x15]), nullptr);
+  EXPECT_STREQ(decoder::WhyToFill(cells[0x16]), "empty");
   EXPECT_TRUE(cells[0x0A].unreachable);
   const Window w =
       WindowOf(Bytes({0x15, 0x13, 0x10, 0x00, 0x13, 0x16, 0x15, 0x15}), 0, 7);
-  EXPECT_EQ(msgdump::ToFillText(msgdump::GlyphsToFill(table, cells, w)),
+  EXPECT_EQ(decoder::ToFillText(decoder::GlyphsToFill(table, cells, w)),
             "13\t2\tsame as 12\t$000001\t…あ«Ⅰ»　⏎Ⅰああ…\n"
             "10\t1\tblank\t$000002\t…あⅠ«　»⏎Ⅰああ…\n"
             "16\t1\tempty\t$000005\t…あⅠ　⏎Ⅰ«»ああ…\n");

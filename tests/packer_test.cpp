@@ -10,9 +10,9 @@
 namespace {
 
 using glyph_table::kPageBytes;
-using glyphpack::CheckGrid;
-using glyphpack::GridReport;
-using glyphpack::PackPage;
+using grids::CheckGrid;
+using grids::GridReport;
+using grids::PackPage;
 
 // Cell k of line r: two bytes that name the line and the column.
 std::string Cell(int r, int k) {
@@ -74,9 +74,9 @@ TEST(PackPageTest, GridsToExactBytes) {
   EXPECT_EQ(Pack(lf).substr(32, 2), Line(1).substr(1, 2));
   // And back: the grid of a page is one that packs to it.
   const std::string page = Rows(0, 16);
-  EXPECT_EQ(glyphpack::GridOfPage(
-                reinterpret_cast<const unsigned char*>(page.data())),
-            crlf);
+  EXPECT_EQ(
+      grids::GridOfPage(reinterpret_cast<const unsigned char*>(page.data())),
+      crlf);
 }
 
 // Grid with the two bytes of line r, column k (0-based) replaced.
@@ -137,7 +137,7 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
        true},
       {"short last line: its CR LF read as a cell", short_last, 16, 0, 16, 0, 0,
        0, false, 16},
-      {"a blank grid", glyphpack::BlankGrid(), 16, 0, 0},
+      {"a blank grid", grids::BlankGrid(), 16, 0, 0},
   };
   for (const Case& c : cases) {
     const GridReport r =

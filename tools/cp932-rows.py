@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Writes msgdump/cp932.inc, Microsoft's CP932 double-byte table as C++
+"""Writes common/cp932.inc, Microsoft's CP932 double-byte table as C++
 UTF-16 string literals: one per lead byte (0x81-0x9F, 0xE0-0xFC), holding
 the characters of the trail bytes 0x40-0x7E and 0x80-0xFC in order, with
 U+FFFD where a code is undefined (CP932 maps no code to U+FFFD).  Every
 character of the table is in the Basic Multilingual Plane.
 
 Python's cp932 codec and glibc's `iconv -f CP932` agree on every one of the
-11,280 double-byte codes.  Usage: tools/cp932-rows.py > msgdump/cp932.inc
+11,280 double-byte codes.  Usage: tools/cp932-rows.py > common/cp932.inc
 """
 leads = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
 trails = list(range(0x40, 0x7F)) + list(range(0x80, 0xFD))

@@ -72,15 +72,15 @@ std::string Json(const std::string& text) {
   return j + "\"";
 }
 
-msgdump::GlyphTable TableOf(const unsigned char* table, std::size_t size) {
-  msgdump::GlyphTable t;
-  msgdump::TableFromBytes(table, size, t);
+decoder::GlyphTable TableOf(const unsigned char* table, std::size_t size) {
+  decoder::GlyphTable t;
+  decoder::TableFromBytes(table, size, t);
   return t;
 }
 
-msgdump::Window WindowOf(const unsigned char* image, std::size_t size) {
-  return msgdump::WindowOf(image, size, msgdump::kWindowStart,
-                           msgdump::kWindowEnd);
+decoder::Window WindowOf(const unsigned char* image, std::size_t size) {
+  return decoder::WindowOf(image, size, decoder::kWindowStart,
+                           decoder::kWindowEnd);
 }
 
 }  // namespace
@@ -94,11 +94,10 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_constants() {
       "{\"windowStart\":%u,\"windowEnd\":%u,\"tableBytes\":%zu,"
       "\"pageBytes\":%zu,\"gridLine\":%zu,\"gridBytes\":%zu,"
       "\"gridReadBytes\":%zu,\"tableName\":%s,\"gridNames\":[%s,%s]}",
-      msgdump::kWindowStart, msgdump::kWindowEnd, glyph_table::kFileBytes,
-      glyph_table::kPageBytes, glyphpack::kLineBytes, glyphpack::kGridBytes,
-      glyphpack::kCheckBytes, Json(glyph_table::kFileName).c_str(),
-      Json(glyphpack::GridName(0)).c_str(),
-      Json(glyphpack::GridName(1)).c_str()));
+      decoder::kWindowStart, decoder::kWindowEnd, glyph_table::kFileBytes,
+      glyph_table::kPageBytes, grids::kLineBytes, grids::kGridBytes,
+      grids::kCheckBytes, Json(glyph_table::kFileName).c_str(),
+      Json(grids::GridName(0)).c_str(), Json(grids::GridName(1)).c_str()));
 }
 
 // The 1024-byte table glyphpack packs from the two grids (either empty).
@@ -107,8 +106,8 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_pack(const unsigned char* grid0,
                                             const unsigned char* grid1,
                                             std::size_t size1) {
   std::vector<unsigned char> t(glyph_table::kFileBytes);
-  glyphpack::PackPage(grid0, size0, t.data());
-  glyphpack::PackPage(grid1, size1, t.data() + glyph_table::kPageBytes);
+  grids::PackPage(grid0, size0, t.data());
+  grids::PackPage(grid1, size1, t.data() + glyph_table::kPageBytes);
   static Kept<std::vector<unsigned char>> out;
   return out(t);
 }
@@ -117,8 +116,8 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_pack(const unsigned char* grid0,
 EMSCRIPTEN_KEEPALIVE const Result* zol_grid(const unsigned char* page,
                                             std::size_t size) {
   static Kept<std::string> out;
-  return out(size < glyph_table::kPageBytes ? glyphpack::BlankGrid()
-                                            : glyphpack::GridOfPage(page));
+  return out(size < glyph_table::kPageBytes ? grids::BlankGrid()
+                                            : grids::GridOfPage(page));
 }
 
 // What glyphpack finds in the grid of page: {"rows", "badEnding",
@@ -127,14 +126,14 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_grid(const unsigned char* page,
 EMSCRIPTEN_KEEPALIVE const Result* zol_grid_findings(const unsigned char* grid,
                                                      std::size_t size,
                                                      int page) {
-  const glyphpack::GridReport r = glyphpack::CheckGrid(grid, size, page);
+  const grids::GridReport r = grids::CheckGrid(grid, size, page);
   std::string j = Format(
       "{\"rows\":%d,\"badEnding\":%d,\"badLength\":%d,\"length\":%zu,"
       "\"lineEndColumn\":%d,\"utf8\":%s,\"bom\":%s,\"split\":[",
       r.complete_rows, r.bad_ending_line, r.bad_length_line, r.bad_length,
       r.line_end_column, Bool(r.utf8).c_str(), Bool(r.utf8_bom).c_str());
   for (std::size_t i = 0; i < r.split_cells.size(); ++i) {
-    const glyphpack::SplitCell& s = r.split_cells[i];
+    const grids::SplitCell& s = r.split_cells[i];
     j += Format("%s[%d,%d,%u,%u]", i == 0 ? "" : ",", s.line, s.column,
                 s.bytes[0], s.bytes[1]);
   }
@@ -146,7 +145,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_grid_findings(const unsigned char* grid,
 EMSCRIPTEN_KEEPALIVE const Result* zol_fix_line_ends(const unsigned char* grid,
                                                      std::size_t size) {
   static Kept<std::string> out;
-  return out(glyphpack::FixLineEnds(grid, size));
+  return out(grids::FixLineEnds(grid, size));
 }
 
 // A grid saved as UTF-8, in Shift-JIS: {"bytes": [...], "lost": "chars
@@ -205,12 +204,12 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_encode(const char* text,
 // "notCp932", "sameAs"}, ...], by entry; and what the table file is.
 EMSCRIPTEN_KEEPALIVE const Result* zol_cells(const unsigned char* table,
                                              std::size_t size) {
-  const msgdump::GlyphTable t = TableOf(table, size);
-  const msgdump::Cells cells = msgdump::CellsOf(t);
+  const decoder::GlyphTable t = TableOf(table, size);
+  const decoder::Cells cells = decoder::CellsOf(t);
   std::string j = Format("{\"thingy\":%s,\"cells\":[",
-                         Bool(msgdump::LooksLikeThingy(t)).c_str());
+                         Bool(decoder::LooksLikeThingy(t)).c_str());
   for (std::size_t e = 0; e < cells.size(); ++e) {
-    const msgdump::Cell& c = cells[e];
+    const decoder::Cell& c = cells[e];
     j += Format(
         "%s{\"text\":%s,\"unreachable\":%s,\"empty\":%s,"
         "\"blank\":%s,\"notCp932\":%s,\"sameAs\":%d}",
@@ -225,8 +224,8 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_cells(const unsigned char* table,
 // What the image's size says: {"copierHeader", "beforeWindow",
 // "insideWindow"}.
 EMSCRIPTEN_KEEPALIVE const Result* zol_image_hints(double size) {
-  const msgdump::ImageSizeHints h =
-      msgdump::HintsForImageSize(static_cast<std::uint64_t>(size));
+  const decoder::ImageSizeHints h =
+      decoder::HintsForImageSize(static_cast<std::uint64_t>(size));
   static Kept<std::string> out;
   return out(
       Format("{\"copierHeader\":%s,\"beforeWindow\":%s,"
@@ -243,18 +242,18 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_script(const unsigned char* image,
                                               const unsigned char* table,
                                               std::size_t table_size,
                                               int utf8) {
-  static msgdump::Renderings r;
-  msgdump::Render(
+  static decoder::Renderings r;
+  decoder::Render(
       TableOf(table, table_size),
-      utf8 != 0 ? msgdump::Encoding::kUtf8 : msgdump::Encoding::kShiftJis, &r);
+      utf8 != 0 ? decoder::Encoding::kUtf8 : decoder::Encoding::kShiftJis, &r);
   std::string printed;
   if (utf8 == 0) {
-    printed = Format(msgdump::kBannerFormat, msgdump::kInterfaceVersion);
-    printed += msgdump::kCredit;
-    printed += Format(msgdump::kLoadingFormat, glyph_table::kFileName);
+    printed = Format(decoder::kBannerFormat, decoder::kInterfaceVersion);
+    printed += decoder::kCredit;
+    printed += Format(decoder::kLoadingFormat, glyph_table::kFileName);
     printed += '\n';
   }
-  printed += msgdump::RenderScript(r, WindowOf(image, size)).text();
+  printed += decoder::RenderScript(r, WindowOf(image, size)).text();
   static Kept<std::string> out;
   return out(printed);
 }
@@ -262,8 +261,8 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_script(const unsigned char* image,
 // How many UTF-16 units each code index shows as in the UTF-8 script.
 EMSCRIPTEN_KEEPALIVE const Result* zol_units(const unsigned char* table,
                                              std::size_t table_size) {
-  static msgdump::Renderings r;
-  msgdump::Render(TableOf(table, table_size), msgdump::Encoding::kUtf8, &r);
+  static decoder::Renderings r;
+  decoder::Render(TableOf(table, table_size), decoder::Encoding::kUtf8, &r);
   std::vector<unsigned char> units(glyph_table::kCodes);
   for (unsigned i = 0; i < glyph_table::kCodes; ++i)
     for (unsigned k = 0; k < r.code[i].size; ++k)
@@ -276,7 +275,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_units(const unsigned char* table,
 EMSCRIPTEN_KEEPALIVE const Result* zol_trace(const unsigned char* image,
                                              std::size_t size) {
   std::vector<std::uint32_t> trace;
-  msgdump::MsgConv(WindowOf(image, size), [&](const msgdump::Code& c) {
+  decoder::MsgConv(WindowOf(image, size), [&](const decoder::Code& c) {
     trace.push_back(c.offset);
     trace.push_back(c.index);
   });
@@ -290,14 +289,15 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_atlas(const unsigned char* image,
                                              const unsigned char* table,
                                              std::size_t table_size) {
   static Kept<std::string> out;
-  return out(msgdump::AtlasScript(
-      msgdump::MakeThingy(TableOf(table, table_size)), WindowOf(image, size)));
+  return out(
+      translate::AtlasScript(translate::MakeThingy(TableOf(table, table_size)),
+                             WindowOf(image, size)));
 }
 EMSCRIPTEN_KEEPALIVE const Result* zol_thingy(const unsigned char* table,
                                               std::size_t table_size) {
   static Kept<std::string> out;
   return out(
-      msgdump::ThingyText(msgdump::MakeThingy(TableOf(table, table_size))));
+      translate::ThingyText(translate::MakeThingy(TableOf(table, table_size))));
 }
 
 // The glyphs to fill: [{"entry", "count", "why", "sameAs", "first",
@@ -306,10 +306,10 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
                                                std::size_t size,
                                                const unsigned char* table,
                                                std::size_t table_size) {
-  const msgdump::GlyphTable t = TableOf(table, table_size);
+  const decoder::GlyphTable t = TableOf(table, table_size);
   std::string j = "[";
-  for (const msgdump::ToFill& f :
-       msgdump::GlyphsToFill(t, msgdump::CellsOf(t), WindowOf(image, size))) {
+  for (const decoder::ToFill& f :
+       decoder::GlyphsToFill(t, decoder::CellsOf(t), WindowOf(image, size))) {
     j += Format(
         "%s{\"entry\":%d,\"count\":%u,\"why\":%s,\"sameAs\":%d,"
         "\"first\":%u,\"uses\":[",
@@ -336,13 +336,13 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     std::size_t script_size, const char* table, std::size_t table_size,
     int fill) {
   std::vector<unsigned char> patched(image, image + size);
-  msgdump::Insertion report;
-  const bool ok = msgdump::InsertScript(std::string(script, script_size),
-                                        std::string(table, table_size), fill,
-                                        &patched, &report);
+  translate::Insertion report;
+  const bool ok = translate::InsertScript(std::string(script, script_size),
+                                          std::string(table, table_size), fill,
+                                          &patched, &report);
   std::string j = "{\"ok\":" + Bool(ok) + ",\"blocks\":[";
   for (std::size_t i = 0; i < report.blocks.size(); ++i) {
-    const msgdump::Insertion::Block& b = report.blocks[i];
+    const translate::Insertion::Block& b = report.blocks[i];
     j += Format(
         "%s{\"line\":%d,\"start\":%u,\"bound\":%lld,\"text\":%zu,"
         "\"written\":%zu,\"padded\":%zu,\"fill\":%d}",
@@ -351,7 +351,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
   }
   j += "],\"problems\":[";
   for (std::size_t i = 0; i < report.problems.size(); ++i) {
-    const msgdump::Insertion::Problem& p = report.problems[i];
+    const translate::Insertion::Problem& p = report.problems[i];
     j += Format("%s{\"line\":%d,\"inTable\":%s,\"what\":%s,\"block\":%d}",
                 i == 0 ? "" : ",", p.line, Bool(p.in_table).c_str(),
                 Json(p.what).c_str(), p.block);
@@ -364,13 +364,13 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_patched(
     std::size_t script_size, const char* table, std::size_t table_size,
     int fill, int bps) {
   std::vector<unsigned char> patched(image, image + size);
-  msgdump::Insertion report;
-  msgdump::InsertScript(std::string(script, script_size),
-                        std::string(table, table_size), fill, &patched,
-                        &report);
+  translate::Insertion report;
+  translate::InsertScript(std::string(script, script_size),
+                          std::string(table, table_size), fill, &patched,
+                          &report);
   if (bps != 0)
-    patched = msgdump::MakeBps(std::vector<unsigned char>(image, image + size),
-                               patched);
+    patched = translate::MakeBps(
+        std::vector<unsigned char>(image, image + size), patched);
   static Kept<std::vector<unsigned char>> out;
   return out(patched);
 }

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace msgdump {
+namespace translate {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::vector<unsigned char> MakeBps(const std::vector<unsigned char>& source,
   return patch;
 }
 
-}  // namespace msgdump
+}  // namespace translate

@@ -9,7 +9,7 @@
 #include "script.h"
 #include "walk.h"
 
-namespace msgdump {
+namespace decoder {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::string ToFillText(const std::vector<ToFill>& list) {
   return out;
 }
 
-}  // namespace msgdump
+}  // namespace decoder

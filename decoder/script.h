@@ -1,7 +1,7 @@
 // The script as msgdump prints it: every code's rendering, in Shift-JIS as
 // the original tools print it, or the same text in UTF-8.
-#ifndef ZOL_MSGDUMP_SCRIPT_H
-#define ZOL_MSGDUMP_SCRIPT_H
+#ifndef ZOL_DECODER_SCRIPT_H
+#define ZOL_DECODER_SCRIPT_H
 
 #include <memory>
 #include <string>
@@ -12,7 +12,7 @@
 #include "walk.h"
 #include "window.h"
 
-namespace msgdump {
+namespace decoder {
 
 enum class Encoding { kShiftJis, kUtf8 };
 
@@ -50,6 +50,6 @@ std::string CodeName(unsigned index);
 // A code as a Thingy table's key: "41", "FF41".
 std::string CodeKey(unsigned index);
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_SCRIPT_H
+#endif  // ZOL_DECODER_SCRIPT_H

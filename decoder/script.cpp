@@ -6,7 +6,7 @@
 
 #include "cp932.h"
 
-namespace msgdump {
+namespace decoder {
 
 namespace {
 
@@ -120,4 +120,4 @@ std::string CodeName(unsigned index) {
   return index < 256 ? "0x" + key : "0xFF 0x" + key.substr(2);
 }
 
-}  // namespace msgdump
+}  // namespace decoder

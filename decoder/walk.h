@@ -1,15 +1,15 @@
 // MsgConv, the walk that cuts the text window into the game's codes.  Every
 // rendering of the script (Shift-JIS, UTF-8, Atlas, the glyphs to fill, the
 // page's trace) is made from this one walk.
-#ifndef ZOL_MSGDUMP_WALK_H
-#define ZOL_MSGDUMP_WALK_H
+#ifndef ZOL_DECODER_WALK_H
+#define ZOL_DECODER_WALK_H
 
 #include <cstdint>
 
 #include "glyph_table.h"
 #include "window.h"
 
-namespace msgdump {
+namespace decoder {
 
 // One code as the walk finds it.
 struct Code {
@@ -70,6 +70,6 @@ WalkEnd MsgConv(const Window& w, Visit&& visit) {
   return WalkEnd::kEndOfImage;
 }
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_WALK_H
+#endif  // ZOL_DECODER_WALK_H

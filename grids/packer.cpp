@@ -5,7 +5,7 @@
 
 #include "message.h"
 
-namespace glyphpack {
+namespace grids {
 
 using glyph_table::kGridSide;
 using glyph_table::kPageBytes;
@@ -174,4 +174,4 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
   return report;
 }
 
-}  // namespace glyphpack
+}  // namespace grids

@@ -3,7 +3,7 @@
 
 #include "window.h"
 
-namespace msgdump {
+namespace decoder {
 
 ImageSizeHints HintsForImageSize(std::uint64_t size) {
   constexpr std::uint64_t kBank = std::uint64_t{32} * 1024;
@@ -15,4 +15,4 @@ ImageSizeHints HintsForImageSize(std::uint64_t size) {
   return hints;
 }
 
-}  // namespace msgdump
+}  // namespace decoder

@@ -1,14 +1,14 @@
 // BPS patches, the format ROM hacks are shared in: the bytes that turn the
 // original image into the patched one, which any BPS patcher (Flips,
 // RomPatcher.js, beat) applies.  Only changed runs are stored.
-#ifndef ZOL_MSGDUMP_BPS_H
-#define ZOL_MSGDUMP_BPS_H
+#ifndef ZOL_TRANSLATE_BPS_H
+#define ZOL_TRANSLATE_BPS_H
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace msgdump {
+namespace translate {
 
 // The CRC-32 of data (the zlib and PNG one) that BPS checks files by.
 std::uint32_t Crc32(const unsigned char* data, std::size_t size);
@@ -19,6 +19,6 @@ std::uint32_t Crc32(const unsigned char* data, std::size_t size);
 std::vector<unsigned char> MakeBps(const std::vector<unsigned char>& source,
                                    const std::vector<unsigned char>& target);
 
-}  // namespace msgdump
+}  // namespace translate
 
-#endif  // ZOL_MSGDUMP_BPS_H
+#endif  // ZOL_TRANSLATE_BPS_H

@@ -3,12 +3,12 @@
 // copier devices put a 512-byte header in front, which moves every offset,
 // the text window's too, 512 bytes on.  An image that ends before or inside
 // the window is the wrong file or a cut one.
-#ifndef ZOL_MSGDUMP_IMAGE_HINTS_H
-#define ZOL_MSGDUMP_IMAGE_HINTS_H
+#ifndef ZOL_DECODER_IMAGE_HINTS_H
+#define ZOL_DECODER_IMAGE_HINTS_H
 
 #include <cstdint>
 
-namespace msgdump {
+namespace decoder {
 
 struct ImageSizeHints {
   bool copier_header = false;  // 512 bytes past a multiple of 32 KiB
@@ -17,6 +17,6 @@ struct ImageSizeHints {
 };
 ImageSizeHints HintsForImageSize(std::uint64_t size);
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_IMAGE_HINTS_H
+#endif  // ZOL_DECODER_IMAGE_HINTS_H

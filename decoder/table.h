@@ -2,15 +2,15 @@
 // kanji lookup for 0xFF 0x00 reaches back across the page boundary), each
 // entry its two bytes plus a NUL, so an entry prints as a C string of at
 // most two bytes.  An entry that loading does not reach stays empty.
-#ifndef ZOL_MSGDUMP_TABLE_H
-#define ZOL_MSGDUMP_TABLE_H
+#ifndef ZOL_DECODER_TABLE_H
+#define ZOL_DECODER_TABLE_H
 
 #include <cstddef>
 #include <cstdio>
 
 #include "glyph_table.h"
 
-namespace msgdump {
+namespace decoder {
 
 struct GlyphTable {
   unsigned char entry[glyph_table::kEntries][glyph_table::kEntryBytes + 1];
@@ -43,6 +43,6 @@ inline std::size_t EntryLength(const unsigned char* e) {
   return e[0] == 0 ? 0 : e[1] == 0 ? 1 : 2;
 }
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_TABLE_H
+#endif  // ZOL_DECODER_TABLE_H

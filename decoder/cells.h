@@ -2,8 +2,8 @@
 // the text the script shows for it and whether that text tells its code
 // apart.  The page draws and words these; the glyphs to fill are made
 // from them.
-#ifndef ZOL_MSGDUMP_CELLS_H
-#define ZOL_MSGDUMP_CELLS_H
+#ifndef ZOL_DECODER_CELLS_H
+#define ZOL_DECODER_CELLS_H
 
 #include <array>
 #include <string>
@@ -11,7 +11,7 @@
 #include "glyph_table.h"
 #include "table.h"
 
-namespace msgdump {
+namespace decoder {
 
 struct Cell {
   std::string text;          // as the UTF-8 script shows it (U+FFFD if bad)
@@ -31,6 +31,6 @@ Cells CellsOf(const GlyphTable& table);
 // "empty", "not Shift-JIS", or "same" (its text is another cell's).
 const char* WhyToFill(const Cell& cell);
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_CELLS_H
+#endif  // ZOL_DECODER_CELLS_H

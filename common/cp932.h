@@ -2,8 +2,8 @@
 // glyph table's entries are in it; the UTF-8 formats are made through here,
 // so msgdump on every system and the page give the same text, and the
 // page's typed characters become cell bytes through here too.
-#ifndef ZOL_MSGDUMP_CP932_H
-#define ZOL_MSGDUMP_CP932_H
+#ifndef ZOL_COMMON_CP932_H
+#define ZOL_COMMON_CP932_H
 
 #include <cstddef>
 #include <string>
@@ -36,4 +36,4 @@ bool FromUtf8(const std::string& utf8, std::string* bytes, char32_t* bad,
 
 }  // namespace cp932
 
-#endif  // ZOL_MSGDUMP_CP932_H
+#endif  // ZOL_COMMON_CP932_H

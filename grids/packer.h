@@ -8,8 +8,8 @@
 // the 32 bytes at offset 34r.  That fixed stride is the format, so a grid saved
 // with LF-only line ends is read out of step; CheckGrid finds such grids so
 // the user can be told.
-#ifndef ZOL_GLYPHPACK_PACKER_H
-#define ZOL_GLYPHPACK_PACKER_H
+#ifndef ZOL_GRIDS_PACKER_H
+#define ZOL_GRIDS_PACKER_H
 
 #include <cstddef>
 #include <string>
@@ -17,7 +17,7 @@
 
 #include "glyph_table.h"
 
-namespace glyphpack {
+namespace grids {
 
 inline constexpr std::size_t kLineBytes = glyph_table::kRowBytes + 2;  // 34
 // All of a grid that a page is made from; anything after it is ignored.
@@ -70,6 +70,6 @@ struct GridReport {
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
 inline constexpr std::size_t kCheckBytes = std::size_t{1} << 20;
 
-}  // namespace glyphpack
+}  // namespace grids
 
-#endif  // ZOL_GLYPHPACK_PACKER_H
+#endif  // ZOL_GRIDS_PACKER_H

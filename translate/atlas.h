@@ -12,8 +12,8 @@
 // another lower code's text already, or is a proper prefix of another
 // line's text or of a raw token (<$XX>, ($XX)); such codes are written as
 // raw bytes in the script.
-#ifndef ZOL_MSGDUMP_ATLAS_H
-#define ZOL_MSGDUMP_ATLAS_H
+#ifndef ZOL_TRANSLATE_ATLAS_H
+#define ZOL_TRANSLATE_ATLAS_H
 
 #include <cstddef>
 #include <string>
@@ -23,7 +23,10 @@
 #include "walk.h"
 #include "window.h"
 
-namespace msgdump {
+namespace translate {
+
+using decoder::GlyphTable;
+using decoder::Window;
 
 // The text of every code in the Thingy table, by the walk's index (c, or
 // 256 + n for 0xFF n); empty where the code has no line.  The control codes
@@ -56,6 +59,6 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w);
 // line added after it (any line ends); 0 if there is none.
 std::size_t TranslatedLine(std::string_view script);
 
-}  // namespace msgdump
+}  // namespace translate
 
-#endif  // ZOL_MSGDUMP_ATLAS_H
+#endif  // ZOL_TRANSLATE_ATLAS_H

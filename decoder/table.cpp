@@ -5,7 +5,7 @@
 
 #include "file_io.h"
 
-namespace msgdump {
+namespace decoder {
 
 using glyph_table::kEntryBytes;
 using glyph_table::kFileBytes;
@@ -40,4 +40,4 @@ bool LooksLikeThingy(const GlyphTable& table) {
   return hex(e0[0]) && hex(e0[1]) && e1[0] == '=';
 }
 
-}  // namespace msgdump
+}  // namespace decoder

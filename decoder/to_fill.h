@@ -2,8 +2,8 @@
 // shows nothing that tells them apart (blank, empty, not Shift-JIS, or
 // the same text as another cell), the most used first, each with where it
 // occurs.  msgdump --to-fill prints them; the page lists them.
-#ifndef ZOL_MSGDUMP_TO_FILL_H
-#define ZOL_MSGDUMP_TO_FILL_H
+#ifndef ZOL_DECODER_TO_FILL_H
+#define ZOL_DECODER_TO_FILL_H
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 #include "table.h"
 #include "window.h"
 
-namespace msgdump {
+namespace decoder {
 
 // A use of a code in the UTF-8 script: the text around it, its own text.
 struct Use {
@@ -39,6 +39,6 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
 //   19	4	blank	$2EF80E	…ロタン「«　»こだ。森の…
 std::string ToFillText(const std::vector<ToFill>& list);
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_TO_FILL_H
+#endif  // ZOL_DECODER_TO_FILL_H

@@ -5,7 +5,7 @@
 
 #include "file_io.h"
 
-namespace msgdump {
+namespace decoder {
 
 namespace {
 
@@ -53,4 +53,4 @@ Window WindowOf(const unsigned char* image, std::size_t size,
   return w;
 }
 
-}  // namespace msgdump
+}  // namespace decoder

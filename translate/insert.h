@@ -12,15 +12,15 @@
 // hex digits are upper case; a CR before a line's LF is dropped, as Atlas
 // on Windows reads a CR LF script.  Any other command, or a table line of
 // another kind, is a problem, and then nothing is inserted.
-#ifndef ZOL_MSGDUMP_INSERT_H
-#define ZOL_MSGDUMP_INSERT_H
+#ifndef ZOL_TRANSLATE_INSERT_H
+#define ZOL_TRANSLATE_INSERT_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace msgdump {
+namespace translate {
 
 struct Insertion {
   // One #JMP's block, with the text after it up to the next #JMP.
@@ -52,6 +52,6 @@ struct Insertion {
 bool InsertScript(const std::string& script, const std::string& table, int fill,
                   std::vector<unsigned char>* image, Insertion* report);
 
-}  // namespace msgdump
+}  // namespace translate
 
-#endif  // ZOL_MSGDUMP_INSERT_H
+#endif  // ZOL_TRANSLATE_INSERT_H

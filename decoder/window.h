@@ -1,14 +1,14 @@
 // The text window: where in the ROM image the script lies, and its bytes,
 // read with one read.
-#ifndef ZOL_MSGDUMP_WINDOW_H
-#define ZOL_MSGDUMP_WINDOW_H
+#ifndef ZOL_DECODER_WINDOW_H
+#define ZOL_DECODER_WINDOW_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-namespace msgdump {
+namespace decoder {
 
 // The game's script lies at these offsets of the ROM image, inclusive at both
 // ends.  They are plain file offsets: a copier header in front moves them.
@@ -32,6 +32,6 @@ bool ReadWindow(std::FILE* fp, std::uint64_t size, std::uint32_t start,
 Window WindowOf(const unsigned char* image, std::size_t size,
                 std::uint32_t start, std::uint32_t end);
 
-}  // namespace msgdump
+}  // namespace decoder
 
-#endif  // ZOL_MSGDUMP_WINDOW_H
+#endif  // ZOL_DECODER_WINDOW_H

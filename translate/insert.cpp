@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-namespace msgdump {
+namespace translate {
 
 namespace {
 
@@ -429,4 +429,4 @@ bool InsertScript(const std::string& script, const std::string& table, int fill,
   return !inserter.failed;
 }
 
-}  // namespace msgdump
+}  // namespace translate

@@ -9,7 +9,13 @@
 
 #include "cp932.h"
 
-namespace msgdump {
+namespace translate {
+
+using decoder::Code;
+using decoder::EntryLength;
+using decoder::GlyphEntry;
+using decoder::MsgConv;
+using decoder::WalkEnd;
 
 namespace {
 
@@ -214,4 +220,4 @@ std::size_t TranslatedLine(std::string_view script) {
   return 0;
 }
 
-}  // namespace msgdump
+}  // namespace translate

@@ -5,7 +5,7 @@
 
 #include "cp932.h"
 
-namespace msgdump {
+namespace decoder {
 
 Cells CellsOf(const GlyphTable& table) {
   Cells cells;
@@ -44,4 +44,4 @@ const char* WhyToFill(const Cell& cell) {
   return nullptr;
 }
 
-}  // namespace msgdump
+}  // namespace decoder
