@@ -1,10 +1,9 @@
 // What pairs make of a translation, and how long choosing them takes: a
 // made-up scene of 30 lines, and a full text window's worth of
-// fixed-seed English (67,256 bytes of text).  Each line sits between a
-// speaker's opening codes and its line end, as the game's lines do, and
-// may take two thirds of its English's bytes (English takes about 1.5
-// times the characters of the Japanese).
-// Usage: build/bench/pairs_bench
+// fixed-seed English (67,256 bytes of text), and twice that.  Each line sits
+// between a speaker's opening codes and its line end, as the game's lines do,
+// and may take two thirds of its English's bytes (English takes about 1.5 times
+// the characters of the Japanese). Usage: build/bench/pairs_bench
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -108,21 +107,16 @@ void Print(const char* name, const Figures& f) {
   std::printf(
       "%-12s %5zu lines  %6zu bytes before  %6zu after (%.1f%%)  %4zu do "
       "not fit  %3zu singles left  %3zu codes  %.1f ms\n",
-      name, f.lines, f.before, f.after, 100.0 * f.after / f.before,
-      f.overflows, f.singles, f.codes, f.ms);
+      name, f.lines, f.before, f.after, 100.0 * f.after / f.before, f.overflows,
+      f.singles, f.codes, f.ms);
 }
 
-}  // namespace
-
-int main() {
-  std::vector<translate::PairLine> scene;
-  for (const char* text : kScene) scene.push_back(Line(text, scene.size()));
-  Print("30 lines", Run(scene));
-
+// Lines of fixed-seed English, bytes of them in all.
+std::vector<translate::PairLine> English(std::size_t size) {
   std::vector<translate::PairLine> window;
   std::mt19937 rng(20261209);
   std::size_t bytes = 0;
-  while (bytes < 67256) {
+  while (bytes < size) {
     std::string text;
     const unsigned sentences = 1 + rng() % 2;
     for (unsigned s = 0; s < sentences; ++s) {
@@ -137,5 +131,16 @@ int main() {
     window.push_back(Line(text, window.size()));
     bytes += text.size() + 6;
   }
-  Print("full window", Run(window));
+  return window;
+}
+
+}  // namespace
+
+int main() {
+  std::vector<translate::PairLine> scene;
+  for (const char* text : kScene) scene.push_back(Line(text, scene.size()));
+  Print("30 lines", Run(scene));
+
+  Print("full window", Run(English(67256)));
+  Print("two windows", Run(English(2 * 67256)));  // how the time grows
 }

@@ -65,9 +65,11 @@ bool DoubleByte(unsigned lead, unsigned trail) {
 // A single-byte character: printable ASCII or half-width katakana.
 bool SingleByte(unsigned b) { return In(b, 0x20, 0x7E) || In(b, 0xA1, 0xDF); }
 
+// One double-byte character, two single-byte ones, or one single-byte one
+// alone (then a NUL, which the table prints as nothing).
 bool WholeCell(const unsigned char* cell) {
   return DoubleByte(cell[0], cell[1]) ||
-         (SingleByte(cell[0]) && SingleByte(cell[1]));
+         (SingleByte(cell[0]) && (SingleByte(cell[1]) || cell[1] == 0));
 }
 
 // Whether a cell of page can be reached by any text code.

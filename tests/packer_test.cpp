@@ -123,6 +123,8 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
       {"full-width space", WithCell(crlf, 1, 4, "\x81\x40"), 16, 0, 0},
       {"two ASCII letters", WithCell(crlf, 1, 4, "AB"), 16, 0, 0},
       {"two half-width katakana", WithCell(crlf, 1, 4, "\xB1\xB2"), 16, 0, 0},
+      {"one ASCII letter alone", WithCell(crlf, 1, 4, std::string("A\0", 2)),
+       16, 0, 0},
       {"control codes' row holds anything",
        WithCell(WithCell(crlf, 0, 0, std::string(2, '\0')), 0, 15, "\xFF\xFF"),
        16, 0, 0},

@@ -15,7 +15,7 @@ namespace {
 
 using glyph_table::kCodes;
 
-constexpr unsigned kAscii = 128;
+constexpr std::size_t kAscii = 128;
 
 bool Printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 
@@ -118,27 +118,27 @@ class Chooser {
     for (const char c : text_) ++count[static_cast<unsigned char>(c)];
     std::vector<unsigned char> wanted;
     for (unsigned c = 0x20; c < 0x7F; ++c)
-      if (count[c] > 0 || c == ' ') wanted.push_back(static_cast<unsigned char>(c));
-    std::stable_sort(wanted.begin(), wanted.end(),
-                     [&](unsigned char a, unsigned char b) {
-                       return count[a] > count[b];
-                     });
-    const std::size_t ones = std::min(wanted.size(), one_byte_.size());
-    for (std::size_t from : {std::size_t{0}, ones}) {
-      const std::size_t to = from == 0 ? ones : wanted.size();
-      std::vector<unsigned char> group(wanted.begin() + static_cast<long>(from),
-                                       wanted.begin() + static_cast<long>(to));
+      if (count[c] > 0 || c == ' ')
+        wanted.push_back(static_cast<unsigned char>(c));
+    std::stable_sort(
+        wanted.begin(), wanted.end(),
+        [&](unsigned char a, unsigned char b) { return count[a] > count[b]; });
+    const auto ones =
+        static_cast<long>(std::min(wanted.size(), one_byte_.size()));
+    auto give = [&](std::vector<unsigned char> group, std::vector<int>* codes) {
       std::sort(group.begin(), group.end());
       for (const unsigned char c : group) {
-        std::vector<int>& codes = from == 0 ? one_byte_ : kanji_;
-        if (codes.empty()) break;
-        single_[c] = codes.front();
-        choice_->text[static_cast<std::size_t>(codes.front())] =
+        if (codes->empty()) return;
+        single_[c] = codes->front();
+        choice_->text[static_cast<std::size_t>(codes->front())] =
             std::string(1, static_cast<char>(c));
-        codes.erase(codes.begin());
+        codes->erase(codes->begin());
       }
-    }
-    if (single_[' '] >= 0 && single_[' '] < 0x100) choice_->blank = single_[' '];
+    };
+    give({wanted.begin(), wanted.begin() + ones}, &one_byte_);
+    give({wanted.begin() + ones, wanted.end()}, &kanji_);
+    if (single_[' '] >= 0 && single_[' '] < 0x100)
+      choice_->blank = single_[' '];
     // A character without a code stands for none: it is a gap in the text.
     for (char& c : text_)
       if (c != '\0' && single_[static_cast<unsigned char>(c)] < 0) c = '\0';
@@ -214,8 +214,9 @@ class Chooser {
       long singles = 0;
       std::size_t p = i + 2;
       while (token_[p] == 0) {
-        const bool pair = text_[p + 1] != '\0' &&
-                          (PairAt(p) >= 0 || (text_[p] == a && text_[p + 1] == b));
+        const bool pair =
+            text_[p + 1] != '\0' &&
+            (PairAt(p) >= 0 || (text_[p] == a && text_[p + 1] == b));
         if (pair) {
           bytes += text_[p] == a && text_[p + 1] == b
                        ? cost
@@ -287,17 +288,17 @@ class Chooser {
   // Each line's bytes, and the places that the report names.
   void Encode() {
     std::size_t at = 0;  // in text_
-    for (std::size_t l = 0; l < lines_.size(); ++l) {
-      const PairLine& line = lines_[l];
+    for (const PairLine& line : lines_) {
       PairChoice::Line out;
       auto place = [&](char what) {
-        return PairPlace{line.line,
-                         line.offset + static_cast<std::uint32_t>(out.bytes.size()),
-                         what};
+        return PairPlace{
+            line.line,
+            line.offset + static_cast<std::uint32_t>(out.bytes.size()), what};
       };
       for (const PairLine::Piece& piece : line.pieces) {
         if (piece.raw) {
-          out.bytes.insert(out.bytes.end(), piece.text.begin(), piece.text.end());
+          out.bytes.insert(out.bytes.end(), piece.text.begin(),
+                           piece.text.end());
           out.before += piece.text.size();
           continue;
         }
@@ -375,16 +376,18 @@ std::string PairThingyText(const ThingyTable& original,
 
 std::string PairGrid(const decoder::GlyphTable& original,
                      const PairChoice& choice, int page) {
+  if (page != 0 && page != 1) return {};
   unsigned char bytes[glyph_table::kPageBytes];
-  for (unsigned k = 0; k < glyph_table::kPageEntries; ++k) {
-    const unsigned entry = static_cast<unsigned>(page) * glyph_table::kPageEntries + k;
+  for (std::size_t k = 0; k < glyph_table::kPageEntries; ++k) {
+    const auto entry = static_cast<unsigned>(
+        static_cast<std::size_t>(page) * glyph_table::kPageEntries + k);
     const int code = glyph_table::CodeOfEntry(entry);
     static const std::string kNone;
     const std::string& text =
         code < 0 ? kNone : choice.text[static_cast<std::size_t>(code)];
     const unsigned char* cell = original.entry[entry];
     bytes[2 * k] = text.empty() ? cell[0] : static_cast<unsigned char>(text[0]);
-    bytes[2 * k + 1] = text.empty()       ? cell[1]
+    bytes[2 * k + 1] = text.empty()      ? cell[1]
                        : text.size() > 1 ? static_cast<unsigned char>(text[1])
                                          : 0;
   }

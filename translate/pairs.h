@@ -62,8 +62,8 @@ struct PairChoice {
   std::array<std::string, glyph_table::kCodes> text;
   struct Line {
     std::vector<unsigned char> bytes;  // the line encoded, unpadded
-    std::size_t before = 0;  // bytes with one code per character
-    std::size_t after = 0;   // bytes.size()
+    std::size_t before = 0;            // bytes with one code per character
+    std::size_t after = 0;             // bytes.size()
   };
   std::vector<Line> lines;           // one per PairLine, in their order
   std::vector<PairPlace> overflows;  // lines whose bytes exceed their budget
@@ -90,7 +90,8 @@ std::string PairThingyText(const ThingyTable& original,
 
 // Grid page (0: zol_00.txt, 1: zol_01.txt) of original with each chosen
 // cell holding its characters (a single one followed by a NUL byte, which
-// prints nothing), so that msgdump prints the English as it is.
+// prints nothing), so that msgdump prints the English as it is; empty for
+// another page.
 std::string PairGrid(const decoder::GlyphTable& original,
                      const PairChoice& choice, int page);
 
