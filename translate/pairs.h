@@ -36,7 +36,10 @@ CodeSet GlyphCodes();
 
 // One translated line as it stands between its #JMP's bounds: English text
 // (printable ASCII) and, between it, bytes that stay as they are (control
-// codes and their arguments, the original's glyphs such as 「」).
+// codes and their arguments, the original's glyphs such as 「」).  No pair
+// spans two pieces, and none ends in '<' or '(' (an inserter would read it
+// into the raw token after it), so each script line's text is a piece of
+// its own: an inserter encodes line by line.
 struct PairLine {
   struct Piece {
     std::string text;  // the English, or the raw bytes themselves
