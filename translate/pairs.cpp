@@ -137,8 +137,8 @@ class Chooser {
     };
     give({wanted.begin(), wanted.begin() + ones}, &one_byte_);
     give({wanted.begin() + ones, wanted.end()}, &kanji_);
-    if (single_[' '] >= 0 && single_[' '] < 0x100)
-      choice_->blank = single_[' '];
+    const int space = single_[static_cast<unsigned char>(' ')];
+    if (space >= 0 && space < 0x100) choice_->blank = space;
     // A character without a code stands for none: it is a gap in the text.
     for (char& c : text_)
       if (c != '\0' && single_[static_cast<unsigned char>(c)] < 0) c = '\0';
