@@ -1,6 +1,6 @@
-// Reading a stream and ending a run, with the failure said: a helper
-// either succeeds or says why (errno), and the caller decides whether the
-// run goes on.
+// Reading a stream, with the failure said: a helper either succeeds or
+// says why (errno), and the caller decides whether the run goes on.  Pure
+// C streams: the libraries use it, and it says nothing itself.
 #ifndef ZOL_COMMON_FILE_IO_H
 #define ZOL_COMMON_FILE_IO_H
 
@@ -19,11 +19,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // Reads up to size bytes; false, with errno set, on a read error.
 // *got is how many bytes arrived (fewer than size only at end of file).
 bool ReadUpTo(std::FILE* f, void* buf, std::size_t size, std::size_t* got);
-
-// Ends a run: flushes and closes standard output and returns the exit
-// status, 0 only if the job was done and all output was written.  A failed
-// write is said on standard error as "program: write error: reason".
-int Finish(bool done);
 
 }  // namespace file_io
 

@@ -1,6 +1,8 @@
-// The message helper: every line the programs add, on standard error.
+// The message helper: every line the programs add, on standard error, and
+// the end of a run.
 #include "message.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +40,28 @@ void Say(const std::string& subject, const std::string& text) {
 
 void SayErrno(const std::string& subject, int err) {
   Say(subject, std::strerror(err));
+}
+
+void SayWhy(const std::string& subject, const char* why) {
+  if (why != nullptr)
+    Say(subject, why);
+  else
+    SayErrno(subject, errno);
+}
+
+int Finish(bool done) {
+  // A script cut short by a full disk must not look like a finished one, so
+  // both the last flush and the close are checked (a close can still fail on
+  // some file systems after a successful flush).
+  errno = 0;
+  bool ok = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  int err = errno;
+  if (std::fclose(stdout) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) SayErrno("write error", err != 0 ? err : EIO);
+  return done && ok ? 0 : 1;
 }
 
 std::string Format(const char* format, ...) {

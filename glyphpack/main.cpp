@@ -28,13 +28,6 @@ constexpr char kHelp[] =
     "Packs the grids zol_00.txt and zol_01.txt of the current folder into\n"
     "the glyph table zol.tbl that msgdump reads.  Takes no arguments.\n";
 
-// Says why subject failed: why, or else strerror(errno).
-void SayWhy(const char* subject, const char* why) {
-  if (why != nullptr)
-    message::Say(subject, why);
-  else
-    message::SayErrno(subject, errno);
-}
 
 }  // namespace
 
@@ -45,7 +38,7 @@ int main(int argc, char** argv) {
         std::strcmp(argv[i], "--version") == 0) {
       std::fputs(argv[i][2] == 'h' ? kHelp : "glyphpack " ZOL_VERSION "\n",
                  stdout);
-      return file_io::Finish(true);
+      return message::Finish(true);
     }
   }
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
@@ -54,9 +47,9 @@ int main(int argc, char** argv) {
   platform::WriteTarget target;
   const char* why = nullptr;
   if (!platform::ResolveForWrite(glyph_table::kFileName, &target, &why)) {
-    SayWhy(glyph_table::kFileName, why);
+    message::SayWhy(glyph_table::kFileName, why);
     std::fputs("table data not found.\n", stdout);
-    return file_io::Finish(false);
+    return message::Finish(false);
   }
   // Nor where the table is a grid (a link or a hard link to it): writing
   // it would cost the translator that grid.
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
       message::Say(glyph_table::kFileName,
                    "is the grid " + name + "; not overwritten");
       std::fputs("table data not found.\n", stdout);
-      return file_io::Finish(false);
+      return message::Finish(false);
     }
   }
 
@@ -81,9 +74,9 @@ int main(int argc, char** argv) {
     const file_io::File fpt(platform::OpenInput(name.c_str(), nullptr, &why));
     // A grid that opens but cannot be read (a directory) counts as missing.
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid.data(), grid.size(), &got)) {
-      SayWhy(name.c_str(), why);
+      message::SayWhy(name.c_str(), why);
       std::printf("txt data not found: %s\n", name.c_str());
-      return file_io::Finish(false);
+      return message::Finish(false);
     }
     glyphpack::WarnAboutGrid(name.c_str(),
                              grids::CheckGrid(grid.data(), got, p));
@@ -92,7 +85,7 @@ int main(int argc, char** argv) {
 
   if (!platform::WriteWhole(target, table, sizeof table)) {
     message::SayErrno(glyph_table::kFileName, errno);
-    return file_io::Finish(false);
+    return message::Finish(false);
   }
-  return file_io::Finish(true);
+  return message::Finish(true);
 }

@@ -1,9 +1,8 @@
 // Grids to pages, and what is wrong with a grid.
 #include "packer.h"
 
+#include <cstdio>
 #include <cstring>
-
-#include "message.h"
 
 namespace grids {
 
@@ -12,7 +11,9 @@ using glyph_table::kPageBytes;
 using glyph_table::kRowBytes;
 
 std::string GridName(int page) {
-  return message::Format("%s%.2d.txt", "zol_", page);
+  char name[16];
+  std::snprintf(name, sizeof name, "zol_%.2d.txt", page);
+  return name;
 }
 
 void PackPage(const unsigned char* grid, std::size_t size,

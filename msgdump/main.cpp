@@ -39,13 +39,6 @@ using msgdump::Mode;
 
 constexpr const char* kGrids[] = {"zol_00.txt", "zol_01.txt"};
 
-// Says why subject failed: why, or else strerror(errno).
-void SayWhy(const char* subject, const char* why) {
-  if (why != nullptr)
-    message::Say(subject, why);
-  else
-    message::SayErrno(subject, errno);
-}
 
 // Loads the glyph table from path; false, said, if it cannot be read.
 // Hints follow for a table of another size and for grids changed since.
@@ -56,7 +49,7 @@ bool LoadGlyphTable(const std::string& path, bool own,
   const file_io::File fpt(platform::OpenInput(path.c_str(), &info, &why));
   if (!fpt || !decoder::LoadTable(fpt.get(), *table)) {
     const int err = errno;
-    SayWhy(path.c_str(), why);
+    message::SayWhy(path.c_str(), why);
     if (own && why == nullptr && err == ENOENT)
       msgdump::HintNoTable(path.c_str());
     return false;
@@ -106,7 +99,7 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   const file_io::File fp(platform::OpenInput(name, &image, &why));
   decoder::Window window;
   if (!fp) {
-    SayWhy(name, why);
+    message::SayWhy(name, why);
     // (On a terminal, a name's control bytes would drive it.)
     out.Fixed(Format("file %s not found.\n",
                      platform::IsTerminal(stdout) && !out.to_file()
@@ -147,10 +140,10 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
 int main(int argc, char** argv) {
   message::SetProgram("msgdump");
   msgdump::Options o;
-  if (!msgdump::ParseOptions(argc, argv, &o)) return file_io::Finish(false);
+  if (!msgdump::ParseOptions(argc, argv, &o)) return message::Finish(false);
   if (o.help || o.version) {
     std::fputs(o.help ? msgdump::kUsage : "msgdump " ZOL_VERSION "\n", stdout);
-    return file_io::Finish(true);
+    return message::Finish(true);
   }
   // Atlas scripts and Thingy tables are read with LF line ends everywhere.
   msgdump::Output out(o.mode == Mode::kClassic,

@@ -36,10 +36,7 @@ Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
 bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   const char* why = nullptr;
   if (!platform::ResolveForWrite(path.c_str(), &target_, &why)) {
-    if (why != nullptr)
-      message::Say(path, why);
-    else
-      message::SayErrno(path, errno);
+    message::SayWhy(path, why);
     return false;
   }
   for (const Input& in : inputs) {
@@ -81,7 +78,7 @@ int Output::Finish(bool done) {
       done = false;
     }
   }
-  return file_io::Finish(done);
+  return message::Finish(done);
 }
 
 }  // namespace msgdump

@@ -4,7 +4,6 @@
 //
 //   mksample scene.txt sample.sfc
 //   mksample --insert sample.sfc english.atlas.txt english.tbl patched.sfc
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,13 +16,6 @@
 
 namespace {
 
-// Says why subject failed: why, or else strerror(errno).
-void SayWhy(const char* subject, const char* why) {
-  if (why != nullptr)
-    message::Say(subject, why);
-  else
-    message::SayErrno(subject, errno);
-}
 
 // The whole of the file path; false, said, if it cannot be read.
 bool ReadAll(const char* path, std::string* bytes) {
@@ -33,7 +25,7 @@ bool ReadAll(const char* path, std::string* bytes) {
   std::size_t got = 0;
   bytes->resize(static_cast<std::size_t>(info.size));
   if (!in || !file_io::ReadUpTo(in.get(), bytes->data(), bytes->size(), &got)) {
-    SayWhy(path, why);
+    message::SayWhy(path, why);
     return false;
   }
   bytes->resize(got);
@@ -45,7 +37,7 @@ bool WriteAll(const char* path, const std::vector<unsigned char>& bytes) {
   platform::WriteTarget target;
   if (!platform::ResolveForWrite(path, &target, &why) ||
       !platform::WriteWhole(target, bytes.data(), bytes.size())) {
-    SayWhy(path, why);
+    message::SayWhy(path, why);
     return false;
   }
   return true;
