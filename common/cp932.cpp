@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "utf8.h"
+
 namespace cp932 {
 
 namespace {
@@ -47,19 +49,6 @@ char32_t DoubleByte(unsigned lead, unsigned trail) {
   return u == 0xFFFD ? 0 : u;
 }
 
-void AppendUtf8(char32_t u, std::string* out) {
-  if (u < 0x80) {
-    *out += static_cast<char>(u);
-  } else if (u < 0x800) {
-    *out += static_cast<char>(0xC0 | u >> 6);
-    *out += static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    *out += static_cast<char>(0xE0 | u >> 12);
-    *out += static_cast<char>(0x80 | (u >> 6 & 0x3F));
-    *out += static_cast<char>(0x80 | (u & 0x3F));
-  }
-}
-
 // The code each character of the double-byte table is written with, by
 // character (0 for none): the first code of a character wins, as the rows
 // run, but for the NEC rows 0xED and 0xEE, which Windows only reads.  Made
@@ -92,27 +81,6 @@ constexpr Substitution kJisForms[] = {
     {0x00AC, 0xFFE2},  // NOT SIGN -> FULLWIDTH NOT SIGN
 };
 
-// The next character of UTF-8 text at *at, or 0xFFFFFFFF if malformed.
-char32_t NextChar(const std::string& text, std::size_t* at) {
-  const auto b = static_cast<unsigned char>(text[*at]);
-  const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-  if (b >= 0x80 && b < 0xC2) {
-    ++*at;
-    return 0xFFFFFFFF;
-  }
-  char32_t u = n == 1 ? b : b & (0x3F >> (n - 1));
-  for (std::size_t k = 1; k < n; ++k) {
-    if (*at + k >= text.size() ||
-        (static_cast<unsigned char>(text[*at + k]) & 0xC0) != 0x80) {
-      ++*at;
-      return 0xFFFFFFFF;
-    }
-    u = u << 6 | (static_cast<unsigned char>(text[*at + k]) & 0x3F);
-  }
-  *at += n;
-  return u;
-}
-
 }  // namespace
 
 bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
@@ -122,12 +90,12 @@ bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
     if (b < 0x80) {
       text += static_cast<char>(b);
     } else if (In(b, 0xA1, 0xDF)) {
-      AppendUtf8(0xFF61 + (b - 0xA1), &text);
+      utf8::Append(0xFF61 + (b - 0xA1), &text);
     } else {
       // 0x80, 0xA0 and 0xFD-0xFF are undefined in Microsoft's table.
       const char32_t u = i + 1 < size ? DoubleByte(b, bytes[i + 1]) : 0;
       if (u == 0) return false;
-      AppendUtf8(u, &text);
+      utf8::Append(u, &text);
       ++i;
     }
   }
@@ -135,11 +103,12 @@ bool ToUtf8(const unsigned char* bytes, std::size_t size, std::string* out) {
   return true;
 }
 
-bool FromUtf8(const std::string& utf8, std::string* bytes, char32_t* bad,
+bool FromUtf8(const std::string& text, std::string* bytes, char32_t* bad,
               std::vector<Substitution>* substituted) {
   std::string out;
-  for (std::size_t at = 0; at < utf8.size();) {
-    const char32_t typed = NextChar(utf8, &at);
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t typed = utf8::Next(text, &at);
+    if (typed == utf8::kCut) typed = utf8::kBad;
     char32_t u = typed;
     for (const Substitution& s : kJisForms) {
       if (s.typed == typed) {

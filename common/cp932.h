@@ -31,7 +31,7 @@ struct Substitution {
 // Where a character has several codes the first wins, but for the NEC
 // rows 0xED and 0xEE, which Windows only reads.  The JIS forms become
 // CP932's characters, each named in *substituted.
-bool FromUtf8(const std::string& utf8, std::string* bytes, char32_t* bad,
+bool FromUtf8(const std::string& text, std::string* bytes, char32_t* bad,
               std::vector<Substitution>* substituted);
 
 }  // namespace cp932

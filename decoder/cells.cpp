@@ -36,11 +36,22 @@ Cells CellsOf(const GlyphTable& table) {
   return cells;
 }
 
-const char* WhyToFill(const Cell& cell) {
-  if (cell.empty) return "empty";
-  if (cell.blank) return "blank";
-  if (cell.not_cp932) return "not Shift-JIS";
-  if (cell.same_as >= 0) return "same";
+FillReason ReasonToFill(const Cell& cell) {
+  if (cell.empty) return FillReason::kEmpty;
+  if (cell.blank) return FillReason::kBlank;
+  if (cell.not_cp932) return FillReason::kNotShiftJis;
+  if (cell.same_as >= 0) return FillReason::kSameAsAnother;
+  return FillReason::kNone;
+}
+
+const char* WhyToFill(FillReason why) {
+  switch (why) {
+    case FillReason::kEmpty: return "empty";
+    case FillReason::kBlank: return "blank";
+    case FillReason::kNotShiftJis: return "not Shift-JIS";
+    case FillReason::kSameAsAnother: return "same";
+    case FillReason::kNone: break;
+  }
   return nullptr;
 }
 

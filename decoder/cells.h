@@ -27,9 +27,20 @@ using Cells = std::array<Cell, glyph_table::kEntries>;
 // Every entry of table, by entry.
 Cells CellsOf(const GlyphTable& table);
 
-// Why a translator must still draw a cell's glyph, or null: "blank",
-// "empty", "not Shift-JIS", or "same" (its text is another cell's).
-const char* WhyToFill(const Cell& cell);
+// Why a translator must still draw a cell's glyph: its code shows nothing
+// that tells it apart.
+enum class FillReason {
+  kNone,          // the cell tells its code apart
+  kEmpty,         // it shows nothing
+  kBlank,         // it shows only spaces
+  kNotShiftJis,   // its bytes are no CP932 text
+  kSameAsAnother  // its text is another reachable cell's (Cell::same_as)
+};
+FillReason ReasonToFill(const Cell& cell);
+
+// The page's words for a reason ("empty", "blank", "not Shift-JIS",
+// "same"), or null for kNone; kept until the page words the reasons itself.
+const char* WhyToFill(FillReason why);
 
 }  // namespace decoder
 

@@ -1,12 +1,13 @@
-// The glyphs still to fill, and their list as msgdump --to-fill prints it.
+// The glyphs still to fill: the codes the window uses whose cells need drawing.
 #include "to_fill.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <memory>
 #include <utility>
 
 #include "script.h"
+#include "utf8.h"
 #include "walk.h"
 
 namespace decoder {
@@ -17,7 +18,7 @@ constexpr std::size_t kAround = 12;  // characters shown either side of a use
 constexpr std::size_t kUses = 3;     // uses kept per code
 
 bool Continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+  return utf8::Continuation(static_cast<unsigned char>(c));
 }
 
 // text with its line breaks shown as ⏎.
@@ -48,10 +49,10 @@ std::string After(const std::string& text, std::size_t from) {
 
 }  // namespace
 
-std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
-                                 const Window& w) {
-  static Renderings r;
-  Render(table, Encoding::kUtf8, &r);
+std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Window& w) {
+  const Cells cells = CellsOf(table);
+  const auto r = std::make_unique<Renderings>();
+  Render(table, Encoding::kUtf8, r.get());
   struct Seen {
     unsigned count = 0;
     std::uint32_t first = 0;
@@ -61,11 +62,12 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
   std::array<bool, glyph_table::kCodes> wanted{};
   for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
     const int e = glyph_table::EntryOfCode(i);
-    wanted[i] = e >= 0 && WhyToFill(cells[static_cast<std::size_t>(e)]);
+    wanted[i] = e >= 0 && ReasonToFill(cells[static_cast<std::size_t>(e)]) !=
+                              FillReason::kNone;
   }
   std::string script;
   MsgConv(w, [&](const Code& c) {
-    const Renderings::Text& t = r.code[c.index];
+    const Renderings::Text& t = r->code[c.index];
     if (wanted[c.index]) {
       Seen& s = seen[c.index];
       if (s.count++ == 0) s.first = c.offset;
@@ -82,7 +84,7 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
     f.entry = glyph_table::EntryOfCode(i);
     const Cell& cell = cells[static_cast<std::size_t>(f.entry)];
     f.count = seen[i].count;
-    f.why = WhyToFill(cell);
+    f.why = ReasonToFill(cell);
     f.same_as = cell.same_as;
     f.first = seen[i].first;
     for (const auto& [at, size] : seen[i].at)
@@ -95,24 +97,6 @@ std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
       list.begin(), list.end(),
       [](const ToFill& a, const ToFill& b) { return a.count > b.count; });
   return list;
-}
-
-std::string ToFillText(const std::vector<ToFill>& list) {
-  std::string out;
-  for (const ToFill& f : list) {
-    std::string why = f.why;
-    if (why == "same")
-      why = "same as " + CodeKey(static_cast<unsigned>(glyph_table::CodeOfEntry(
-                             static_cast<unsigned>(f.same_as))));
-    char head[64];
-    std::snprintf(head, sizeof head, "\t%u\t", f.count);
-    char at[16];
-    std::snprintf(at, sizeof at, "\t$%.6X\t", f.first);
-    const Use& u = f.uses.front();
-    out += CodeKey(f.index) + head + why + at + "\xE2\x80\xA6" + u.before +
-           "\xC2\xAB" + u.text + "\xC2\xBB" + u.after + "\xE2\x80\xA6\n";
-  }
-  return out;
 }
 
 }  // namespace decoder

@@ -1,7 +1,8 @@
 // The glyphs still to fill: the codes the text window uses whose cell
 // shows nothing that tells them apart (blank, empty, not Shift-JIS, or
 // the same text as another cell), the most used first, each with where it
-// occurs.  msgdump --to-fill prints them; the page lists them.
+// occurs.  msgdump --to-fill prints them (msgdump/to_fill_text.h); the page
+// lists them.
 #ifndef ZOL_DECODER_TO_FILL_H
 #define ZOL_DECODER_TO_FILL_H
 
@@ -21,23 +22,17 @@ struct Use {
 };
 
 struct ToFill {
-  unsigned index = 0;         // the code (c, or 256 + n)
-  int entry = 0;              // its cell
-  unsigned count = 0;         // how often the window uses it
-  const char* why = nullptr;  // WhyToFill's word
-  int same_as = -1;           // for "same": the other cell
-  std::uint32_t first = 0;    // offset of its first use
-  std::vector<Use> uses;      // its first three uses
+  unsigned index = 0;      // the code (c, or 256 + n)
+  int entry = 0;           // its cell
+  unsigned count = 0;      // how often the window uses it
+  FillReason why = FillReason::kNone;
+  int same_as = -1;         // for kSameAsAnother: the other cell
+  std::uint32_t first = 0;  // offset of its first use
+  std::vector<Use> uses;    // its first three uses
 };
 
 // The list for table and the window w, most used first (then by code).
-std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Cells& cells,
-                                 const Window& w);
-
-// The list as msgdump --to-fill prints it, one line per code, tab
-// separated: key, count, why, first offset, the first use.
-//   19	4	blank	$2EF80E	…ロタン「«　»こだ。森の…
-std::string ToFillText(const std::vector<ToFill>& list);
+std::vector<ToFill> GlyphsToFill(const GlyphTable& table, const Window& w);
 
 }  // namespace decoder
 

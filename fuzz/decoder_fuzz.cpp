@@ -29,6 +29,7 @@
 #include "insert.h"
 #include "script.h"
 #include "table.h"
+#include "utf8.h"
 #include "walk.h"
 #include "window.h"
 
@@ -42,16 +43,10 @@ std::uint32_t Get32(const std::uint8_t* p) {
 }
 
 bool WellFormedUtf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80                ? 1
-                          : b >= 0xE0 && b < 0xF0 ? 3
-                          : b >= 0xC2 && b < 0xE0 ? 2
-                                                  : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
+    const char32_t u = utf8::Next(p, s.size(), &i);
+    if (u == utf8::kBad || u == utf8::kCut || u > 0xFFFF) return false;
   }
   return true;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "utf8.h"
+
 namespace grids {
 
 using glyph_table::kGridSide;
@@ -80,22 +82,14 @@ bool Reachable(int page, std::size_t row, std::size_t col) {
          entry < glyph_table::KanjiEntry(0xFE) + 1;  // 510, 511: never
 }
 
-// Valid UTF-8 with at least one multi-byte sequence; a sequence cut off by
-// the end of the data counts as valid.
+// Well-formed UTF-8 with at least one character of several bytes; one cut
+// off by the end of the data counts as well-formed.
 bool Utf8WithMultiByte(const unsigned char* p, std::size_t size) {
   bool multi = false;
   for (std::size_t i = 0; i < size;) {
-    const unsigned b = p[i];
-    const std::size_t n = b < 0x80            ? 1
-                          : In(b, 0xC2, 0xDF) ? 2
-                          : In(b, 0xE0, 0xEF) ? 3
-                          : In(b, 0xF0, 0xF4) ? 4
-                                              : 0;
-    if (n == 0) return false;
-    for (std::size_t k = 1; k < n && i + k < size; ++k)
-      if (!In(p[i + k], 0x80, 0xBF)) return false;
-    multi = multi || n > 1;
-    i += n;
+    const char32_t u = utf8::Next(p, size, &i);
+    if (u == utf8::kBad) return false;
+    multi = multi || u >= 0x80;
   }
   return multi;
 }

@@ -28,7 +28,7 @@
 #include "platform.h"
 #include "script.h"
 #include "table.h"
-#include "to_fill.h"
+#include "to_fill_text.h"
 #include "walk.h"
 #include "window.h"
 
@@ -116,8 +116,7 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   if (o.mode == Mode::kAtlas) {
     out.Put(translate::AtlasScript(translate::MakeThingy(table), window));
   } else if (o.mode == Mode::kToFill) {
-    out.Put(decoder::ToFillText(
-        decoder::GlyphsToFill(table, decoder::CellsOf(table), window)));
+    out.Put(msgdump::ToFillText(decoder::GlyphsToFill(table, window)));
   } else {
     out.Fixed("\n");
     static decoder::Renderings r;

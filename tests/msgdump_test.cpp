@@ -20,7 +20,7 @@
 #include "script.h"
 #include "table.h"
 #include "test_util.h"
-#include "to_fill.h"
+#include "to_fill_text.h"
 #include "walk.h"
 #include "window.h"
 
@@ -562,6 +562,7 @@ TEST(Cp932Test, TypedTextToCellBytes) {
       {"\u2212", "\x81\x7C", 1},     // MINUS SIGN typed: CP932's －
       {"\x01", ""},                  // a control character: none
       {"\xF0\x9F\x98\x80", ""},      // outside the table
+      {"\xE0\x81\x81", ""},          // "A" in an overlong form: no character
   };
   for (const Case& c : cases) {
     std::string bytes;
@@ -591,17 +592,18 @@ TEST(ToFillTest, CellsAndTheGlyphsToFill) {
   set(0x0A, "\x82\xA0");  // behind a control code: no code shows it
   const GlyphTable table = TableOf(bytes);
   const decoder::Cells cells = decoder::CellsOf(table);
-  EXPECT_STREQ(decoder::WhyToFill(cells[0x10]), "blank");
-  EXPECT_STREQ(decoder::WhyToFill(cells[0x11]), "blank");
+  using decoder::FillReason;
+  EXPECT_EQ(decoder::ReasonToFill(cells[0x10]), FillReason::kBlank);
+  EXPECT_EQ(decoder::ReasonToFill(cells[0x11]), FillReason::kBlank);
   EXPECT_EQ(cells[0x12].same_as, 0x13);
   EXPECT_EQ(cells[0x13].same_as, 0x12);
-  EXPECT_STREQ(decoder::WhyToFill(cells[0x14]), "not Shift-JIS");
-  EXPECT_EQ(decoder::WhyToFill(cells[0x15]), nullptr);
-  EXPECT_STREQ(decoder::WhyToFill(cells[0x16]), "empty");
+  EXPECT_EQ(decoder::ReasonToFill(cells[0x14]), FillReason::kNotShiftJis);
+  EXPECT_EQ(decoder::ReasonToFill(cells[0x15]), FillReason::kNone);
+  EXPECT_EQ(decoder::ReasonToFill(cells[0x16]), FillReason::kEmpty);
   EXPECT_TRUE(cells[0x0A].unreachable);
   const Window w =
       WindowOf(Bytes({0x15, 0x13, 0x10, 0x00, 0x13, 0x16, 0x15, 0x15}), 0, 7);
-  EXPECT_EQ(decoder::ToFillText(decoder::GlyphsToFill(table, cells, w)),
+  EXPECT_EQ(msgdump::ToFillText(decoder::GlyphsToFill(table, w)),
             "13\t2\tsame as 12\t$000001\t…あ«Ⅰ»　⏎Ⅰああ…\n"
             "10\t1\tblank\t$000002\t…あⅠ«　»⏎Ⅰああ…\n"
             "16\t1\tempty\t$000005\t…あⅠ　⏎Ⅰ«»ああ…\n");

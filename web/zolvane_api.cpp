@@ -309,11 +309,12 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
   const decoder::GlyphTable t = TableOf(table, table_size);
   std::string j = "[";
   for (const decoder::ToFill& f :
-       decoder::GlyphsToFill(t, decoder::CellsOf(t), WindowOf(image, size))) {
+       decoder::GlyphsToFill(t, WindowOf(image, size))) {
     j += Format(
         "%s{\"entry\":%d,\"count\":%u,\"why\":%s,\"sameAs\":%d,"
         "\"first\":%u,\"uses\":[",
-        j.size() == 1 ? "" : ",", f.entry, f.count, Json(f.why).c_str(),
+        j.size() == 1 ? "" : ",", f.entry, f.count,
+        Json(decoder::WhyToFill(f.why)).c_str(),
         f.same_as, f.first);
     for (std::size_t k = 0; k < f.uses.size(); ++k)
       j += Format("%s[%s,%s,%s]", k == 0 ? "" : ",",
