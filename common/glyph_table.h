@@ -8,6 +8,12 @@
 // grid held them; nothing is converted or validated.
 //
 // glyphpack writes this file, msgdump reads it; both use these definitions.
+//
+// common/ starts here.  Beside it, for every library and program: cp932.h
+// and utf8.h (text), file_io.h (reading a stream).  For the programs alone
+// (their front ends, never a library): message.h (standard error and the
+// end of a run), platform.h (every system call beyond C's streams) and
+// shell.h (the commands hints give).
 #ifndef ZOL_COMMON_GLYPH_TABLE_H
 #define ZOL_COMMON_GLYPH_TABLE_H
 

@@ -8,6 +8,10 @@
 // the 32 bytes at offset 34r.  That fixed stride is the format, so a grid saved
 // with LF-only line ends is read out of step; CheckGrid finds such grids so
 // the user can be told.
+//
+// This header is the whole grids library, and where to start reading it.
+// Like every library, it says nothing: glyphpack and the page word its
+// findings.
 #ifndef ZOL_GRIDS_PACKER_H
 #define ZOL_GRIDS_PACKER_H
 

@@ -16,9 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "atlas.h"
-#include "banner.h"
-#include "cells.h"
+#include "decoder.h"
 #include "file_io.h"
 #include "glyph_table.h"
 #include "hints.h"
@@ -26,11 +24,8 @@
 #include "options.h"
 #include "output.h"
 #include "platform.h"
-#include "script.h"
-#include "table.h"
 #include "to_fill_text.h"
-#include "walk.h"
-#include "window.h"
+#include "translate.h"
 
 namespace {
 

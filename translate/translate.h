@@ -1,0 +1,19 @@
+// The translation library: a script out of the image for translators, and
+// their translation back in.  Start here; each part is a header of its own.
+//
+//   atlas.h   the glyph table as a Thingy table, the window as an Atlas
+//             script that gives back every byte
+//   insert.h  an edited Atlas script inserted into an image, as Atlas 1.12
+//             inserts it
+//   bps.h     the patch from the original image to the inserted one
+//
+// It builds on the decoder (decoder/decoder.h) and says nothing itself:
+// what it finds comes back as records for its callers to word.
+#ifndef ZOL_TRANSLATE_TRANSLATE_H
+#define ZOL_TRANSLATE_TRANSLATE_H
+
+#include "atlas.h"
+#include "bps.h"
+#include "insert.h"
+
+#endif  // ZOL_TRANSLATE_TRANSLATE_H
