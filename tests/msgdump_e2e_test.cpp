@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 namespace {
 
 using testing_util::Quote;
+using testing_util::Said;
 using testing_util::SameBytes;
 using testing_util::TempDir;
 using testing_util::Text;
@@ -29,6 +32,15 @@ const std::string kBanner =
     "Written by the Zolvane fan translation tools' authors\n";
 const std::string kLoading = kBanner + "Loading Table File: zol.tbl\n";
 const std::string kHeader = kLoading + "\n";  // then the script
+const std::string kNoFile = std::strerror(ENOENT);
+const std::string kDenied = std::strerror(EACCES);
+const std::string kIsDir = std::strerror(EISDIR);
+
+// Whether err is exactly these lines of msgdump's.
+testing::AssertionResult Says(const std::string& err,
+                              const std::vector<Said>& said) {
+  return testing_util::Says(err, "msgdump", said);
+}
 
 constexpr std::uint64_t kStart = 0x2EF800;
 constexpr std::uint64_t kEnd = 0x2FFEB8;
@@ -62,34 +74,30 @@ class MsgdumpRun : public testing::Test {
 // every mode, options that make no sense.
 TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
   struct Case {
-    std::string args, out, err;  // err: what stderr starts with
+    std::string args, out;
+    std::vector<Said> err;
     int status;
   };
-  const std::string no_image =
-      "msgdump: command line: no ROM image given; msgdump --help says more\n";
+  const std::vector<Said> no_image = {{"command line", {"ROM image", "--help"}}};
   const std::vector<Case> cases = {
-      {"", kBanner + " usage:msgdump zol.sfc\n", "", 1},
+      {"", kBanner + " usage:msgdump zol.sfc\n", {}, 1},
       {"--help", "usage: msgdump [-o FILE] [--table FILE] [--utf8 | --atlas",
-       "", 0},
-      {"--version rom.sfc", "msgdump " ZOL_VERSION "\n", "", 0},
+       {}, 0},
+      {"--version rom.sfc", "msgdump " ZOL_VERSION "\n", {}, 0},
       {"--utf8", "", no_image, 1},
       {"--atlas", "", no_image, 1},
       {"-o script.txt", "", no_image, 1},
-      {"-o", "", "msgdump: -o: needs a file name: -o FILE\n", 1},
-      {"--utf-8 rom.sfc", "",
-       "msgdump: --utf-8: unknown option; msgdump --help lists them\n", 1},
+      {"-o", "", {{"-o", {"-o FILE"}}}, 1},
+      {"--utf-8 rom.sfc", "", {{"--utf-8", {"--help"}}}, 1},
       {"--utf8 --atlas rom.sfc", "",
-       "msgdump: --atlas: one of --utf8, --atlas, --thingy and --to-fill at "
-       "a time\n",
-       1},
-      {"-o a.txt -o script.txt rom.sfc", "",
-       "msgdump: -o: given twice; one file at a time\n", 1},
-      {"--table", "", "msgdump: --table: needs a file name: --table FILE\n", 1},
+       {{"--atlas", {"--utf8", "--thingy", "--to-fill"}}}, 1},
+      {"-o a.txt -o script.txt rom.sfc", "", {{"-o", {"twice"}}}, 1},
+      {"--table", "", {{"--table", {"--table FILE"}}}, 1},
   };
   for (const Case& c : cases) {
     const auto r = Dump(c.args);
     EXPECT_EQ(r.out.substr(0, Text(c.out).size()), Text(c.out)) << c.args;
-    EXPECT_EQ(r.err, Text(c.err)) << c.args;
+    EXPECT_TRUE(Says(r.err, c.err)) << c.args;
     EXPECT_EQ(r.status, c.status) << c.args;
     EXPECT_FALSE(testing_util::Exists(dir_ / "script.txt"));
   }
@@ -98,30 +106,28 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
 // Only a missing table gets the advice to run glyphpack; any other reason
 // is said as it is.  The fixed line is the classic output's alone.
 TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
-  const std::string hint =
-      "msgdump: zol.tbl: glyphpack makes it from zol_00.txt and zol_01.txt in "
-      "the current folder; run glyphpack here first\n";
+  const Said missing = {"zol.tbl", {kNoFile}};
+  const Said hint = {"zol.tbl", {"glyphpack", "zol_00.txt", "zol_01.txt"}};
   enum Kind { kMissing, kFolder, kFifo };
   struct Case {
     Kind kind;
-    std::string args, out, err;
+    std::string args, out;
+    std::vector<Said> err;
   };
-  const std::string folder = testing_util::WindowsPrograms()
-                                 ? "msgdump: zol.tbl: Permission denied\n"
-                                 : "msgdump: zol.tbl: Is a directory\n";
+  const std::vector<Said> folder = {
+      {"zol.tbl", {testing_util::WindowsPrograms() ? kDenied : kIsDir}}};
   std::vector<Case> cases = {
       {kMissing, "rom.sfc", kLoading + "table data not found.\n",
-       "msgdump: zol.tbl: No such file or directory\n" + hint},
-      {kMissing, "--atlas rom.sfc", "",
-       "msgdump: zol.tbl: No such file or directory\n" + hint},
+       {missing, hint}},
+      {kMissing, "--atlas rom.sfc", "", {missing, hint}},
       {kMissing, "--table v2.tbl rom.sfc", kLoading + "table data not found.\n",
-       "msgdump: v2.tbl: No such file or directory\n"},
+       {{"v2.tbl", {kNoFile}}}},
       {kFolder, "rom.sfc", kLoading + "table data not found.\n", folder},
       {kFolder, "--thingy", "", folder},
   };
   if (!testing_util::WindowsPrograms())  // never waited on
     cases.push_back({kFifo, "rom.sfc", kLoading + "table data not found.\n",
-                     "msgdump: zol.tbl: not a regular file\n"});
+                     {{"zol.tbl", {"regular file"}}}});
   WriteSparse(dir_ / "rom.sfc", 0, "", 16);
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir_ / "zol.tbl");
@@ -131,7 +137,7 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
     }
     const auto r = Dump(c.args);
     EXPECT_EQ(r.out, Text(c.out)) << c.args;
-    EXPECT_EQ(r.err, Text(c.err)) << c.args;
+    EXPECT_TRUE(Says(r.err, c.err)) << c.args;
     EXPECT_EQ(r.status, 1);
   }
 }
@@ -144,37 +150,32 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10", kStart + 4);
   std::filesystem::create_directory(dir_ / "romdir");
   struct Case {
-    std::string arg, name, err;
+    std::string arg, name;
+    Said err;
   };
   std::vector<Case> cases = {
-      {"missing.sfc", "missing.sfc",
-       "msgdump: missing.sfc: No such file or directory\n"},
-      {"'%s%n%x %d.sfc'", "%s%n%x %d.sfc",
-       "msgdump: %s%n%x %d.sfc: No such file or directory\n"},
+      {"missing.sfc", "missing.sfc", {"missing.sfc", {kNoFile}}},
+      {"'%s%n%x %d.sfc'", "%s%n%x %d.sfc", {"%s%n%x %d.sfc", {kNoFile}}},
       {std::string(5000, 'x') + ".sfc", std::string(5000, 'x') + ".sfc",
-       "msgdump: " + std::string(5000, 'x') + ".sfc: " +
-           (windows ? "No such file or directory\n" : "File name too long\n")},
-      {"romdir", "romdir",
-       windows ? "msgdump: romdir: Permission denied\n"
-               : "msgdump: romdir: Is a directory\n"},
-      {"-- -x.sfc", "-x.sfc", "msgdump: -x.sfc: No such file or directory\n"},
+       {std::string(5000, 'x') + ".sfc",
+        {windows ? kNoFile : std::strerror(ENAMETOOLONG)}}},
+      {"romdir", "romdir", {"romdir", {windows ? kDenied : kIsDir}}},
+      {"-- -x.sfc", "-x.sfc", {"-x.sfc", {kNoFile}}},
   };
   if (!windows) {  // names Windows cannot hold; a pipe it reads as a stream
     cases.push_back({"$'new\\nline\\e[31m.sfc'", "new\nline\x1b[31m.sfc",
-                     "msgdump: new\\x0Aline\\x1B[31m.sfc: No such file or "
-                     "directory\n"});
-    cases.push_back({"<(cat rom.sfc)", "/dev/fd/63",
-                     "msgdump: /dev/fd/63: not a regular file\n"});
+                     {"new\\x0Aline\\x1B[31m.sfc", {kNoFile}}});
+    cases.push_back(
+        {"<(cat rom.sfc)", "/dev/fd/63", {"/dev/fd/63", {"regular file"}}});
     // (refused at once: no writer ever comes)
     ASSERT_EQ(mkfifo((dir_ / "rom.fifo").c_str(), 0600), 0);
-    cases.push_back(
-        {"rom.fifo", "rom.fifo", "msgdump: rom.fifo: not a regular file\n"});
+    cases.push_back({"rom.fifo", "rom.fifo", {"rom.fifo", {"regular file"}}});
   }
   for (const Case& c : cases) {
     const auto r = Dump(c.arg);
     EXPECT_EQ(r.out, Text(kLoading + "file " + c.name + " not found.\n"))
         << c.arg;
-    EXPECT_EQ(r.err, Text(c.err)) << c.arg;
+    EXPECT_TRUE(Says(r.err, {c.err})) << c.arg;
     EXPECT_EQ(r.status, 1) << c.arg;
   }
 }
@@ -199,7 +200,7 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
     std::string args;  // after "-o FILE"
     std::string file;  // FILE, and the file then checked
     Holds holds;
-    std::string err = "";
+    std::vector<Said> err = {};
     std::string shell_before = "", shell_after = "";
     std::string checked = "";  // checked instead of FILE
   };
@@ -211,49 +212,45 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
       {"--thingy", "out.txt", kScript},
       {"--to-fill rom.sfc", "out.txt", kScript},
       {"missing.sfc", "out.txt", kEarlier},
-      {"--utf8 rom.sfc", "adir", kEarlier, "msgdump: adir: Is a directory\n",
-       "", "", "out.txt"},
-      {"--utf8 rom.sfc", "no/such/folder/out.txt", kEarlier,
-       "msgdump: no/such/folder/out.txt: No such file or directory\n", "", "",
+      {"--utf8 rom.sfc", "adir", kEarlier, {{"adir", {kIsDir}}}, "", "",
        "out.txt"},
-      {"--utf8 rom.sfc", "rom.sfc", kAsItWas,
-       "msgdump: rom.sfc: is the ROM image being read; not overwritten\n"},
-      {"--thingy", "zol.tbl", kAsItWas,
-       "msgdump: zol.tbl: is the glyph table being read; not overwritten\n"},
+      {"--utf8 rom.sfc", "no/such/folder/out.txt", kEarlier,
+       {{"no/such/folder/out.txt", {kNoFile}}}, "", "", "out.txt"},
+      {"--utf8 rom.sfc", "rom.sfc", kAsItWas, {{"rom.sfc", {"ROM image"}}}},
+      {"--thingy", "zol.tbl", kAsItWas, {{"zol.tbl", {"glyph table"}}}},
       {"--table v2.tbl rom.sfc", "v2.tbl", kAsItWas,
-       "msgdump: v2.tbl: is the glyph table being read; not overwritten\n"},
+       {{"v2.tbl", {"glyph table"}}}},
       {"--table v2.tbl rom.sfc", "zol.tbl", kAsItWas,
-       "msgdump: zol.tbl: is the glyph table zol.tbl; not overwritten\n"},
+       {{"zol.tbl", {"glyph table", "zol.tbl"}}}},
       {"rom.sfc", "zol_00.txt", kAsItWas,
-       "msgdump: zol_00.txt: is the grid zol_00.txt; not overwritten\n"},
+       {{"zol_00.txt", {"grid", "zol_00.txt"}}}},
       {"--utf8 rom.sfc", long_name, kScript},
       // A translated script is kept; an untouched one is dumped again.
       {"--atlas rom.sfc", "tr.txt", kAsItWas,
-       "msgdump: tr.txt: holds a translation (line 4); not overwritten\n"},
+       {{"tr.txt", {"translation", "4"}}}},
       {"--atlas rom.sfc", "tr2.txt", kAsItWas,
-       "msgdump: tr2.txt: holds a translation (line 5); not overwritten\n"},
-      {"--atlas rom.sfc", "dump.txt", kScript, "",
+       {{"tr2.txt", {"translation", "5"}}}},
+      {"--atlas rom.sfc", "dump.txt", kScript, {},
        kMsgdump + " --atlas -o dump.txt rom.sfc && "},
   };
   if (windows)  // Windows' own name for nowhere
-    cases.push_back({"--utf8 rom.sfc", "NUL", kEarlier, "", "", "", "out.txt"});
+    cases.push_back({"--utf8 rom.sfc", "NUL", kEarlier, {}, "", "", "out.txt"});
   if (!windows) {  // links, FIFOs and /dev are POSIX ones
     cases.push_back({"--utf8 rom.sfc", "link.txt", kAsItWas,
-                     "msgdump: link.txt: is the ROM image being read; not "
-                     "overwritten\n",
-                     "ln -f rom.sfc link.txt && ", "", "rom.sfc"});
+                     {{"link.txt", {"ROM image"}}}, "ln -f rom.sfc link.txt && ",
+                     "", "rom.sfc"});
     cases.push_back(
-        {"--utf8 rom.sfc", "/dev/null", kEarlier, "", "", "", "out.txt"});
-    cases.push_back({"--utf8 rom.sfc", "/dev/stdout", kScript, "", "{ ",
+        {"--utf8 rom.sfc", "/dev/null", kEarlier, {}, "", "", "out.txt"});
+    cases.push_back({"--utf8 rom.sfc", "/dev/stdout", kScript, {}, "{ ",
                      " | cat >piped.txt; }", "piped.txt"});
-    cases.push_back({"--utf8 rom.sfc", "f.fifo", kScript, "",
+    cases.push_back({"--utf8 rom.sfc", "f.fifo", kScript, {},
                      "{ rm -f f.fifo; mkfifo f.fifo && { cat f.fifo "
                      ">fifo.txt & } && ",
                      " && wait; }", "fifo.txt"});
     // Written in place (a second hard link), on a full disk.
     if (testing_util::WhyNoStrace() == nullptr)
       cases.push_back({"--utf8 rom.sfc", "hard.txt", kEarlier,
-                       "msgdump: hard.txt: No space left on device\n",
+                       {{"hard.txt", {std::strerror(ENOSPC)}}},
                        "ln -f out.txt hard.txt && strace -f -o /dev/null -e "
                        "trace=fallocate -e inject=fallocate:error=ENOSPC ",
                        "", "out.txt"});
@@ -271,7 +268,7 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
     const bool nowhere = c.file == "/dev/null" || c.file == "NUL";
     EXPECT_EQ(r.status, c.holds == kScript || nowhere ? 0 : 1);
     if (!c.err.empty() || c.holds == kScript) {
-      EXPECT_EQ(r.err, Text(c.err));
+      EXPECT_TRUE(Says(r.err, c.err));
     }
     const std::string now = testing_util::ReadFile(dir_ / checked);
     EXPECT_TRUE(SameBytes(now, c.holds == kScript    ? want.out
@@ -305,10 +302,9 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
                              "$? >status.txt; " + kMsgdump +
                              " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
                        " /dev/null");
-  EXPECT_EQ(testing_util::ReadFile(dir_ / "err.txt"),
-            "msgdump: standard output: the script is Shift-JIS; to read it, "
-            "save it (> script.txt) or convert it (| iconv -f CP932 -t "
-            "UTF-8), or use --utf8\n");
+  EXPECT_TRUE(Says(testing_util::ReadFile(dir_ / "err.txt"),
+                   {{"standard output",
+                     {"Shift-JIS", "iconv -f CP932 -t UTF-8", "--utf8"}}}));
   EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
   EXPECT_NE(tty.out.find("file no\\x1B[2J\\x1B]0;X\\x07.sfc not found."),
             std::string::npos)
@@ -321,42 +317,27 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     std::uint64_t size;
     std::string tail;  // last bytes of the image
     std::string script_end;
-    std::string hint{};  // on standard error
+    std::vector<Said> hint{};  // on standard error
     std::string image = "rom.sfc";
   };
-  const std::string small =
-      "msgdump: rom.sfc: the image holds %s bytes, but the text window "
-      "starts at byte 3078144 (0x2EF800); is this the right image?\n";
-  auto too_small = [&](const char* size) {
-    return small.substr(0, small.find("%s")) + size +
-           small.substr(small.find("%s") + 2);
+  auto too_small = [](const char* size) {
+    return std::vector<Said>{{"rom.sfc", {size, "0x2EF800"}}};
   };
-  auto cut = [](const std::string& name, const std::string& size,
-                const std::string& stops) {
-    return "msgdump: " + name + ": the image holds " + size +
-           " bytes and ends inside the text window (0x2EF800 to 0x2FFEB8), "
-           "so the script stops at $" +
-           stops +
-           " with [EOF]; is the file "
-           "complete?\n";
+  auto cut = [](const std::string& size, const std::string& stops) {
+    return std::vector<Said>{{"rom.sfc", {size, "$" + stops, "[EOF]"}}};
   };
+  const bool windows = testing_util::WindowsPrograms();
   const std::vector<Case> cases = {
       {"no byte of the window", kStart, "\x10", "[EOF]", too_small("3078144")},
       {"empty image", 0, "", "[EOF]", too_small("0")},
       {"4 MiB behind a copier header", (4 << 20) + 512, "\x10",
        std::string(kWindow, '\n'),
-       "msgdump: rom.sfc: its size is 512 bytes past a multiple of 32 KiB: it "
-       "looks like it carries a 512-byte copier header, which puts the text "
-       "window 512 bytes off; remove the first 512 bytes: " +
-           std::string(testing_util::WindowsPrograms()
-                           ? "powershell -c \"$b=[IO.File]::ReadAllBytes("
-                             "'rom.sfc'); [IO.File]::WriteAllBytes("
-                             "'headerless.sfc', $b[512..($b.Length-1)])\""
-                           : "tail -c +513 rom.sfc > headerless.sfc") +
-           ", or press \"Decode without the header\" in zolvane-tools.html\n"},
+       {{"rom.sfc",
+         {"512", windows ? "powershell" : "tail", "headerless.sfc",
+          "zolvane-tools.html"}}}},
       {"a download cut off inside the window", 3112960, "\x13",
        std::string(3112960 - kStart - 1, '\n') + Entry(0x13) + "[EOF]",
-       cut("rom.sfc", "3112960", "2F8000")},
+       cut("3112960", "2F8000")},
       {"ends at the window's last byte", kEnd + 1, "\x11",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"0xFF as the image's and window's last byte", kEnd + 1, "\x11\xFF",
@@ -364,14 +345,14 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
       {"ends one byte after the window", kEnd + 2, "\x11\x12",
        std::string(kWindow - 1, '\n') + Entry(0x11)},
       {"ends inside the window on 0xFF", kStart + 3, "\x12\xFF",
-       "\n" + Entry(0x12) + "[EOF]", cut("rom.sfc", "3078147", "2EF803")},
+       "\n" + Entry(0x12) + "[EOF]", cut("3078147", "2EF803")},
       // Japanese names open whatever the ANSI code page (under Wine in a
       // UTF-8 locale it is 1252, which holds no kana): the image is opened
       // by its own name, not by an ANSI rendering of it.
       {"Japanese folder and file name", kEnd + 1, "\x10\x06",
        std::string(kWindow - 2, '\n') + Entry(0x10) +
            "\x82\xB3\x82\xE0\x82\xE9\x82\xBD",
-       "", "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
+       {}, "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
   };
   std::filesystem::create_directory(dir_ /
                                     "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
@@ -381,7 +362,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     const auto r = testing_util::Run(
         dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(c.image));
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
-    EXPECT_EQ(r.err, Text(c.hint)) << c.name;
+    EXPECT_TRUE(Says(r.err, c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
   }
 
@@ -390,7 +371,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   WriteSparse(dir_ / "cut.sfc", kStart, "\x10", kStart + 1);
   const auto merged = testing_util::Run(
       dir_.path(), "{ " + kMsgdump + " cut.sfc 2>&1 | cat; }");
-  EXPECT_EQ(merged.out.find("[EOF]msgdump: cut.sfc: the image holds"),
+  EXPECT_EQ(merged.out.find("[EOF]msgdump: cut.sfc: "),
             Text(kHeader + Entry(0x10)).size())
       << testing::PrintToString(merged.out) << merged.err;
 
@@ -399,23 +380,18 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   // PowerShell, every character it reads as a quote doubled.
   std::string image(512, 'h');
   image += std::string(1 << 20, '\x10');
-  const std::string from = "remove the first 512 bytes: ";
   auto command = [&](const std::string& name) {
     WriteFile(dir_ / name, image);
     const auto r =
         testing_util::Run(dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump +
                                            " --utf8 -- " + Quote(name));
-    const std::size_t at = r.err.find(from);
-    return at == std::string::npos
-               ? r.err
-               : r.err.substr(at + from.size(),
-                              r.err.find(", or press") - at - from.size());
+    return testing_util::Command(r.err, windows ? "powershell -c" : "tail -c");
   };
-  if (testing_util::WindowsPrograms()) {  // (Wine's code page is 1252 here)
-    EXPECT_EQ(command("Rotan's \u2018x\u2019.smc"),
-              "powershell -c \"$b=[IO.File]::ReadAllBytes('Rotan''s "
-              "\x91\x91x\x92\x92.smc'); [IO.File]::WriteAllBytes("
-              "'headerless.sfc', $b[512..($b.Length-1)])\"");
+  if (windows) {  // (Wine's code page is 1252 here)
+    const std::string pasted = command("Rotan's \u2018x\u2019.smc");
+    EXPECT_NE(pasted.find("'Rotan''s \x91\x91x\x92\x92.smc'"),
+              std::string::npos)
+        << pasted;
     return;
   }
   for (const std::string name : {"Zolvane (Japan).smc", "x$(touch PWNED).smc",
@@ -473,10 +449,12 @@ TEST_F(MsgdumpRun, Utf8ScriptIsCp932ForEveryCode) {
     WriteSparse(dir_ / "rom.sfc", kStart, codes, kStart + codes.size());
     const auto r = Dump("--utf8 rom.sfc");
     EXPECT_TRUE(SameBytes(r.out, Text(want + "[EOF]"))) << "from " << from;
-    // The entries shown as U+FFFD are named, on one line.
-    EXPECT_EQ(r.err.rfind("msgdump: zol.tbl: the entries of 0x", 0) == 0,
-              want.find("\xEF\xBF\xBD") != std::string::npos)
-        << r.err;
+    // The entries shown as U+FFFD are named, on one line; then the image
+    // cut inside the window is said.
+    std::vector<Said> said = {{"rom.sfc", {"[EOF]"}}};
+    if (want.find("\xEF\xBF\xBD") != std::string::npos)
+      said.insert(said.begin(), {"zol.tbl", {"U+FFFD"}});
+    EXPECT_TRUE(Says(r.err, said));
   }
   iconv_close(cd);
 }
@@ -489,14 +467,12 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
   std::string long_table = Table() + std::string(976, 'z');
   long_table.replace(0x10 * 2, 2, "\x89\x40");
   const std::string thingy = "00=<00>\n01=<01>\n10=\xE3\x81\x82\n";
-  auto size = [](const std::string& n, bool longer = false) {
-    return "msgdump: zol.tbl: holds " + n +
-           " bytes, not the 1024 glyphpack makes; " +
-           (longer ? "only its first 1024 are read\n"
-                   : "the codes of its missing entries print nothing\n");
+  auto size = [](const std::string& n) {
+    return std::vector<Said>{{"zol.tbl", {n, "1024", "glyphpack"}}};
   };
   struct Case {
-    std::string table, script, err;
+    std::string table, script;
+    std::vector<Said> err;
     std::string args = "rom.sfc";
     bool grid_after = false;  // a grid written after the table
   };
@@ -509,20 +485,14 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
        Entry(0x10) + Table().substr(0x22, 1) + rest, size("35")},
       {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + rest, size("512")},
       {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
-       size("2000", true)},
-      {thingy, rest,
-       "msgdump: zol.tbl: holds 23 bytes of HEX=text lines: it is a Thingy "
-       "table (msgdump --thingy writes one, as zolvane.tbl), not the "
-       "1024-byte table glyphpack makes; run glyphpack to make it again\n"},
+       size("2000")},
+      {thingy, rest, {{"zol.tbl", {"23", "Thingy", "glyphpack"}}}},
       {Table(), Entry(0x10) + Entry(0x11) + Entry(256) + rest,
-       "msgdump: zol.tbl: zol_01.txt changed after it was made; run "
-       "glyphpack again\n",
-       "rom.sfc", true},
+       {{"zol.tbl", {"zol_01.txt", "glyphpack"}}}, "rom.sfc", true},
       // The banner still names zol.tbl, as the original tools' did.
       {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
-       "msgdump: v2.tbl: holds 2000 bytes, not the 1024 glyphpack makes; only "
-       "its first 1024 are read\n",
-       "--table v2.tbl rom.sfc", true},
+       {{"v2.tbl", {"2000", "1024", "glyphpack"}}}, "--table v2.tbl rom.sfc",
+       true},
   };
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x11\xFF\x01", kEnd + 1);
   for (const Case& c : cases) {
@@ -538,7 +508,7 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
     }
     const auto r = Dump(c.args);
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script)));
-    EXPECT_EQ(r.err, Text(c.err));
+    EXPECT_TRUE(Says(r.err, c.err));
     EXPECT_EQ(r.status, 0);
   }
 }
@@ -567,7 +537,7 @@ TEST_F(MsgdumpRun, UnwritableOutputFails) {
   for (const std::string& args : {std::string("rom.sfc"), std::string("")}) {
     const auto r = Dump(args, "/dev/full");
     EXPECT_EQ(r.status, 1) << args;
-    EXPECT_NE(r.err.find("msgdump: write error: "), std::string::npos) << r.err;
+    EXPECT_TRUE(Says(r.err, {{"write error"}})) << args;
   }
 }
 

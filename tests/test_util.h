@@ -16,6 +16,26 @@ namespace testing_util {
 testing::AssertionResult SameBytes(const std::string& actual,
                                    const std::string& expected);
 
+// One line a program says on standard error, as the facts it must hold:
+// what it is about (the line's subject: a file name, "zol_01.txt:15", an
+// option) and the facts in the rest of it (strerror's text, a number, a
+// name, a command), each as a whole word.  Our sentences around them are
+// ours to reword.
+struct Said {
+  std::string subject;
+  std::vector<std::string> facts = {};
+};
+
+// Whether err (LF or CR LF lines) is exactly one line per entry of said, in
+// order, each "program: subject: ..." and holding its facts.
+testing::AssertionResult Says(const std::string& err,
+                              const std::string& program,
+                              const std::vector<Said>& said);
+
+// The command to paste that err gives: from the first `start` to the first
+// comma outside the shell's quotes (or the end of its line); "" if none.
+std::string Command(const std::string& err, const std::string& start);
+
 // A fresh directory under TMPDIR, removed with everything in it.
 class TempDir {
  public:
