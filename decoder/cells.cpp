@@ -46,11 +46,16 @@ FillReason ReasonToFill(const Cell& cell) {
 
 const char* WhyToFill(FillReason why) {
   switch (why) {
-    case FillReason::kEmpty: return "empty";
-    case FillReason::kBlank: return "blank";
-    case FillReason::kNotShiftJis: return "not Shift-JIS";
-    case FillReason::kSameAsAnother: return "same";
-    case FillReason::kNone: break;
+    case FillReason::kEmpty:
+      return "empty";
+    case FillReason::kBlank:
+      return "blank";
+    case FillReason::kNotShiftJis:
+      return "not Shift-JIS";
+    case FillReason::kSameAsAnother:
+      return "same";
+    case FillReason::kNone:
+      break;
   }
   return nullptr;
 }

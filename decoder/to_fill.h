@@ -22,9 +22,9 @@ struct Use {
 };
 
 struct ToFill {
-  unsigned index = 0;      // the code (c, or 256 + n)
-  int entry = 0;           // its cell
-  unsigned count = 0;      // how often the window uses it
+  unsigned index = 0;  // the code (c, or 256 + n)
+  int entry = 0;       // its cell
+  unsigned count = 0;  // how often the window uses it
   FillReason why = FillReason::kNone;
   int same_as = -1;         // for kSameAsAnother: the other cell
   std::uint32_t first = 0;  // offset of its first use

@@ -28,7 +28,6 @@ constexpr char kHelp[] =
     "Packs the grids zol_00.txt and zol_01.txt of the current folder into\n"
     "the glyph table zol.tbl that msgdump reads.  Takes no arguments.\n";
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,7 +73,7 @@ int main(int argc, char** argv) {
     const file_io::File fpt(platform::OpenInput(name.c_str(), nullptr, &why));
     // A grid that opens but cannot be read (a directory) counts as missing.
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid.data(), grid.size(), &got)) {
-      message::SayWhy(name.c_str(), why);
+      message::SayWhy(name, why);
       std::printf("txt data not found: %s\n", name.c_str());
       return message::Finish(false);
     }

@@ -34,7 +34,6 @@ using msgdump::Mode;
 
 constexpr const char* kGrids[] = {"zol_00.txt", "zol_01.txt"};
 
-
 // Loads the glyph table from path; false, said, if it cannot be read.
 // Hints follow for a table of another size and for grids changed since.
 bool LoadGlyphTable(const std::string& path, bool own,
@@ -44,7 +43,7 @@ bool LoadGlyphTable(const std::string& path, bool own,
   const file_io::File fpt(platform::OpenInput(path.c_str(), &info, &why));
   if (!fpt || !decoder::LoadTable(fpt.get(), *table)) {
     const int err = errno;
-    message::SayWhy(path.c_str(), why);
+    message::SayWhy(path, why);
     if (own && why == nullptr && err == ENOENT)
       msgdump::HintNoTable(path.c_str());
     return false;

@@ -13,14 +13,18 @@ namespace {
 // Why the code's glyph must be drawn, in the format's words.
 std::string Why(const decoder::ToFill& f) {
   switch (f.why) {
-    case decoder::FillReason::kEmpty: return "empty";
-    case decoder::FillReason::kBlank: return "blank";
-    case decoder::FillReason::kNotShiftJis: return "not Shift-JIS";
+    case decoder::FillReason::kEmpty:
+      return "empty";
+    case decoder::FillReason::kBlank:
+      return "blank";
+    case decoder::FillReason::kNotShiftJis:
+      return "not Shift-JIS";
     case decoder::FillReason::kSameAsAnother:
-      return "same as " + decoder::CodeKey(static_cast<unsigned>(
-                              glyph_table::CodeOfEntry(
-                                  static_cast<unsigned>(f.same_as))));
-    case decoder::FillReason::kNone: break;
+      return "same as " +
+             decoder::CodeKey(static_cast<unsigned>(
+                 glyph_table::CodeOfEntry(static_cast<unsigned>(f.same_as))));
+    case decoder::FillReason::kNone:
+      break;
   }
   return "";
 }

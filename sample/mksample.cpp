@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // The whole of the file path; false, said, if it cannot be read.
 bool ReadAll(const char* path, std::string* bytes) {
   const char* why = nullptr;

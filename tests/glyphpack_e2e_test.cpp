@@ -21,6 +21,8 @@ namespace {
 
 using testing_util::Exists;
 using testing_util::Glob;
+using testing_util::kQuiet;
+using testing_util::Line;
 using testing_util::Quote;
 using testing_util::ReadFile;
 using testing_util::Said;
@@ -139,12 +141,12 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
       const auto r = testing_util::Run(dir_.path(), "timeout 60 " + kGlyphpack);
       EXPECT_EQ(r.out, Text(c.out)) << c.name;
       EXPECT_EQ(r.status, 1) << c.name;
-      const std::string why =
-          c.kind == kMissing                 ? std::strerror(ENOENT)
-          : c.kind == kFifo                  ? "regular file"
-          : testing_util::WindowsPrograms() ? std::strerror(EACCES)
-                                             : std::strerror(EISDIR);
-      EXPECT_TRUE(Says(r.err, {{c.grid, {why}}})) << c.name;
+      const std::string why = c.kind == kMissing ? std::strerror(ENOENT)
+                              : c.kind == kFifo  ? "regular file"
+                              : testing_util::WindowsPrograms()
+                                  ? std::strerror(EACCES)
+                                  : std::strerror(EISDIR);
+      EXPECT_TRUE(Says(r.err, Line(c.grid, why))) << c.name;
       EXPECT_EQ(Exists(dir_ / "zol.tbl"), had_table) << c.name;
       if (had_table) {
         EXPECT_EQ(Table(), earlier) << c.name;
@@ -173,7 +175,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
   const std::string tbl = dir_ / "zol.tbl";
   const std::string earlier = "an earlier hand-made table";
   const std::string refused = "TABLEFILE: zol.tbl\ntable data not found.\n";
-  const std::vector<Said> denied = {{"zol.tbl", {std::strerror(EACCES)}}};
+  const std::vector<Said> denied = Line("zol.tbl", std::strerror(EACCES));
 
   struct Case {
     const char* name;
@@ -209,14 +211,13 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(tbl, earlier);
          fs::permissions(tbl, fs::perms(0444));
        },
-       refused, denied,
-       [&] { EXPECT_EQ(Table(), earlier); }, true},
+       refused, denied, [&] { EXPECT_EQ(Table(), earlier); }, true},
       {"zol.tbl is a directory", [&] { fs::create_directory(tbl); }, refused,
-       {{"zol.tbl", {std::strerror(EISDIR)}}},
+       Line("zol.tbl", std::strerror(EISDIR)),
        [&] { EXPECT_TRUE(fs::is_directory(tbl)); }, true},
       {"link into a missing folder",
        [&] { fs::create_symlink("gone/zol.tbl", tbl); }, refused,
-       {{"zol.tbl", {std::strerror(ENOENT)}}},
+       Line("zol.tbl", std::strerror(ENOENT)),
        [&] { EXPECT_TRUE(fs::is_symlink(tbl)); }},
       {"link to a table in another folder",
        [&] {
@@ -224,7 +225,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(dir_ / "v1/zol.tbl", earlier);
          fs::create_symlink("v1/zol.tbl", tbl);
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] {
          EXPECT_TRUE(fs::is_symlink(tbl));
          EXPECT_EQ(ReadFile(dir_ / "v1/zol.tbl"), Page(0) + Page(1));
@@ -234,18 +235,18 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
       // The table is never written over a grid: the grid would be lost.
       {"zol.tbl a link to a grid",
        [&] { fs::create_symlink("zol_00.txt", tbl); }, refused,
-       {{"zol.tbl", {"zol_00.txt"}}},
+       Line("zol.tbl", "zol_00.txt"),
        [&] { EXPECT_EQ(ReadFile(dir_ / "zol_00.txt"), Grid(0)); }},
       {"zol.tbl a hard link to a grid",
        [&] { fs::create_hard_link(dir_ / "zol_01.txt", tbl); }, refused,
-       {{"zol.tbl", {"zol_01.txt"}}},
+       Line("zol.tbl", "zol_01.txt"),
        [&] { EXPECT_EQ(ReadFile(dir_ / "zol_01.txt"), Grid(1)); }, true},
       {"second hard link",
        [&] {
          WriteFile(tbl, earlier);
          fs::create_hard_link(tbl, dir_ / "v1.tbl");
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] { EXPECT_EQ(ReadFile(dir_ / "v1.tbl"), Page(0) + Page(1)); }},
       // Permissions never widen (nor narrow): under Wine too.
       {"private table stays private",
@@ -253,7 +254,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(tbl, earlier);
          fs::permissions(tbl, fs::perms(0600));
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] {
          EXPECT_EQ(fs::status(tbl).permissions(), fs::perms(0600));
          struct stat st {};
@@ -266,11 +267,11 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(tbl, earlier);
          fs::permissions(tbl, fs::perms(0644));
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] { EXPECT_EQ(fs::status(tbl).permissions(), fs::perms(0644)); },
        true},
       {"a link to nothing: its target is made",
-       [&] { fs::create_symlink("v2.tbl", tbl); }, kDone, {},
+       [&] { fs::create_symlink("v2.tbl", tbl); }, kDone, kQuiet,
        [&] {
          EXPECT_TRUE(fs::is_symlink(tbl));
          EXPECT_EQ(ReadFile(dir_ / "v2.tbl"), Page(0) + Page(1));
@@ -279,24 +280,23 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
       // (An immutable folder stands in for one this user may not add to:
       // root, who runs Wine here, may add to any other.)
       {"a folder that takes no new file, a writable table",
-       [&] { WriteFile(tbl, earlier); }, kDone, {}, [] {}, true, nullptr, "",
-       true},
+       [&] { WriteFile(tbl, earlier); }, kDone, kQuiet, [] {}, true, nullptr,
+       "", true},
       {"read-only folder, writable table",
        [&] {
          WriteFile(tbl, earlier);
          fs::permissions(dir_.path(), fs::perms(0555));
        },
-       kDone, {}, [] {}},
+       kDone, kQuiet, [] {}},
       {"read-only folder, no table",
-       [&] { fs::permissions(dir_.path(), fs::perms(0555)); }, refused,
-       denied,
+       [&] { fs::permissions(dir_.path(), fs::perms(0555)); }, refused, denied,
        [&] { EXPECT_FALSE(Exists(tbl)); }},
       // fopen keeps a file's owner, group and attributes: so does the table.
       {"another user's writable table", [&] { WriteFile(tbl, earlier); }, kDone,
-       {}, [&] { EXPECT_EQ(owner(tbl), "0:0"); }, false,
+       kQuiet, [&] { EXPECT_EQ(owner(tbl), "0:0"); }, false,
        [&] { root_owns(tbl, 0666); }},
       {"another user's writable table in a sticky folder",
-       [&] { WriteFile(tbl, earlier); }, kDone, {},
+       [&] { WriteFile(tbl, earlier); }, kDone, kQuiet,
        [&] { EXPECT_EQ(owner(tbl), "0:0"); }, false,
        [&] {
          root_owns(tbl, 0666);
@@ -305,8 +305,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
       // ... but a third user's is refused there, as fs.protected_regular=1
       // has fopen refuse it.
       {"a third user's writable table in a sticky folder",
-       [&] { WriteFile(tbl, earlier); }, refused,
-       denied,
+       [&] { WriteFile(tbl, earlier); }, refused, denied,
        [&] { EXPECT_EQ(Table(), earlier); }, false,
        [&] {
          root_owns(dir_.path(), 01777);
@@ -318,7 +317,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(tbl, earlier);
          ASSERT_EQ(setxattr(tbl.c_str(), "user.note", "kept", 4, 0), 0);
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] {
          char note[8] = {};
          EXPECT_EQ(getxattr(tbl.c_str(), "user.note", note, sizeof note), 4);
@@ -336,7 +335,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          }
          WriteFile(dir_ / from, earlier);
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] {
          EXPECT_EQ(ReadFile(tbl), Page(0) + Page(1));
          EXPECT_TRUE(fs::is_symlink(tbl));
@@ -347,7 +346,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          fs::create_directory(dir_ / "volume");
          WriteFile(dir_ / "volume/zol.tbl", earlier);
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] {
          EXPECT_EQ(ReadFile(dir_ / "volume/zol.tbl"), Page(0) + Page(1));
          EXPECT_EQ(umount(tbl.c_str()), 0);
@@ -367,8 +366,8 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(dir_ / "mine", earlier);
          fs::create_symlink("mine", tbl);
        },
-       refused, denied,
-       [&] { EXPECT_EQ(ReadFile(dir_ / "mine"), earlier); }, false,
+       refused, denied, [&] { EXPECT_EQ(ReadFile(dir_ / "mine"), earlier); },
+       false,
        [&] {
          root_owns(dir_.path(), 01777);
          ASSERT_EQ(lchown(tbl.c_str(), 65533, 65533), 0);
@@ -378,21 +377,21 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
          WriteFile(dir_ / "mine", earlier);
          fs::create_symlink("mine", tbl);
        },
-       kDone, {},
+       kDone, kQuiet,
        [&] { EXPECT_EQ(ReadFile(dir_ / "mine"), Page(0) + Page(1)); }, false,
        [&] { root_owns(dir_.path(), 01777); }},
       // File systems that lack a feature: the table is written all the same.
-      {"no fchmod (ENOSYS)", [&] { WriteFile(tbl, earlier); }, kDone, {}, [] {},
-       false, nullptr, inject("fchmod", "ENOSYS")},
-      {"no fsync (EINVAL)", [&] { WriteFile(tbl, earlier); }, kDone, {}, [] {},
-       false, nullptr, inject("fsync", "EINVAL")},
-      {"no rename (EOPNOTSUPP)", [&] { WriteFile(tbl, earlier); }, kDone, {},
-       [] {}, false, nullptr, inject("renameat", "EOPNOTSUPP")},
+      {"no fchmod (ENOSYS)", [&] { WriteFile(tbl, earlier); }, kDone, kQuiet,
+       [] {}, false, nullptr, inject("fchmod", "ENOSYS")},
+      {"no fsync (EINVAL)", [&] { WriteFile(tbl, earlier); }, kDone, kQuiet,
+       [] {}, false, nullptr, inject("fsync", "EINVAL")},
+      {"no rename (EOPNOTSUPP)", [&] { WriteFile(tbl, earlier); }, kDone,
+       kQuiet, [] {}, false, nullptr, inject("renameat", "EOPNOTSUPP")},
       {"a file of the user's named zol.tbl.new",
-       [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, {},
+       [&] { WriteFile(dir_ / "zol.tbl.new", "mine"); }, kDone, kQuiet,
        [&] { EXPECT_EQ(ReadFile(dir_ / "zol.tbl.new"), "mine"); }, true},
       {"a folder named zol.tbl.new",
-       [&] { fs::create_directory(dir_ / "zol.tbl.new"); }, kDone, {},
+       [&] { fs::create_directory(dir_ / "zol.tbl.new"); }, kDone, kQuiet,
        [&] { EXPECT_TRUE(fs::is_directory(dir_ / "zol.tbl.new")); }, true},
   };
   if (windows) {
@@ -404,7 +403,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
            WriteFile(tbl, earlier);
            testing_util::Run(dir_.path(), attrib + "+h zol.tbl");
          },
-         kDone, {},
+         kDone, kQuiet,
          [&, attrib] {
            const std::string a =
                testing_util::Run(dir_.path(), attrib + "zol.tbl").out;
@@ -545,7 +544,7 @@ TEST_F(GlyphpackRun, OthersAtTheTableNeverMakeARunFail) {
 TEST_F(GlyphpackRun, UnwritableOutputFails) {
   const auto r = Pack("", "/dev/full");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Says(r.err, {{"write error"}}));
+  EXPECT_TRUE(Says(r.err, Line("write error")));
 }
 
 TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
@@ -562,8 +561,9 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
                            {"zol_01.txt", {"15", "16"}}}));
   EXPECT_EQ(Table().size(), 1024u);
   if (windows) {  // the command names the grid, quoted for PowerShell
-    EXPECT_NE(testing_util::Command(r.err, "powershell -c").find("'zol_01.txt'"),
-              std::string::npos);
+    EXPECT_NE(
+        testing_util::Command(r.err, "powershell -c").find("'zol_01.txt'"),
+        std::string::npos);
   } else {  // the command, pasted into sh, mends the grid
     const auto pasted = testing_util::Run(
         dir_.path(), "sh -c " + Quote(testing_util::Command(r.err, "perl ")));
@@ -600,10 +600,12 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   EXPECT_EQ(Table().substr(0, 32), utf8.substr(0, 32));
   if (!windows) {  // the command, pasted into sh, makes the grid Shift-JIS
     const auto pasted = testing_util::Run(
-        dir_.path(), "sh -c " + Quote(testing_util::Command(more.err, "tail ")));
+        dir_.path(),
+        "sh -c " + Quote(testing_util::Command(more.err, "tail ")));
     EXPECT_EQ(pasted.status, 0);
     std::string sjis;  // 16 lines of 16 katakana A (83 41)
-    for (int r = 0; r < 16 * 17; ++r) sjis += r % 17 == 16 ? "\r\n" : "\x83\x41";
+    for (int r = 0; r < 16 * 17; ++r)
+      sjis += r % 17 == 16 ? "\r\n" : "\x83\x41";
     EXPECT_EQ(ReadFile(dir_ / "zol_00.txt"), sjis);
   }
 }

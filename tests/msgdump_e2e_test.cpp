@@ -19,7 +19,6 @@
 namespace {
 
 using testing_util::Quote;
-using testing_util::Said;
 using testing_util::SameBytes;
 using testing_util::TempDir;
 using testing_util::Text;
@@ -37,6 +36,9 @@ const std::string kDenied = std::strerror(EACCES);
 const std::string kIsDir = std::strerror(EISDIR);
 
 // Whether err is exactly these lines of msgdump's.
+using Said = testing_util::Said;
+using testing_util::kQuiet;
+using testing_util::Line;
 testing::AssertionResult Says(const std::string& err,
                               const std::vector<Said>& said) {
   return testing_util::Says(err, "msgdump", said);
@@ -78,21 +80,24 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
     std::vector<Said> err;
     int status;
   };
-  const std::vector<Said> no_image = {{"command line", {"ROM image", "--help"}}};
+  const std::vector<Said> no_image = {
+      {"command line", {"ROM image", "--help"}}};
   const std::vector<Case> cases = {
       {"", kBanner + " usage:msgdump zol.sfc\n", {}, 1},
-      {"--help", "usage: msgdump [-o FILE] [--table FILE] [--utf8 | --atlas",
-       {}, 0},
+      {"--help",
+       "usage: msgdump [-o FILE] [--table FILE] [--utf8 | --atlas",
+       {},
+       0},
       {"--version rom.sfc", "msgdump " ZOL_VERSION "\n", {}, 0},
       {"--utf8", "", no_image, 1},
       {"--atlas", "", no_image, 1},
       {"-o script.txt", "", no_image, 1},
-      {"-o", "", {{"-o", {"-o FILE"}}}, 1},
-      {"--utf-8 rom.sfc", "", {{"--utf-8", {"--help"}}}, 1},
+      {"-o", "", Line("-o", "-o FILE"), 1},
+      {"--utf-8 rom.sfc", "", Line("--utf-8", "--help"), 1},
       {"--utf8 --atlas rom.sfc", "",
-       {{"--atlas", {"--utf8", "--thingy", "--to-fill"}}}, 1},
-      {"-o a.txt -o script.txt rom.sfc", "", {{"-o", {"twice"}}}, 1},
-      {"--table", "", {{"--table", {"--table FILE"}}}, 1},
+       Line("--atlas", "--utf8", "--thingy", "--to-fill"), 1},
+      {"-o a.txt -o script.txt rom.sfc", "", Line("-o", "twice"), 1},
+      {"--table", "", Line("--table", "--table FILE"), 1},
   };
   for (const Case& c : cases) {
     const auto r = Dump(c.args);
@@ -117,17 +122,19 @@ TEST_F(MsgdumpRun, TableThatCannotBeLoaded) {
   const std::vector<Said> folder = {
       {"zol.tbl", {testing_util::WindowsPrograms() ? kDenied : kIsDir}}};
   std::vector<Case> cases = {
-      {kMissing, "rom.sfc", kLoading + "table data not found.\n",
+      {kMissing,
+       "rom.sfc",
+       kLoading + "table data not found.\n",
        {missing, hint}},
       {kMissing, "--atlas rom.sfc", "", {missing, hint}},
       {kMissing, "--table v2.tbl rom.sfc", kLoading + "table data not found.\n",
-       {{"v2.tbl", {kNoFile}}}},
+       Line("v2.tbl", kNoFile)},
       {kFolder, "rom.sfc", kLoading + "table data not found.\n", folder},
       {kFolder, "--thingy", "", folder},
   };
   if (!testing_util::WindowsPrograms())  // never waited on
     cases.push_back({kFifo, "rom.sfc", kLoading + "table data not found.\n",
-                     {{"zol.tbl", {"regular file"}}}});
+                     Line("zol.tbl", "regular file")});
   WriteSparse(dir_ / "rom.sfc", 0, "", 16);
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir_ / "zol.tbl");
@@ -151,31 +158,31 @@ TEST_F(MsgdumpRun, ImageThatCannotBeOpenedIsNamedVerbatim) {
   std::filesystem::create_directory(dir_ / "romdir");
   struct Case {
     std::string arg, name;
-    Said err;
+    std::vector<Said> err;
   };
   std::vector<Case> cases = {
-      {"missing.sfc", "missing.sfc", {"missing.sfc", {kNoFile}}},
-      {"'%s%n%x %d.sfc'", "%s%n%x %d.sfc", {"%s%n%x %d.sfc", {kNoFile}}},
+      {"missing.sfc", "missing.sfc", Line("missing.sfc", kNoFile)},
+      {"'%s%n%x %d.sfc'", "%s%n%x %d.sfc", Line("%s%n%x %d.sfc", kNoFile)},
       {std::string(5000, 'x') + ".sfc", std::string(5000, 'x') + ".sfc",
-       {std::string(5000, 'x') + ".sfc",
-        {windows ? kNoFile : std::strerror(ENAMETOOLONG)}}},
-      {"romdir", "romdir", {"romdir", {windows ? kDenied : kIsDir}}},
-      {"-- -x.sfc", "-x.sfc", {"-x.sfc", {kNoFile}}},
+       Line(std::string(5000, 'x') + ".sfc",
+            windows ? kNoFile : std::strerror(ENAMETOOLONG))},
+      {"romdir", "romdir", Line("romdir", windows ? kDenied : kIsDir)},
+      {"-- -x.sfc", "-x.sfc", Line("-x.sfc", kNoFile)},
   };
   if (!windows) {  // names Windows cannot hold; a pipe it reads as a stream
     cases.push_back({"$'new\\nline\\e[31m.sfc'", "new\nline\x1b[31m.sfc",
-                     {"new\\x0Aline\\x1B[31m.sfc", {kNoFile}}});
+                     Line("new\\x0Aline\\x1B[31m.sfc", kNoFile)});
     cases.push_back(
-        {"<(cat rom.sfc)", "/dev/fd/63", {"/dev/fd/63", {"regular file"}}});
+        {"<(cat rom.sfc)", "/dev/fd/63", Line("/dev/fd/63", "regular file")});
     // (refused at once: no writer ever comes)
     ASSERT_EQ(mkfifo((dir_ / "rom.fifo").c_str(), 0600), 0);
-    cases.push_back({"rom.fifo", "rom.fifo", {"rom.fifo", {"regular file"}}});
+    cases.push_back({"rom.fifo", "rom.fifo", Line("rom.fifo", "regular file")});
   }
   for (const Case& c : cases) {
     const auto r = Dump(c.arg);
     EXPECT_EQ(r.out, Text(kLoading + "file " + c.name + " not found.\n"))
         << c.arg;
-    EXPECT_TRUE(Says(r.err, {c.err})) << c.arg;
+    EXPECT_TRUE(Says(r.err, c.err)) << c.arg;
     EXPECT_EQ(r.status, 1) << c.arg;
   }
 }
@@ -212,45 +219,57 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
       {"--thingy", "out.txt", kScript},
       {"--to-fill rom.sfc", "out.txt", kScript},
       {"missing.sfc", "out.txt", kEarlier},
-      {"--utf8 rom.sfc", "adir", kEarlier, {{"adir", {kIsDir}}}, "", "",
+      {"--utf8 rom.sfc", "adir", kEarlier, Line("adir", kIsDir), "", "",
        "out.txt"},
       {"--utf8 rom.sfc", "no/such/folder/out.txt", kEarlier,
-       {{"no/such/folder/out.txt", {kNoFile}}}, "", "", "out.txt"},
-      {"--utf8 rom.sfc", "rom.sfc", kAsItWas, {{"rom.sfc", {"ROM image"}}}},
-      {"--thingy", "zol.tbl", kAsItWas, {{"zol.tbl", {"glyph table"}}}},
+       Line("no/such/folder/out.txt", kNoFile), "", "", "out.txt"},
+      {"--utf8 rom.sfc", "rom.sfc", kAsItWas, Line("rom.sfc", "ROM image")},
+      {"--thingy", "zol.tbl", kAsItWas, Line("zol.tbl", "glyph table")},
       {"--table v2.tbl rom.sfc", "v2.tbl", kAsItWas,
-       {{"v2.tbl", {"glyph table"}}}},
+       Line("v2.tbl", "glyph table")},
       {"--table v2.tbl rom.sfc", "zol.tbl", kAsItWas,
-       {{"zol.tbl", {"glyph table", "zol.tbl"}}}},
+       Line("zol.tbl", "glyph table", "zol.tbl")},
       {"rom.sfc", "zol_00.txt", kAsItWas,
-       {{"zol_00.txt", {"grid", "zol_00.txt"}}}},
+       Line("zol_00.txt", "grid", "zol_00.txt")},
       {"--utf8 rom.sfc", long_name, kScript},
       // A translated script is kept; an untouched one is dumped again.
       {"--atlas rom.sfc", "tr.txt", kAsItWas,
-       {{"tr.txt", {"translation", "4"}}}},
+       Line("tr.txt", "translation", "4")},
       {"--atlas rom.sfc", "tr2.txt", kAsItWas,
-       {{"tr2.txt", {"translation", "5"}}}},
-      {"--atlas rom.sfc", "dump.txt", kScript, {},
+       Line("tr2.txt", "translation", "5")},
+      {"--atlas rom.sfc",
+       "dump.txt",
+       kScript,
+       {},
        kMsgdump + " --atlas -o dump.txt rom.sfc && "},
   };
   if (windows)  // Windows' own name for nowhere
     cases.push_back({"--utf8 rom.sfc", "NUL", kEarlier, {}, "", "", "out.txt"});
   if (!windows) {  // links, FIFOs and /dev are POSIX ones
     cases.push_back({"--utf8 rom.sfc", "link.txt", kAsItWas,
-                     {{"link.txt", {"ROM image"}}}, "ln -f rom.sfc link.txt && ",
-                     "", "rom.sfc"});
+                     Line("link.txt", "ROM image"),
+                     "ln -f rom.sfc link.txt && ", "", "rom.sfc"});
     cases.push_back(
         {"--utf8 rom.sfc", "/dev/null", kEarlier, {}, "", "", "out.txt"});
-    cases.push_back({"--utf8 rom.sfc", "/dev/stdout", kScript, {}, "{ ",
-                     " | cat >piped.txt; }", "piped.txt"});
-    cases.push_back({"--utf8 rom.sfc", "f.fifo", kScript, {},
+    cases.push_back({"--utf8 rom.sfc",
+                     "/dev/stdout",
+                     kScript,
+                     {},
+                     "{ ",
+                     " | cat >piped.txt; }",
+                     "piped.txt"});
+    cases.push_back({"--utf8 rom.sfc",
+                     "f.fifo",
+                     kScript,
+                     {},
                      "{ rm -f f.fifo; mkfifo f.fifo && { cat f.fifo "
                      ">fifo.txt & } && ",
-                     " && wait; }", "fifo.txt"});
+                     " && wait; }",
+                     "fifo.txt"});
     // Written in place (a second hard link), on a full disk.
     if (testing_util::WhyNoStrace() == nullptr)
       cases.push_back({"--utf8 rom.sfc", "hard.txt", kEarlier,
-                       {{"hard.txt", {std::strerror(ENOSPC)}}},
+                       Line("hard.txt", std::strerror(ENOSPC)),
                        "ln -f out.txt hard.txt && strace -f -o /dev/null -e "
                        "trace=fallocate -e inject=fallocate:error=ENOSPC ",
                        "", "out.txt"});
@@ -303,8 +322,8 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
                              " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
                        " /dev/null");
   EXPECT_TRUE(Says(testing_util::ReadFile(dir_ / "err.txt"),
-                   {{"standard output",
-                     {"Shift-JIS", "iconv -f CP932 -t UTF-8", "--utf8"}}}));
+                   Line("standard output", "Shift-JIS",
+                        "iconv -f CP932 -t UTF-8", "--utf8")));
   EXPECT_EQ(testing_util::ReadFile(dir_ / "status.txt"), "0\n");
   EXPECT_NE(tty.out.find("file no\\x1B[2J\\x1B]0;X\\x07.sfc not found."),
             std::string::npos)
@@ -321,10 +340,10 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
     std::string image = "rom.sfc";
   };
   auto too_small = [](const char* size) {
-    return std::vector<Said>{{"rom.sfc", {size, "0x2EF800"}}};
+    return Line("rom.sfc", size, "0x2EF800");
   };
   auto cut = [](const std::string& size, const std::string& stops) {
-    return std::vector<Said>{{"rom.sfc", {size, "$" + stops, "[EOF]"}}};
+    return Line("rom.sfc", size, "$" + stops, "[EOF]");
   };
   const bool windows = testing_util::WindowsPrograms();
   const std::vector<Case> cases = {
@@ -332,9 +351,8 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
       {"empty image", 0, "", "[EOF]", too_small("0")},
       {"4 MiB behind a copier header", (4 << 20) + 512, "\x10",
        std::string(kWindow, '\n'),
-       {{"rom.sfc",
-         {"512", windows ? "powershell" : "tail", "headerless.sfc",
-          "zolvane-tools.html"}}}},
+       Line("rom.sfc", "512", windows ? "powershell" : "tail", "headerless.sfc",
+            "zolvane-tools.html")},
       {"a download cut off inside the window", 3112960, "\x13",
        std::string(3112960 - kStart - 1, '\n') + Entry(0x13) + "[EOF]",
        cut("3112960", "2F8000")},
@@ -349,10 +367,13 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
       // Japanese names open whatever the ANSI code page (under Wine in a
       // UTF-8 locale it is 1252, which holds no kana): the image is opened
       // by its own name, not by an ANSI rendering of it.
-      {"Japanese folder and file name", kEnd + 1, "\x10\x06",
+      {"Japanese folder and file name",
+       kEnd + 1,
+       "\x10\x06",
        std::string(kWindow - 2, '\n') + Entry(0x10) +
            "\x82\xB3\x82\xE0\x82\xE9\x82\xBD",
-       {}, "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
+       {},
+       "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3/\u30ED\u30E0 1.sfc"},
   };
   std::filesystem::create_directory(dir_ /
                                     "\u30BE\u30EB\u30F4\u30A1\u30FC\u30F3");
@@ -451,7 +472,7 @@ TEST_F(MsgdumpRun, Utf8ScriptIsCp932ForEveryCode) {
     EXPECT_TRUE(SameBytes(r.out, Text(want + "[EOF]"))) << "from " << from;
     // The entries shown as U+FFFD are named, on one line; then the image
     // cut inside the window is said.
-    std::vector<Said> said = {{"rom.sfc", {"[EOF]"}}};
+    std::vector<Said> said = Line("rom.sfc", "[EOF]");
     if (want.find("\xEF\xBF\xBD") != std::string::npos)
       said.insert(said.begin(), {"zol.tbl", {"U+FFFD"}});
     EXPECT_TRUE(Says(r.err, said));
@@ -468,7 +489,7 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
   long_table.replace(0x10 * 2, 2, "\x89\x40");
   const std::string thingy = "00=<00>\n01=<01>\n10=\xE3\x81\x82\n";
   auto size = [](const std::string& n) {
-    return std::vector<Said>{{"zol.tbl", {n, "1024", "glyphpack"}}};
+    return Line("zol.tbl", n, "1024", "glyphpack");
   };
   struct Case {
     std::string table, script;
@@ -484,14 +505,13 @@ TEST_F(MsgdumpRun, TablesOfAnyLengthLoad) {
       {Table().substr(0, 0x11 * 2 + 1),
        Entry(0x10) + Table().substr(0x22, 1) + rest, size("35")},
       {Table().substr(0, 512), Entry(0x10) + Entry(0x11) + rest, size("512")},
-      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
-       size("2000")},
-      {thingy, rest, {{"zol.tbl", {"23", "Thingy", "glyphpack"}}}},
+      {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest, size("2000")},
+      {thingy, rest, Line("zol.tbl", "23", "Thingy", "glyphpack")},
       {Table(), Entry(0x10) + Entry(0x11) + Entry(256) + rest,
-       {{"zol.tbl", {"zol_01.txt", "glyphpack"}}}, "rom.sfc", true},
+       Line("zol.tbl", "zol_01.txt", "glyphpack"), "rom.sfc", true},
       // The banner still names zol.tbl, as the original tools' did.
       {long_table, "\x89\x40" + Entry(0x11) + Entry(256) + rest,
-       {{"v2.tbl", {"2000", "1024", "glyphpack"}}}, "--table v2.tbl rom.sfc",
+       Line("v2.tbl", "2000", "1024", "glyphpack"), "--table v2.tbl rom.sfc",
        true},
   };
   WriteSparse(dir_ / "rom.sfc", kStart, "\x10\x11\xFF\x01", kEnd + 1);
@@ -537,7 +557,7 @@ TEST_F(MsgdumpRun, UnwritableOutputFails) {
   for (const std::string& args : {std::string("rom.sfc"), std::string("")}) {
     const auto r = Dump(args, "/dev/full");
     EXPECT_EQ(r.status, 1) << args;
-    EXPECT_TRUE(Says(r.err, {{"write error"}})) << args;
+    EXPECT_TRUE(Says(r.err, Line("write error"))) << args;
   }
 }
 

@@ -130,8 +130,10 @@ std::string Command(const std::string& err, const std::string& start) {
   for (; at < err.size(); ++at) {
     const char c = err[at];
     if (quote != 0) {
-      if (c == quote) quote = 0;
-      else if (c == '\\' && quote == '"') ++at;
+      if (c == quote)
+        quote = 0;
+      else if (c == '\\' && quote == '"')
+        ++at;
     } else if (c == '\'' || c == '"') {
       quote = c;
     } else if (c == '\\') {

@@ -26,6 +26,14 @@ struct Said {
   std::vector<std::string> facts = {};
 };
 
+// The usual expectation: one line, about subject, holding facts.
+template <typename... Facts>
+std::vector<Said> Line(const std::string& subject, const Facts&... facts) {
+  return {Said{subject, {std::string(facts)...}}};
+}
+// Nothing said.
+inline const std::vector<Said> kQuiet;
+
 // Whether err (LF or CR LF lines) is exactly one line per entry of said, in
 // order, each "program: subject: ..." and holding its facts.
 testing::AssertionResult Says(const std::string& err,

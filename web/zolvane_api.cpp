@@ -314,8 +314,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
         "%s{\"entry\":%d,\"count\":%u,\"why\":%s,\"sameAs\":%d,"
         "\"first\":%u,\"uses\":[",
         j.size() == 1 ? "" : ",", f.entry, f.count,
-        Json(decoder::WhyToFill(f.why)).c_str(),
-        f.same_as, f.first);
+        Json(decoder::WhyToFill(f.why)).c_str(), f.same_as, f.first);
     for (std::size_t k = 0; k < f.uses.size(); ++k)
       j += Format("%s[%s,%s,%s]", k == 0 ? "" : ",",
                   Json(f.uses[k].before).c_str(), Json(f.uses[k].text).c_str(),
