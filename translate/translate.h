@@ -6,14 +6,20 @@
 //   insert.h  an edited Atlas script inserted into an image, as Atlas 1.12
 //             inserts it
 //   bps.h     the patch from the original image to the inserted one
+//   pairs.h   English in pairs: what the free glyph codes hold so that a
+//             translation fits its lines
+//   tiles.h   those letters drawn into the game's 16 x 16 glyphs
 //
-// It builds on the decoder (decoder/decoder.h) and says nothing itself:
-// what it finds comes back as records for its callers to word.
+// It builds on the decoder (decoder/decoder.h) and the grids
+// (grids/packer.h), and says nothing itself: what it finds comes back as
+// records for its callers to word.
 #ifndef ZOL_TRANSLATE_TRANSLATE_H
 #define ZOL_TRANSLATE_TRANSLATE_H
 
 #include "atlas.h"
 #include "bps.h"
 #include "insert.h"
+#include "pairs.h"
+#include "tiles.h"
 
 #endif  // ZOL_TRANSLATE_TRANSLATE_H
