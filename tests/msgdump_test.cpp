@@ -5,7 +5,9 @@
 // Atlas inserts them, BPS patches, CP932 typed in, and the cells to fill.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -14,6 +16,7 @@
 
 #include "atlas.h"
 #include "bps.h"
+#include "bps_apply.h"
 #include "cells.h"
 #include "cp932.h"
 #include "insert.h"
@@ -491,58 +494,74 @@ TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
   }
 }
 
-// A BPS patch, applied by the reader below, makes the target; CRC-32 is
-// the usual one.
-TEST(BpsTest, PatchMakesTheTarget) {
+// Any two images give a patch that a patcher of the tests' own (every
+// action, every CRC checked) turns back into the target: random pairs, and
+// the shapes an insertion makes (fills, moved spans, nothing changed,
+// empty ones).  Runs and copies keep patches small.
+TEST(BpsTest, AnyTwoImagesPatchBackToTheTarget) {
   EXPECT_EQ(
       translate::Crc32(reinterpret_cast<const unsigned char*>("123456789"), 9),
       0xCBF43926u);
-  std::vector<unsigned char> source(5000), target;
+  using Image = std::vector<unsigned char>;
   std::mt19937 rng(3);
-  for (auto& b : source) b = static_cast<unsigned char>(rng());
-  target = source;
-  for (std::size_t i = 100; i < 140; ++i) target[i] ^= 0xFF;
-  target[4999] = 0;
-  target.insert(target.end(), {1, 2, 3});  // longer than the source
-  const std::vector<unsigned char> patch = translate::MakeBps(source, target);
-  // A reader of SourceRead and TargetRead runs.
-  std::size_t at = 4;
-  auto number = [&] {
-    std::uint64_t n = 0, shift = 1;
-    for (;;) {
-      const unsigned char x = patch[at++];
-      n += (x & 0x7F) * shift;
-      if ((x & 0x80) != 0) return n;
-      shift <<= 7;
-      n += shift;
-    }
-  };
-  ASSERT_EQ(std::string(patch.begin(), patch.begin() + 4), "BPS1");
-  EXPECT_EQ(number(), source.size());
-  EXPECT_EQ(number(), target.size());
-  EXPECT_EQ(number(), 0u);
-  std::vector<unsigned char> made;
-  while (at < patch.size() - 12) {
-    const std::uint64_t run = number();
-    const std::size_t length = static_cast<std::size_t>(run >> 2) + 1;
-    ASSERT_LT(run & 3, 2u);
-    for (std::size_t k = 0; k < length; ++k)
-      made.push_back((run & 3) == 0 ? source[made.size()] : patch[at++]);
-  }
-  EXPECT_EQ(made, target);
-  auto crc_at = [&](std::size_t from) {
-    std::uint32_t v = 0;
-    for (int k = 3; k >= 0; --k)
-      v = v << 8 | patch[from + static_cast<std::size_t>(k)];
+  auto random = [&](std::size_t size, unsigned values = 256) {
+    Image v(size);
+    for (auto& b : v) b = static_cast<unsigned char>(rng() % values);
     return v;
   };
-  EXPECT_EQ(crc_at(patch.size() - 12),
-            translate::Crc32(source.data(), source.size()));
-  EXPECT_EQ(crc_at(patch.size() - 8),
-            translate::Crc32(target.data(), target.size()));
-  EXPECT_EQ(crc_at(patch.size() - 4),
-            translate::Crc32(patch.data(), patch.size() - 4));
-  EXPECT_LT(patch.size(), 80u);  // only the changed runs are stored
+  const Image base = random(200000);
+  auto with = [&](Image v, std::size_t at, const Image& bytes) {
+    std::copy(bytes.begin(), bytes.end(), v.begin() + at);
+    return v;
+  };
+  Image every_other = base;
+  for (std::size_t i = 1; i < every_other.size(); i += 2) every_other[i] ^= 1;
+  Image shifted(base.begin() + 7, base.end());  // every byte moved
+  shifted.insert(shifted.end(), base.begin(), base.begin() + 7);
+  struct Case {
+    const char* name;
+    Image source, target;
+    std::size_t at_most = SIZE_MAX;  // bytes of patch
+  };
+  std::vector<Case> cases = {
+      {"equal", base, base, 40},
+      {"both empty", {}, {}, 40},
+      {"empty source", {}, random(3000)},
+      {"empty target", base, {}, 40},
+      {"a 64 KiB fill of one byte", base, with(base, 5000, Image(65536, 0)),
+       100},
+      {"a fill past the source's end", random(10), Image(70000, 0xD0), 100},
+      {"every other byte changed", base, every_other, base.size() + 100},
+      {"every byte shifted", base, shifted, 100},
+      {"a span moved", base,
+       with(base, 100000, Image(base.begin() + 300, base.begin() + 9000)),
+       200},
+      {"longer, and the start repeated at the end", base,
+       [&] {
+         Image v = base;
+         v.insert(v.end(), base.begin(), base.begin() + 50000);
+         return v;
+       }(),
+       100},
+      {"shorter", base, Image(base.begin(), base.begin() + 1234), 40},
+  };
+  for (int k = 0; k < 60; ++k) {  // random pairs, of few values to match
+    const unsigned values = k % 3 == 0 ? 2 : k % 3 == 1 ? 16 : 256;
+    Image source = random(rng() % 3000, values);
+    Image target = k % 2 == 0 ? source : random(rng() % 3000, values);
+    for (int edits = 0; edits < 10 && !target.empty(); ++edits)
+      target[rng() % target.size()] = static_cast<unsigned char>(rng());
+    cases.push_back({"random", std::move(source), std::move(target)});
+  }
+  for (const Case& c : cases) {
+    const Image patch = translate::MakeBps(c.source, c.target);
+    Image made;
+    std::string why;
+    EXPECT_TRUE(testing_util::ApplyBps(patch, c.source, &made, &why))
+        << c.name << ": " << why;
+    EXPECT_EQ(made, c.target) << c.name;
+    EXPECT_LE(patch.size(), c.at_most) << c.name;
+  }
 }
 
 // What a typed character is stored as: CP932's first code, the NEC rows

@@ -7,6 +7,14 @@ namespace translate {
 
 namespace {
 
+// The actions of a BPS patch.
+enum Action : unsigned {
+  kSourceRead = 0,  // the source's bytes at the same offset
+  kTargetRead = 1,  // bytes stored in the patch
+  kSourceCopy = 2,  // the source's bytes at another offset
+  kTargetCopy = 3,  // bytes the target already holds (a run, a repeat)
+};
+
 void PutNumber(std::uint64_t n, std::vector<unsigned char>* out) {
   for (;;) {
     const auto low = static_cast<unsigned char>(n & 0x7F);
@@ -20,16 +28,167 @@ void PutNumber(std::uint64_t n, std::vector<unsigned char>* out) {
   }
 }
 
+// The bytes PutNumber spends on n.
+std::size_t NumberSize(std::uint64_t n) {
+  std::size_t size = 1;
+  while ((n >>= 7) != 0) {
+    --n;
+    ++size;
+  }
+  return size;
+}
+
 void PutCrc(std::uint32_t crc, std::vector<unsigned char>* out) {
   for (int k = 0; k < 4; ++k)
     out->push_back(static_cast<unsigned char>(crc >> (8 * k)));
 }
 
-// A run of length bytes: action 0 reads them from the source, 1 stores them.
-void PutRun(unsigned action, std::uint64_t length,
-            std::vector<unsigned char>* out) {
-  PutNumber((length - 1) << 2 | action, out);
+// A copy's offset, relative to where the last copy of its kind ended: the
+// distance doubled, its lowest bit set when it goes back.
+std::uint64_t Relative(std::size_t from, std::size_t last) {
+  return from >= last ? std::uint64_t{from - last} << 1
+                      : std::uint64_t{last - from} << 1 | 1;
 }
+
+// Copies are found through a hash of the kKey bytes at each offset (a
+// shorter match would not pay for its offset), one offset remembered per
+// bucket: up to 2^20 buckets a side, fewer for small images.
+constexpr std::size_t kKey = 6;
+constexpr unsigned kMostBits = 20;
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+unsigned BitsFor(std::size_t size) {
+  unsigned bits = 10;
+  while (bits < kMostBits && (std::size_t{1} << bits) < size) ++bits;
+  return bits;
+}
+
+// The patch's body, written from the start of the target to its end: at
+// each offset, the action that covers the most bytes for what it costs,
+// else the byte stored as it is.
+class Writer {
+ public:
+  Writer(const std::vector<unsigned char>& source,
+         const std::vector<unsigned char>& target,
+         std::vector<unsigned char>* patch)
+      : source_(source),
+        target_(target),
+        patch_(*patch),
+        bits_(BitsFor(source.size() > target.size() ? source.size()
+                                                     : target.size())),
+        in_source_(std::size_t{1} << bits_, kNone),
+        in_target_(std::size_t{1} << bits_, kNone) {
+    // (Offsets are 32 bits: an image beyond 4 GiB gets no copies there.)
+    for (std::size_t i = 0; i + kKey <= source.size() && i < kNone; ++i)
+      in_source_[KeyAt(source, i)] = static_cast<std::uint32_t>(i);
+  }
+
+  void Run() {
+    while (at_ < target_.size()) {
+      Choice best{kTargetRead, 0, 0};
+      std::int64_t gain = 1;  // a copy must beat storing the bytes, and the break
+                      // it makes in a run of stored ones
+      auto consider = [&](Action action, std::size_t from, std::size_t length,
+                          std::size_t cost) {
+        const auto g = static_cast<std::int64_t>(length) -
+                       static_cast<std::int64_t>(cost);
+        if (g > gain) {
+          gain = g;
+          best = {action, from, length};
+        }
+      };
+      consider(kSourceRead, at_, Same(source_, at_), 1);
+      if (at_ + kKey <= target_.size()) {
+        const std::uint32_t key = KeyAt(target_, at_);
+        if (const std::uint32_t s = in_source_[key]; s != kNone)
+          consider(kSourceCopy, s, Same(source_, s),
+                   2 + NumberSize(Relative(s, source_last_)));
+        if (const std::uint32_t t = in_target_[key]; t != kNone)
+          consider(kTargetCopy, t, Same(target_, t),
+                   2 + NumberSize(Relative(t, target_last_)));
+      }
+      if (best.length == 0) {
+        Remember(at_);
+        ++at_;
+        continue;
+      }
+      Put(best);
+    }
+    FlushStored();
+  }
+
+ private:
+  struct Choice {
+    Action action;
+    std::size_t from;
+    std::size_t length;
+  };
+
+  // The bucket of the kKey bytes of data at at.
+  [[nodiscard]] std::uint32_t KeyAt(const std::vector<unsigned char>& data,
+                                    std::size_t at) const {
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < kKey; ++i) k = k << 8 | data[at + i];
+    return static_cast<std::uint32_t>((k * 0x9E3779B97F4A7C15ULL) >>
+                                      (64 - bits_));
+  }
+
+  // How many bytes from from on in data match the target's from at_ on.
+  // (A target copy may overlap what it writes, as a run does.)
+  [[nodiscard]] std::size_t Same(const std::vector<unsigned char>& data,
+                                 std::size_t from) const {
+    std::size_t n = 0;
+    while (from + n < data.size() && at_ + n < target_.size() &&
+           data[from + n] == target_[at_ + n])
+      ++n;
+    return n;
+  }
+
+  void Remember(std::size_t at) {
+    if (at + kKey <= target_.size() && at < kNone)
+      in_target_[KeyAt(target_, at)] = static_cast<std::uint32_t>(at);
+  }
+
+  void Header(Action action, std::size_t length) {
+    PutNumber((std::uint64_t{length} - 1) << 2 | action, &patch_);
+  }
+
+  // The bytes passed over since the last action, stored as they are.
+  void FlushStored() {
+    if (stored_ == at_) return;
+    Header(kTargetRead, at_ - stored_);
+    patch_.insert(patch_.end(),
+                  target_.begin() + static_cast<std::ptrdiff_t>(stored_),
+                  target_.begin() + static_cast<std::ptrdiff_t>(at_));
+    stored_ = at_;
+  }
+
+  void Put(const Choice& c) {
+    FlushStored();
+    Header(c.action, c.length);
+    if (c.action == kSourceCopy) {
+      PutNumber(Relative(c.from, source_last_), &patch_);
+      source_last_ = c.from + c.length;
+    } else if (c.action == kTargetCopy) {
+      PutNumber(Relative(c.from, target_last_), &patch_);
+      target_last_ = c.from + c.length;
+    }
+    for (std::size_t i = 0; i < c.length; ++i) Remember(at_ + i);
+    at_ += c.length;
+    stored_ = at_;
+  }
+
+  const std::vector<unsigned char>& source_;
+  const std::vector<unsigned char>& target_;
+  std::vector<unsigned char>& patch_;
+  unsigned bits_;
+  std::vector<std::uint32_t> in_source_;  // by key: an offset in the source
+  std::vector<std::uint32_t> in_target_;  // and one in the target, before at_
+  std::size_t at_ = 0;      // the target's bytes before it are covered
+  std::size_t stored_ = 0;  // from here to at_, bytes to store
+  std::size_t source_last_ = 0;
+  std::size_t target_last_ = 0;
+};
 
 }  // namespace
 
@@ -56,22 +215,7 @@ std::vector<unsigned char> MakeBps(const std::vector<unsigned char>& source,
   PutNumber(source.size(), &patch);
   PutNumber(target.size(), &patch);
   PutNumber(0, &patch);  // no metadata
-  auto same = [&](std::size_t i) {
-    return i < source.size() && source[i] == target[i];
-  };
-  for (std::size_t i = 0; i < target.size();) {
-    std::size_t j = i;
-    if (same(i)) {
-      while (j < target.size() && same(j)) ++j;
-      PutRun(0, j - i, &patch);
-    } else {
-      while (j < target.size() && !same(j)) ++j;
-      PutRun(1, j - i, &patch);
-      patch.insert(patch.end(), target.begin() + static_cast<std::ptrdiff_t>(i),
-                   target.begin() + static_cast<std::ptrdiff_t>(j));
-    }
-    i = j;
-  }
+  Writer(source, target, &patch).Run();
   PutCrc(Crc32(source.data(), source.size()), &patch);
   PutCrc(Crc32(target.data(), target.size()), &patch);
   PutCrc(Crc32(patch.data(), patch.size()), &patch);

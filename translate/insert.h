@@ -52,6 +52,20 @@ struct Insertion {
 bool InsertScript(const std::string& script, const std::string& table, int fill,
                   std::vector<unsigned char>* image, Insertion* report);
 
+// How a script goes in: fill is the #FILL byte in force from the start,
+// or -1; as_atlas asks for exactly what Atlas 1.12 makes of it.
+struct InsertOptions {
+  int fill = -1;
+  bool as_atlas = false;
+};
+
+// InsertScript with options (every insertion is Atlas's for now).
+inline bool InsertScript(const std::string& script, const std::string& table,
+                         const InsertOptions& options,
+                         std::vector<unsigned char>* image, Insertion* report) {
+  return InsertScript(script, table, options.fill, image, report);
+}
+
 }  // namespace translate
 
 #endif  // ZOL_TRANSLATE_INSERT_H
