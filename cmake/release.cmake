@@ -24,10 +24,10 @@ else()
   set(zol_bin_dir ${CMAKE_INSTALL_BINDIR})
   set(zol_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/zolvane-tools)
   set(zol_docs README.md LICENSE CHANGELOG.md)
-  install(FILES doc/msgdump.1 doc/glyphpack.1
+  install(FILES doc/msgdump.1 doc/glyphpack.1 doc/msginsert.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-install(TARGETS msgdump glyphpack RUNTIME DESTINATION ${zol_bin_dir})
+install(TARGETS msgdump glyphpack msginsert RUNTIME DESTINATION ${zol_bin_dir})
 install(FILES ${zol_docs} DESTINATION ${zol_doc_dir})
 install(FILES doc/browser.png DESTINATION ${zol_doc_dir}/doc)
 # (sample/CMakeLists.txt installs the sample into ${zol_doc_dir}/sample.)

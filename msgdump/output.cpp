@@ -1,7 +1,6 @@
 // msgdump's output: to standard output, or kept for -o FILE.
 #include "output.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "atlas.h"
@@ -34,17 +33,7 @@ Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
 }
 
 bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
-  const char* why = nullptr;
-  if (!platform::ResolveForWrite(path.c_str(), &target_, &why)) {
-    message::SayWhy(path, why);
-    return false;
-  }
-  for (const Input& in : inputs) {
-    if (platform::WouldWrite(target_, in.path.c_str())) {
-      message::Say(path, std::string("is ") + in.what + "; not overwritten");
-      return false;
-    }
-  }
+  if (!output_file::Resolve(path, inputs, &target_)) return false;
   // A translated script is the translator's work: a dump never replaces
   // it.  (A script of the window is well under a megabyte.)
   if (target_.exists && target_.how != platform::WriteTarget::How::kDirect) {
@@ -73,10 +62,7 @@ void Output::Put(std::string_view text) {
 int Output::Finish(bool done) {
   if (done && to_file()) {
     const std::string bytes = native_ ? platform::NativeLineEnds(kept_) : kept_;
-    if (!platform::WriteWhole(target_, bytes.data(), bytes.size())) {
-      message::SayErrno(path_, errno);
-      done = false;
-    }
+    done = output_file::Write(target_, path_, bytes.data(), bytes.size());
   }
   return message::Finish(done);
 }

@@ -8,15 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "output_file.h"
 #include "platform.h"
 
 namespace msgdump {
 
 // A file the run reads, which -o must not name.
-struct Input {
-  std::string path;
-  const char* what;  // "is " what "; not overwritten"
-};
+using Input = output_file::Input;
 
 class Output {
  public:

@@ -29,7 +29,7 @@ cmake -S . -B build-lint -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DZOL_TESTS=OFF \
 # (The Windows platform file is compiled, and so checked, only by the
 # compiler of the Windows build.)
 mapfile -t programs < <(git ls-files 'common/*.cpp' 'decoder/*.cpp' 'translate/*.cpp' \
-  'grids/*.cpp' 'msgdump/*.cpp' 'glyphpack/*.cpp' | grep -v '_windows\.cpp$')
+  'grids/*.cpp' 'msgdump/*.cpp' 'glyphpack/*.cpp' 'msginsert/*.cpp' | grep -v '_windows\.cpp$')
 echo "lint: clang-tidy on ${#programs[@]} files"
 clang-tidy-14 -p build-lint --quiet "${programs[@]}" 2>/dev/null
 echo "lint: clean"

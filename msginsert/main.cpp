@@ -1,0 +1,159 @@
+// msginsert: puts a translated Atlas script back into a copy of Zolvane's
+// ROM image.
+//
+//   msginsert -o patched.sfc script.atlas.txt zol.sfc      the patched image
+//   msginsert --bps zol-en.bps script.atlas.txt zol.sfc    a BPS patch
+//   msginsert script.atlas.txt zol.sfc                     the report alone
+//
+// Reads the script, the Thingy table its #ADDTBL names (or --table's) and
+// the image; inserts with the inserter the page uses (translate/insert.h);
+// says on standard error every line that was cut, padded or left short;
+// and writes what was asked, never over an input.  Exit status: 0 when it
+// was written (with nothing asked, when it would be), 1 when not.
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bps.h"
+#include "file_io.h"
+#include "message.h"
+#include "options.h"
+#include "output_file.h"
+#include "platform.h"
+#include "report.h"
+
+namespace {
+
+// The whole of the file path; false, said, if it cannot be read.
+bool ReadAll(const std::string& path, std::string* bytes) {
+  const char* why = nullptr;
+  platform::FileInfo info;
+  const file_io::File in(platform::OpenInput(path.c_str(), &info, &why));
+  std::size_t got = 0;
+  if (in) bytes->resize(static_cast<std::size_t>(info.size));
+  if (!in || !file_io::ReadUpTo(in.get(), bytes->data(), bytes->size(), &got)) {
+    if (why != nullptr)
+      message::Say(path, why);
+    else
+      message::SayErrno(path, errno);
+    return false;
+  }
+  bytes->resize(got);
+  return true;
+}
+
+// The table file the script's #ADDTBL lines name, relative to the
+// script's folder; "" (said) if they name none, or more than one.
+std::string TableOf(const std::string& script, const std::string& path) {
+  std::string name;
+  for (std::size_t at = 0; at < script.size();) {
+    std::size_t end = script.find('\n', at);
+    if (end == std::string::npos) end = script.size();
+    const std::size_t first = script.find_first_not_of(" \t", at);
+    if (first < end && script.compare(first, 8, "#ADDTBL(") == 0) {
+      const std::size_t open = script.find('"', first);
+      const std::size_t close =
+          open < end ? script.find('"', open + 1) : std::string::npos;
+      if (close < end) {
+        const std::string named = script.substr(open + 1, close - open - 1);
+        if (!name.empty() && named != name) {
+          message::Say(path, "its #ADDTBL lines name more than one table; "
+                             "give the one to use with --table");
+          return "";
+        }
+        name = named;
+      }
+    }
+    at = end + 1;
+  }
+  if (name.empty()) {
+    message::Say(path, "names no table (#ADDTBL); give one with --table");
+    return "";
+  }
+  return (std::filesystem::u8path(path).parent_path() /
+          std::filesystem::u8path(name))
+      .u8string();
+}
+
+bool Run(const msginsert::Options& o, char** argv) {
+  if (o.script == 0 || o.image == 0) {
+    message::Say("command line",
+                 "needs a script and an image; msginsert --help says more");
+    return false;
+  }
+  const std::string script_path = platform::PathArgument(argv, o.script);
+  const std::string image_path = platform::PathArgument(argv, o.image);
+  std::string script;
+  if (!ReadAll(script_path, &script)) return false;
+  const std::string table_path = o.table != 0
+                                     ? platform::PathArgument(argv, o.table)
+                                     : TableOf(script, script_path);
+  if (table_path.empty()) return false;
+
+  // Where the results go is settled before anything else is read.
+  std::vector<output_file::Input> inputs = {
+      {script_path, "the script being inserted"},
+      {table_path, "the table being read"},
+      {image_path, "the ROM image being read"}};
+  platform::WriteTarget patched_target, bps_target;
+  std::string patched_path, bps_path;
+  if (o.output != 0) {
+    patched_path = platform::PathArgument(argv, o.output);
+    if (!output_file::Resolve(patched_path, inputs, &patched_target))
+      return false;
+    inputs.push_back({patched_path, "the patched image being written"});
+  }
+  if (o.bps != 0) {
+    bps_path = platform::PathArgument(argv, o.bps);
+    if (bps_path == patched_path) {
+      message::Say(bps_path, "is the patched image being written too");
+      return false;
+    }
+    if (!output_file::Resolve(bps_path, inputs, &bps_target)) return false;
+  }
+
+  std::string table, image;
+  if (!ReadAll(table_path, &table) || !ReadAll(image_path, &image))
+    return false;
+  const std::vector<unsigned char> original(image.begin(), image.end());
+  std::vector<unsigned char> patched = original;
+  const translate::InsertOptions options{o.fill, o.as_atlas};
+  if (!msginsert::InsertAndReport(script, table, options,
+                                  {script_path, table_path}, &patched)) {
+    message::Say(script_path, "nothing written");
+    return false;
+  }
+  if (o.output == 0 && o.bps == 0) {
+    message::Say(script_path,
+                 "goes in; nothing written (no -o PATCHED or --bps PATCH)");
+    return true;
+  }
+  bool done = true;
+  if (o.output != 0)
+    done = output_file::Write(patched_target, patched_path, patched.data(),
+                              patched.size());
+  if (o.bps != 0) {
+    const std::vector<unsigned char> patch =
+        translate::MakeBps(original, patched);
+    done = output_file::Write(bps_target, bps_path, patch.data(),
+                              patch.size()) &&
+           done;
+  }
+  return done;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  message::SetProgram("msginsert");
+  msginsert::Options o;
+  if (!msginsert::ParseOptions(argc, argv, &o)) return file_io::Finish(false);
+  if (o.help || o.version) {
+    std::fputs(o.help ? msginsert::kUsage : "msginsert " ZOL_VERSION "\n",
+               stdout);
+    return file_io::Finish(true);
+  }
+  return file_io::Finish(Run(o, argv));
+}
