@@ -1,0 +1,181 @@
+// The built msginsert, run on the sample in a temporary directory: what it
+// writes (the patched image, the BPS patch), what it refuses, and that its
+// inputs never change.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bps_apply.h"
+#include "test_util.h"
+
+namespace {
+
+using testing_util::Exists;
+using testing_util::Quote;
+using testing_util::ReadFile;
+using testing_util::SameBytes;
+using testing_util::TempDir;
+using testing_util::Text;
+using testing_util::WriteFile;
+
+const std::string kMsginsert = testing_util::Program(MSGINSERT_BIN);
+const std::string kMksample = testing_util::Program(MKSAMPLE_BIN);
+const std::string kSample = SAMPLE_DIR;
+
+// Whether the inserter refuses a shorter line without a fill; until it
+// does, that row is skipped.
+constexpr bool kShorterLinesRefused = false;
+
+std::vector<unsigned char> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
+
+enum Result {
+  kNothing,   // exit 1, neither out.sfc nor out.bps
+  kReported,  // exit 0, nothing asked, nothing written
+  kEnglish,   // exit 0; out.sfc, dumped, shows the sample's English
+  kAtlas,     // exit 0; out.sfc is what the page's inserter (mksample
+              // --insert, Atlas 1.12's bytes) makes of the script
+};
+struct Case {
+  const char* name;
+  std::string script;
+  std::string args;
+  Result result;
+  std::string err_names = "";  // a file and line the report names
+  std::string before = "";     // shell commands run first
+};
+
+class MsginsertRun : public testing::Test {
+ protected:
+  // The sample's image, its translation and insertion table, and a folder
+  // whose grids draw the translation's letters.
+  void SetUp() override {
+    for (const char* name : {"english.atlas.txt", "english.tbl", "zol_01.txt"})
+      WriteFile(dir_ / name, ReadFile(kSample + "/" + name));
+    std::filesystem::create_directory(dir_ / "english");
+    WriteFile(dir_ / "english/zol_00.txt",
+              ReadFile(kSample + "/english_00.txt"));
+    WriteFile(dir_ / "english/zol_01.txt", ReadFile(kSample + "/zol_01.txt"));
+    ASSERT_EQ(
+        Run(kMksample + " " + Quote(kSample + "/scene.txt") + " sample.sfc")
+            .status,
+        0);
+    ASSERT_EQ(testing_util::Run(dir_ / "english",
+                                testing_util::Program(GLYPHPACK_BIN))
+                  .status,
+              0);
+  }
+  testing_util::RunResult Run(const std::string& command) {
+    return testing_util::Run(dir_.path(), "timeout 120 " + command);
+  }
+  // The script of the sample's translation with from replaced by to.
+  std::string Edited(const std::string& from, const std::string& to) {
+    std::string s = ReadFile(kSample + "/english.atlas.txt");
+    const std::size_t at = s.rfind(from);  // the copy, not the comment
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? s : s.replace(at, from.size(), to);
+  }
+  // Writes script.txt, runs msginsert and checks what must follow.
+  // Whatever the row, the script, the table and the image stay as they
+  // were, no temporary file is left, and a BPS patch written turns the
+  // image into the patched image written beside it.
+  void Check(const Case& c) {
+    SCOPED_TRACE(c.name);
+    const std::string table = ReadFile(dir_ / "english.tbl");
+    const std::string image = ReadFile(dir_ / "sample.sfc");
+    WriteFile(dir_ / "script.txt", c.script);
+    std::remove((dir_ / "out.sfc").c_str());
+    std::remove((dir_ / "out.bps").c_str());
+    const auto r = Run(c.before + kMsginsert + " " + c.args);
+    const bool written = c.result == kEnglish || c.result == kAtlas;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, c.result == kNothing ? 1 : 0) << r.err;
+    EXPECT_NE(r.err.find(c.err_names), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir_ / "script.txt"), c.script);
+    EXPECT_TRUE(SameBytes(ReadFile(dir_ / "english.tbl"), table));
+    EXPECT_TRUE(SameBytes(ReadFile(dir_ / "sample.sfc"), image));
+    if (c.before.empty()) {  // (else out.sfc is the row's own)
+      EXPECT_EQ(Exists(dir_ / "out.sfc"), written);
+    }
+    EXPECT_EQ(Exists(dir_ / "out.bps"), written);
+    EXPECT_TRUE(testing_util::Glob(dir_.path(), "out.sfc.tmp-").empty());
+    if (c.result == kEnglish) {
+      const auto dump = testing_util::Run(
+          dir_ / "english",
+          testing_util::Program(MSGDUMP_BIN) + " --utf8 ../out.sfc");
+      EXPECT_TRUE(SameBytes(dump.out,
+                            Text(ReadFile(kSample + "/expected.english.txt"))));
+    } else if (c.result == kAtlas) {
+      ASSERT_EQ(Run(kMksample + " --insert sample.sfc script.txt english.tbl "
+                                "atlas.sfc")
+                    .status,
+                0);
+      EXPECT_TRUE(
+          SameBytes(ReadFile(dir_ / "out.sfc"), ReadFile(dir_ / "atlas.sfc")));
+    }
+    if (Exists(dir_ / "out.bps")) {
+      std::vector<unsigned char> made;
+      std::string why;
+      EXPECT_TRUE(testing_util::ApplyBps(Bytes(ReadFile(dir_ / "out.bps")),
+                                         Bytes(image), &made, &why))
+          << why;
+      EXPECT_EQ(made, Bytes(ReadFile(dir_ / "out.sfc")));
+    }
+  }
+  TempDir dir_;
+};
+
+// What fits is written, as the page and Atlas write it; what does not, or
+// would land on an input, is refused with nothing written.
+TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
+  const std::string english = ReadFile(kSample + "/english.atlas.txt");
+  const std::string cut = Edited("Hi？", "HiHiHiHi？");
+  const std::string no_fill = Edited("#FILL($D0)\n", "");
+  const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
+  std::vector<Case> cases = {
+      {"fits", english, both, kEnglish},
+      {"options in any order, -- ends them", english,
+       "--bps out.bps script.txt -o out.sfc -- sample.sfc", kEnglish},
+      {"only the report", english, "script.txt sample.sfc", kReported,
+       "script.txt:17"},
+      {"--fill instead of #FILL", no_fill, both + " --fill D0", kEnglish},
+      {"--table instead of #ADDTBL's",
+       Edited("\"english.tbl\"", "\"missing.tbl\""),
+       both + " --table english.tbl", kEnglish},
+      {"cut: refused", cut, both, kNothing, "script.txt:17"},
+      {"cut --as-atlas: as Atlas", cut, both + " --as-atlas", kAtlas,
+       "script.txt:17"},
+      {"--as-atlas: Atlas's bytes", english, "--as-atlas " + both, kAtlas},
+      {"not in the table", Edited("Who", "Wxo"), both, kNothing,
+       "script.txt:27"},
+      {"no table named", Edited("#ADDTBL(\"english.tbl\", Script)\n", ""), both,
+       kNothing, "script.txt"},
+      {"-o the script", english, "-o script.txt script.txt sample.sfc",
+       kNothing, "script.txt"},
+      {"-o the table", english, "-o english.tbl script.txt sample.sfc",
+       kNothing, "english.tbl"},
+      {"--bps the image", english, "--bps sample.sfc script.txt sample.sfc",
+       kNothing, "sample.sfc"},
+      {"-o and --bps one file", english,
+       "-o out.sfc --bps out.sfc script.txt sample.sfc", kNothing, "out.sfc"},
+      {"a second image", english, both + " x.sfc", kNothing},
+  };
+  if (!testing_util::WindowsPrograms())  // (POSIX links)
+    cases.push_back({"-o a hard link to the image", english, both, kNothing,
+                     "out.sfc", "ln -f sample.sfc out.sfc && "});
+  for (const Case& c : cases) Check(c);
+}
+
+// until the inserter refuses a shorter line
+TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
+  if (!kShorterLinesRefused)
+    GTEST_SKIP() << "until the inserter refuses a shorter line";
+  Check({"shorter without fill: refused", Edited("#FILL($D0)\n", ""),
+         "-o out.sfc --bps out.bps script.txt sample.sfc", kNothing,
+         "script.txt:17"});
+}
+
+}  // namespace
