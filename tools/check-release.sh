@@ -2,7 +2,7 @@
 # Checks what a release hands out, after `cmake --workflow --preset package`
 # and `cmake --workflow --preset windows`:
 #   - the man pages lint clean (groff -man -ww -z);
-#   - each package holds both programs, the page, the sample, README,
+#   - each package holds the three programs, the page, the sample, README,
 #     LICENSE, CHANGELOG and the README's picture (on Linux the man pages
 #     too), and every file the packaged README links to;
 #   - the README's commands run verbatim in each unpacked package (the
@@ -46,12 +46,14 @@ check() {
 }
 doc=share/doc/zolvane-tools/
 check "build/$linux.tar.gz" "$linux" "$doc" bin/msgdump bin/glyphpack \
-  share/man/man1/msgdump.1 share/man/man1/glyphpack.1 \
+  bin/msginsert share/man/man1/msgdump.1 share/man/man1/glyphpack.1 \
+  share/man/man1/msginsert.1 \
   ${doc}README.md ${doc}LICENSE ${doc}CHANGELOG.md ${doc}doc/browser.png \
   ${doc}zolvane-tools.html ${doc}sample/zol_00.txt ${doc}sample/zol_01.txt \
   ${doc}sample/sample.sfc ${doc}sample/english.atlas.txt \
   ${doc}sample/english.tbl ${doc}sample/english_00.txt
 check "build-windows/$windows.zip" "$windows" "" msgdump.exe glyphpack.exe \
+  msginsert.exe \
   README.md LICENSE CHANGELOG.md doc/browser.png zolvane-tools.html \
   sample/zol_00.txt sample/zol_01.txt sample/sample.sfc \
   sample/english.atlas.txt sample/english.tbl sample/english_00.txt
@@ -109,7 +111,8 @@ for build in one two; do
 done
 for file in "build/$linux.tar.gz" "build-windows/$windows.zip" \
   build/page/zolvane-tools.html build/msgdump build/glyphpack \
-  build-windows/msgdump.exe build-windows/glyphpack.exe; do
+  build/msginsert build-windows/msgdump.exe build-windows/glyphpack.exe \
+  build-windows/msginsert.exe; do
   cmp -s "$work/one/$file" "$work/two/$file" || fail "two builds differ in $file"
 done
 echo "release: two builds compared in $(($(date +%s) - started)) s"
@@ -125,8 +128,8 @@ grep -q "GoogleTest not found" "$work/configure.log" ||
   fail "no message about the skipped tests"
 cmake --build "$work/nogtest" -j2 --target all demo >/dev/null
 cmake --install "$work/nogtest" --prefix "$work/prefix" >/dev/null
-for f in bin/msgdump bin/glyphpack share/man/man1/msgdump.1 \
-  share/man/man1/glyphpack.1; do
+for f in bin/msgdump bin/glyphpack bin/msginsert share/man/man1/msgdump.1 \
+  share/man/man1/glyphpack.1 share/man/man1/msginsert.1; do
   [ -e "$work/prefix/$f" ] || fail "install lacks $f"
 done
 [ $status -eq 0 ] && echo "release: all present, all reproduced"
