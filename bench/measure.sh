@@ -2,6 +2,8 @@
 # Whole-process figures for one full-window run of msgdump on a 4 MiB image:
 # read/seek system calls (strace), instructions (callgrind), and wall time
 # against dd copying the window (hyperfine), the floor for any reader.
+# Then msginsert putting that window's whole Atlas script back into the
+# image (the patched image, and with the BPS patch), beside msgdump.
 # Usage: bench/measure.sh [build dir]   (after `cmake --workflow --preset test`)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,3 +51,31 @@ print("wall time: msgdump %.3f ms, dd %.3f ms (%.2fx)" % (r[0]["mean"] * 1e3,
 else
   echo "wall time: hyperfine not installed (apt-get install hyperfine)"
 fi
+
+# msginsert on the same image: the window's whole Atlas script (msgdump
+# --atlas, untouched, so every one of its blocks goes in) with its table.
+"$build/msgdump" --atlas -o script.atlas.txt rom.sfc
+"$build/msgdump" --thingy -o zolvane.tbl
+blocks=$(grep -c '^#JMP' script.atlas.txt)
+if command -v hyperfine >/dev/null; then
+  hyperfine -N --warmup 5 --runs 50 --export-json insert.json \
+    "$build/msginsert -o patched.sfc script.atlas.txt rom.sfc" \
+    "$build/msginsert -o patched.sfc --bps patch.bps script.atlas.txt rom.sfc" \
+    "$build/msgdump rom.sfc" >/dev/null
+  python3 -c 'import json, sys; r = json.load(open("insert.json"))["results"]
+print("msginsert, %s blocks into the 4 MiB image: %.1f ms with -o, %.1f ms "
+      "with -o and --bps; msgdump on the same image %.2f ms" % (sys.argv[1],
+      r[0]["mean"] * 1e3, r[1]["mean"] * 1e3, r[2]["mean"] * 1e3))' "$blocks"
+else
+  start=$(date +%s%N)
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    "$build/msginsert" -o patched.sfc --bps patch.bps script.atlas.txt rom.sfc
+  done
+  middle=$(date +%s%N)
+  for _ in 1 2 3 4 5 6 7 8 9 10; do "$build/msgdump" rom.sfc >/dev/null; done
+  end=$(date +%s%N)
+  echo "msginsert, $blocks blocks into the 4 MiB image, with -o and --bps:" \
+    "$(( (middle - start) / 10000000 )) ms; msgdump on the same image:" \
+    "$(( (end - middle) / 10000000 )) ms (means of 10; hyperfine not installed)"
+fi
+echo "its patch: $(wc -c <patch.bps 2>/dev/null || echo '?') bytes (the untouched script changes nothing)"

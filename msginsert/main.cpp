@@ -27,7 +27,8 @@
 namespace {
 
 // The whole of the file path; false, said, if it cannot be read.
-bool ReadAll(const std::string& path, std::string* bytes) {
+template <typename Bytes>
+bool ReadAll(const std::string& path, Bytes* bytes) {
   const char* why = nullptr;
   platform::FileInfo info;
   const file_io::File in(platform::OpenInput(path.c_str(), &info, &why));
@@ -59,8 +60,9 @@ std::string TableOf(const std::string& script, const std::string& path) {
       if (close < end) {
         const std::string named = script.substr(open + 1, close - open - 1);
         if (!name.empty() && named != name) {
-          message::Say(path, "its #ADDTBL lines name more than one table; "
-                             "give the one to use with --table");
+          message::Say(path,
+                       "its #ADDTBL lines name more than one table; "
+                       "give the one to use with --table");
           return "";
         }
         name = named;
@@ -114,14 +116,14 @@ bool Run(const msginsert::Options& o, char** argv) {
     if (!output_file::Resolve(bps_path, inputs, &bps_target)) return false;
   }
 
-  std::string table, image;
-  if (!ReadAll(table_path, &table) || !ReadAll(image_path, &image))
+  std::string table;
+  std::vector<unsigned char> original, patched;
+  if (!ReadAll(table_path, &table) || !ReadAll(image_path, &original))
     return false;
-  const std::vector<unsigned char> original(image.begin(), image.end());
-  std::vector<unsigned char> patched = original;
   const translate::InsertOptions options{o.fill, o.as_atlas};
   if (!msginsert::InsertAndReport(script, table, options,
-                                  {script_path, table_path}, &patched)) {
+                                  {script_path, table_path}, original,
+                                  &patched)) {
     message::Say(script_path, "nothing written");
     return false;
   }
@@ -137,9 +139,9 @@ bool Run(const msginsert::Options& o, char** argv) {
   if (o.bps != 0) {
     const std::vector<unsigned char> patch =
         translate::MakeBps(original, patched);
-    done = output_file::Write(bps_target, bps_path, patch.data(),
-                              patch.size()) &&
-           done;
+    done =
+        output_file::Write(bps_target, bps_path, patch.data(), patch.size()) &&
+        done;
   }
   return done;
 }

@@ -23,12 +23,14 @@ std::string Where(const Insertion::Block& b) {
   return Format("$%06llX", static_cast<unsigned long long>(b.start)) +
          (b.bound < 0
               ? std::string(" (no bound)")
-              : " (" + Bytes(static_cast<std::uint64_t>(b.bound) - b.start + 1) +
+              : " (" +
+                    Bytes(static_cast<std::uint64_t>(b.bound) - b.start + 1) +
                     ")");
 }
 
 // Whether the block's bytes in image are all as they were in before.
-bool Unchanged(const Insertion::Block& b, const std::vector<unsigned char>& before,
+bool Unchanged(const Insertion::Block& b,
+               const std::vector<unsigned char>& before,
                const std::vector<unsigned char>& image) {
   if (b.bound < 0) return false;
   const auto last = static_cast<std::uint64_t>(b.bound);
@@ -41,22 +43,24 @@ bool Unchanged(const Insertion::Block& b, const std::vector<unsigned char>& befo
 
 bool InsertAndReport(const std::string& script, const std::string& table,
                      const translate::InsertOptions& options,
-                     const Names& names, std::vector<unsigned char>* image) {
-  const std::vector<unsigned char> before = *image;
+                     const Names& names,
+                     const std::vector<unsigned char>& original,
+                     std::vector<unsigned char>* patched) {
+  *patched = original;
   Insertion report;
-  bool ok = translate::InsertScript(script, table, options, image, &report);
+  bool ok = translate::InsertScript(script, table, options, patched, &report);
   for (const Insertion::Problem& p : report.problems) {
     const Insertion::Block* b =
         p.block >= 0 && static_cast<std::size_t>(p.block) < report.blocks.size()
             ? &report.blocks[static_cast<std::size_t>(p.block)]
             : nullptr;
-    message::Say(
-        (p.in_table ? names.table : names.script) + ":" + std::to_string(p.line),
-        (b != nullptr ? Where(*b) + ": " : std::string()) + p.what);
+    message::Say((p.in_table ? names.table : names.script) + ":" +
+                     std::to_string(p.line),
+                 (b != nullptr ? Where(*b) + ": " : std::string()) + p.what);
   }
   if (!ok) return false;
   for (const Insertion::Block& b : report.blocks) {
-    if (b.bound < 0 || Unchanged(b, before, *image)) continue;
+    if (b.bound < 0 || Unchanged(b, original, *patched)) continue;
     const std::uint64_t budget =
         static_cast<std::uint64_t>(b.bound) - b.start + 1;
     const std::string subject = names.script + ":" + std::to_string(b.line);

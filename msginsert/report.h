@@ -16,7 +16,8 @@ struct Names {
   std::string table;
 };
 
-// Inserts script with table into *image as options say, and says on
+// Inserts script with table into a copy of original, *patched, as
+// options say, and says on
 // standard error, as "SCRIPT:LINE: ...", every problem and every block
 // that matters: cut, padded, or shorter with the original's rest left
 // (a block whose bytes are all as they were matters not).  True when the
@@ -24,7 +25,9 @@ struct Names {
 // options.as_atlas, no line was cut.
 bool InsertAndReport(const std::string& script, const std::string& table,
                      const translate::InsertOptions& options,
-                     const Names& names, std::vector<unsigned char>* image);
+                     const Names& names,
+                     const std::vector<unsigned char>& original,
+                     std::vector<unsigned char>* patched);
 
 }  // namespace msginsert
 

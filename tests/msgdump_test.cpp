@@ -534,8 +534,7 @@ TEST(BpsTest, AnyTwoImagesPatchBackToTheTarget) {
       {"every other byte changed", base, every_other, base.size() + 100},
       {"every byte shifted", base, shifted, 100},
       {"a span moved", base,
-       with(base, 100000, Image(base.begin() + 300, base.begin() + 9000)),
-       200},
+       with(base, 100000, Image(base.begin() + 300, base.begin() + 9000)), 200},
       {"longer, and the start repeated at the end", base,
        [&] {
          Image v = base;

@@ -54,6 +54,7 @@ std::uint64_t Relative(std::size_t from, std::size_t last) {
 // shorter match would not pay for its offset), one offset remembered per
 // bucket: up to 2^20 buckets a side, fewer for small images.
 constexpr std::size_t kKey = 6;
+constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << (8 * kKey)) - 1;
 constexpr unsigned kMostBits = 20;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
@@ -75,23 +76,27 @@ class Writer {
         target_(target),
         patch_(*patch),
         bits_(BitsFor(source.size() > target.size() ? source.size()
-                                                     : target.size())),
+                                                    : target.size())),
         in_source_(std::size_t{1} << bits_, kNone),
         in_target_(std::size_t{1} << bits_, kNone) {
     // (Offsets are 32 bits: an image beyond 4 GiB gets no copies there.)
-    for (std::size_t i = 0; i + kKey <= source.size() && i < kNone; ++i)
-      in_source_[KeyAt(source, i)] = static_cast<std::uint32_t>(i);
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < source.size() && i < kNone; ++i) {
+      key = (key << 8 | source[i]) & kKeyMask;
+      if (i + 1 >= kKey)
+        in_source_[Bucket(key)] = static_cast<std::uint32_t>(i + 1 - kKey);
+    }
   }
 
   void Run() {
     while (at_ < target_.size()) {
       Choice best{kTargetRead, 0, 0};
-      std::int64_t gain = 1;  // a copy must beat storing the bytes, and the break
-                      // it makes in a run of stored ones
+      std::int64_t gain = 1;  // a copy must beat storing the bytes, and the
+                              // break it makes in a run of stored ones
       auto consider = [&](Action action, std::size_t from, std::size_t length,
                           std::size_t cost) {
-        const auto g = static_cast<std::int64_t>(length) -
-                       static_cast<std::int64_t>(cost);
+        const auto g =
+            static_cast<std::int64_t>(length) - static_cast<std::int64_t>(cost);
         if (g > gain) {
           gain = g;
           best = {action, from, length};
@@ -124,13 +129,18 @@ class Writer {
     std::size_t length;
   };
 
+  // The bucket of a key: kKey bytes, the first the highest.
+  [[nodiscard]] std::uint32_t Bucket(std::uint64_t key) const {
+    return static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ULL) >>
+                                      (64 - bits_));
+  }
+
   // The bucket of the kKey bytes of data at at.
   [[nodiscard]] std::uint32_t KeyAt(const std::vector<unsigned char>& data,
                                     std::size_t at) const {
-    std::uint64_t k = 0;
-    for (std::size_t i = 0; i < kKey; ++i) k = k << 8 | data[at + i];
-    return static_cast<std::uint32_t>((k * 0x9E3779B97F4A7C15ULL) >>
-                                      (64 - bits_));
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < kKey; ++i) key = key << 8 | data[at + i];
+    return Bucket(key);
   }
 
   // How many bytes from from on in data match the target's from at_ on.
@@ -173,7 +183,9 @@ class Writer {
       PutNumber(Relative(c.from, target_last_), &patch_);
       target_last_ = c.from + c.length;
     }
-    for (std::size_t i = 0; i < c.length; ++i) Remember(at_ + i);
+    // (What is read from the source where it stands is found there.)
+    if (c.action != kSourceRead)
+      for (std::size_t i = 0; i < c.length; ++i) Remember(at_ + i);
     at_ += c.length;
     stored_ = at_;
   }
