@@ -1,6 +1,7 @@
 // Output files: resolved against the run's inputs, written whole.
 #include "output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "message.h"
@@ -14,13 +15,13 @@ bool Resolve(const std::string& path, const std::vector<Input>& inputs,
     message::SayWhy(path, why);
     return false;
   }
-  for (const Input& in : inputs) {
-    if (platform::WouldWrite(*target, in.path.c_str())) {
-      message::Say(path, std::string("is ") + in.what + "; not overwritten");
-      return false;
-    }
-  }
-  return true;
+  const auto in =
+      std::find_if(inputs.begin(), inputs.end(), [&](const Input& i) {
+        return platform::WouldWrite(*target, i.path.c_str());
+      });
+  if (in == inputs.end()) return true;
+  message::Say(path, std::string("is ") + in->what + "; not overwritten");
+  return false;
 }
 
 bool Write(platform::WriteTarget& target, const std::string& path,

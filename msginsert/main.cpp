@@ -99,8 +99,10 @@ bool Run(const msginsert::Options& o, char** argv) {
       {script_path, "the script being inserted"},
       {table_path, "the table being read"},
       {image_path, "the ROM image being read"}};
-  platform::WriteTarget patched_target, bps_target;
-  std::string patched_path, bps_path;
+  platform::WriteTarget patched_target;
+  platform::WriteTarget bps_target;
+  std::string patched_path;
+  std::string bps_path;
   if (o.output != 0) {
     patched_path = platform::PathArgument(argv, o.output);
     if (!output_file::Resolve(patched_path, inputs, &patched_target))
@@ -117,7 +119,8 @@ bool Run(const msginsert::Options& o, char** argv) {
   }
 
   std::string table;
-  std::vector<unsigned char> original, patched;
+  std::vector<unsigned char> original;
+  std::vector<unsigned char> patched;
   if (!ReadAll(table_path, &table) || !ReadAll(image_path, &original))
     return false;
   const translate::InsertOptions options{o.fill, o.as_atlas};

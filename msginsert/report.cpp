@@ -33,10 +33,10 @@ bool Unchanged(const Insertion::Block& b,
                const std::vector<unsigned char>& before,
                const std::vector<unsigned char>& image) {
   if (b.bound < 0) return false;
-  const auto last = static_cast<std::uint64_t>(b.bound);
-  if (last >= before.size() || last >= image.size()) return false;
-  return std::equal(before.begin() + b.start, before.begin() + last + 1,
-                    image.begin() + b.start);
+  const auto end = static_cast<std::size_t>(b.bound) + 1;
+  if (end > before.size() || end > image.size()) return false;
+  return std::equal(before.data() + b.start, before.data() + end,
+                    image.data() + b.start);
 }
 
 }  // namespace
