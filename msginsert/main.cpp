@@ -74,9 +74,17 @@ std::string TableOf(const std::string& script, const std::string& path) {
     message::Say(path, "names no table (#ADDTBL); give one with --table");
     return "";
   }
-  return (std::filesystem::u8path(path).parent_path() /
-          std::filesystem::u8path(name))
-      .u8string();
+  // Relative to the script's folder: its path up to its last separator
+  // ('/', and '\\' where the system takes it too, as a drive's "C:").
+  constexpr char kOwn = std::filesystem::path::preferred_separator;
+  const char separators[] = {'/', kOwn, '\0'};
+  const bool absolute =
+      std::string(separators).find(name[0]) != std::string::npos ||
+      (kOwn != '/' && name.size() > 1 && name[1] == ':');
+  const std::size_t folder = path.find_last_of(separators);
+  return absolute || folder == std::string::npos
+             ? name
+             : path.substr(0, folder + 1) + name;
 }
 
 bool Run(const msginsert::Options& o, char** argv) {

@@ -135,6 +135,10 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
   const std::string cut = Edited("Hi？", "HiHiHiHi？");
   const std::string no_fill = Edited("#FILL($D0)\n", "");
   const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
+  // (A table only the script's folder holds.)
+  const std::string in_sub = Edited("\"english.tbl\"", "\"sub.tbl\"");
+  const std::string to_sub =
+      "mkdir -p sub && cp english.tbl sub/sub.tbl && cp script.txt sub/ && ";
   std::vector<Case> cases = {
       {"fits", english, both, kEnglish},
       {"options in any order, -- ends them", english,
@@ -162,7 +166,14 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
       {"-o and --bps one file", english,
        "-o out.sfc --bps out.sfc script.txt sample.sfc", kNothing, "out.sfc"},
       {"a second image", english, both + " x.sfc", kNothing},
+      {"the table beside a script in another folder", in_sub,
+       "-o out.sfc --bps out.bps sub/script.txt sample.sfc", kEnglish, "",
+       to_sub},
   };
+  if (testing_util::WindowsPrograms())
+    cases.push_back({"a folder named as Windows names it", in_sub,
+                     "-o out.sfc --bps out.bps 'sub\\script.txt' sample.sfc",
+                     kEnglish, "", to_sub});
   if (!testing_util::WindowsPrograms())  // (POSIX links)
     cases.push_back({"-o a hard link to the image", english, both, kNothing,
                      "out.sfc", "ln -f sample.sfc out.sfc && "});
