@@ -57,6 +57,12 @@ fi
 "$build/msgdump" --atlas -o script.atlas.txt rom.sfc
 "$build/msgdump" --thingy -o zolvane.tbl
 blocks=$(grep -c '^#JMP' script.atlas.txt)
+for args in "-o patched.sfc" "-o patched.sfc --bps patch.bps"; do
+  # shellcheck disable=SC2086  # (two words on purpose)
+  valgrind --tool=callgrind --callgrind-out-file=callgrind.insert.out \
+    "$build/msginsert" $args script.atlas.txt rom.sfc 2>callgrind.txt
+  echo "msginsert $args: instructions: $(awk '/Collected/ { print $NF }' callgrind.txt)"
+done
 if command -v hyperfine >/dev/null; then
   hyperfine -N --warmup 5 --runs 50 --export-json insert.json \
     "$build/msginsert -o patched.sfc script.atlas.txt rom.sfc" \

@@ -1,7 +1,9 @@
 // BPS patches and the CRC-32 they are checked by.
 #include "bps.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace translate {
 
@@ -54,7 +56,7 @@ std::uint64_t Relative(std::size_t from, std::size_t last) {
 // shorter match would not pay for its offset), one offset remembered per
 // bucket: up to 2^20 buckets a side, fewer for small images.
 constexpr std::size_t kKey = 6;
-constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << (8 * kKey)) - 1;
+constexpr std::size_t kStep = 4;
 constexpr unsigned kMostBits = 20;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
@@ -80,11 +82,15 @@ class Writer {
         in_source_(std::size_t{1} << bits_, kNone),
         in_target_(std::size_t{1} << bits_, kNone) {
     // (Offsets are 32 bits: an image beyond 4 GiB gets no copies there.)
-    std::uint64_t key = 0;
-    for (std::size_t i = 0; i < source.size() && i < kNone; ++i) {
-      key = (key << 8 | source[i]) & kKeyMask;
-      if (i + 1 >= kKey)
-        in_source_[Bucket(key)] = static_cast<std::uint32_t>(i + 1 - kKey);
+    // Every kStep-th offset is enough: a copy from between them is found
+    // a few bytes on.  (Within a run of one byte, its first offset stands
+    // for all.)
+    const std::size_t end = std::min<std::size_t>(source.size(), kNone);
+    std::uint64_t last = ~std::uint64_t{0};
+    for (std::size_t at = 0; at + kKey <= end; at += kStep) {
+      const std::uint64_t key = KeyAt(source, at);
+      if (key != last) in_source_[Bucket(key)] = static_cast<std::uint32_t>(at);
+      last = key;
     }
   }
 
@@ -104,8 +110,8 @@ class Writer {
       };
       consider(kSourceRead, at_, Same(source_, at_), 1);
       if (at_ + kKey <= target_.size()) {
-        const std::uint32_t key = KeyAt(target_, at_);
-        if (const std::uint32_t s = in_source_[key]; s != kNone)
+        const std::uint32_t key = Bucket(KeyAt(target_, at_));
+        if (const std::uint32_t s = in_source_[key]; s != kNone && s != at_)
           consider(kSourceCopy, s, Same(source_, s),
                    2 + NumberSize(Relative(s, source_last_)));
         if (const std::uint32_t t = in_target_[key]; t != kNone)
@@ -129,34 +135,40 @@ class Writer {
     std::size_t length;
   };
 
-  // The bucket of a key: kKey bytes, the first the highest.
+  // The bucket of a key.
   [[nodiscard]] std::uint32_t Bucket(std::uint64_t key) const {
     return static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ULL) >>
                                       (64 - bits_));
   }
 
-  // The bucket of the kKey bytes of data at at.
-  [[nodiscard]] std::uint32_t KeyAt(const std::vector<unsigned char>& data,
-                                    std::size_t at) const {
-    std::uint64_t key = 0;
-    for (std::size_t i = 0; i < kKey; ++i) key = key << 8 | data[at + i];
-    return Bucket(key);
+  // The key of the kKey bytes of data at at: the first the lowest (so
+  // that a patch is the same on every system).
+  static std::uint64_t KeyAt(const std::vector<unsigned char>& data,
+                             std::size_t at) {
+    static_assert(kKey == 6, "the key is six bytes");
+    const unsigned char* p = data.data() + at;
+    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 |
+           std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
+           std::uint64_t{p[4]} << 32 | std::uint64_t{p[5]} << 40;
   }
 
   // How many bytes from from on in data match the target's from at_ on.
   // (A target copy may overlap what it writes, as a run does.)
   [[nodiscard]] std::size_t Same(const std::vector<unsigned char>& data,
                                  std::size_t from) const {
+    if (from >= data.size()) return 0;
+    const std::size_t most = std::min(data.size() - from, target_.size() - at_);
+    const unsigned char* a = data.data() + from;
+    const unsigned char* b = target_.data() + at_;
     std::size_t n = 0;
-    while (from + n < data.size() && at_ + n < target_.size() &&
-           data[from + n] == target_[at_ + n])
-      ++n;
+    while (n + 8 <= most && std::memcmp(a + n, b + n, 8) == 0) n += 8;
+    while (n < most && a[n] == b[n]) ++n;
     return n;
   }
 
   void Remember(std::size_t at) {
     if (at + kKey <= target_.size() && at < kNone)
-      in_target_[KeyAt(target_, at)] = static_cast<std::uint32_t>(at);
+      in_target_[Bucket(KeyAt(target_, at))] = static_cast<std::uint32_t>(at);
   }
 
   void Header(Action action, std::size_t length) {
@@ -205,19 +217,34 @@ class Writer {
 }  // namespace
 
 std::uint32_t Crc32(const unsigned char* data, std::size_t size) {
-  static const auto table = [] {
-    std::array<std::uint32_t, 256> t{};
+  // Eight bytes a step: table k holds the CRC of a byte followed by k zero
+  // bytes, so the eight lookups of a step are independent.
+  static const auto tables = [] {
+    std::array<std::array<std::uint32_t, 256>, 8> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
       std::uint32_t c = i;
       for (int k = 0; k < 8; ++k)
         c = (c & 1) != 0 ? 0xEDB88320 ^ c >> 1 : c >> 1;
-      t[i] = c;
+      t[0][i] = c;
     }
+    for (std::size_t k = 1; k < 8; ++k)
+      for (std::size_t i = 0; i < 256; ++i)
+        t[k][i] = t[0][t[k - 1][i] & 0xFF] ^ t[k - 1][i] >> 8;
     return t;
   }();
+  const auto& t = tables;
   std::uint32_t crc = 0xFFFFFFFF;
-  for (std::size_t i = 0; i < size; ++i)
-    crc = table[(crc ^ data[i]) & 0xFF] ^ crc >> 8;
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    const std::uint32_t low =
+        crc ^
+        (std::uint32_t{data[i]} | std::uint32_t{data[i + 1]} << 8 |
+         std::uint32_t{data[i + 2]} << 16 | std::uint32_t{data[i + 3]} << 24);
+    crc = t[7][low & 0xFF] ^ t[6][low >> 8 & 0xFF] ^ t[5][low >> 16 & 0xFF] ^
+          t[4][low >> 24] ^ t[3][data[i + 4]] ^ t[2][data[i + 5]] ^
+          t[1][data[i + 6]] ^ t[0][data[i + 7]];
+  }
+  for (; i < size; ++i) crc = t[0][(crc ^ data[i]) & 0xFF] ^ crc >> 8;
   return crc ^ 0xFFFFFFFF;
 }
 
