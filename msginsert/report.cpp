@@ -60,12 +60,13 @@ bool InsertAndReport(const std::string& script, const std::string& table,
   }
   if (!ok) return false;
   for (const Insertion::Block& b : report.blocks) {
-    if (b.bound < 0 || Unchanged(b, original, *patched)) continue;
+    if (b.bound < 0) continue;
     const std::uint64_t budget =
         static_cast<std::uint64_t>(b.bound) - b.start + 1;
     const std::string subject = names.script + ":" + std::to_string(b.line);
     const std::string text = Bytes(b.text) + " of text";
-    if (b.text > budget) {
+    if (b.text <= budget && Unchanged(b, original, *patched)) continue;
+    if (b.text > budget) {  // (even where what went in is the original)
       // (The inserter will refuse a cut itself; until then it is refused
       // here, where the report says it.)
       if (!options.as_atlas) ok = false;

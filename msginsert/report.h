@@ -17,12 +17,11 @@ struct Names {
 };
 
 // Inserts script with table into a copy of original, *patched, as
-// options say, and says on
-// standard error, as "SCRIPT:LINE: ...", every problem and every block
-// that matters: cut, padded, or shorter with the original's rest left
-// (a block whose bytes are all as they were matters not).  True when the
-// result may be written: the inserter took the script and, unless
-// options.as_atlas, no line was cut.
+// options say, and says on standard error, as "SCRIPT:LINE: ...", every
+// problem and every block that matters: cut, padded, or shorter with the
+// original's rest left (a block that fits with all its bytes as they were
+// matters not).  True when the result may be written: the inserter took
+// the script and, unless options.as_atlas, no line was cut.
 bool InsertAndReport(const std::string& script, const std::string& table,
                      const translate::InsertOptions& options,
                      const Names& names,

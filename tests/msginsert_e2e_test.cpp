@@ -150,6 +150,8 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
        Edited("\"english.tbl\"", "\"missing.tbl\""),
        both + " --table english.tbl", kEnglish},
       {"cut: refused", cut, both, kNothing, "script.txt:17"},
+      {"cut, where what goes in is the original: refused",
+       Edited("<0E><00>", "<0E><00>Hi"), both, kNothing, "script.txt:32"},
       {"cut --as-atlas: as Atlas", cut, both + " --as-atlas", kAtlas,
        "script.txt:17"},
       {"--as-atlas: Atlas's bytes", english, "--as-atlas " + both, kAtlas},
