@@ -10,19 +10,18 @@
 // says on standard error every line that was cut, padded or left short;
 // and writes what was asked, never over an input.  Exit status: 0 when it
 // was written (with nothing asked, when it would be), 1 when not.
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "bps.h"
 #include "file_io.h"
 #include "message.h"
 #include "options.h"
 #include "output_file.h"
 #include "platform.h"
 #include "report.h"
+#include "translate.h"
 
 namespace {
 
@@ -35,10 +34,7 @@ bool ReadAll(const std::string& path, Bytes* bytes) {
   std::size_t got = 0;
   if (in) bytes->resize(static_cast<std::size_t>(info.size));
   if (!in || !file_io::ReadUpTo(in.get(), bytes->data(), bytes->size(), &got)) {
-    if (why != nullptr)
-      message::Say(path, why);
-    else
-      message::SayErrno(path, errno);
+    message::SayWhy(path, why);
     return false;
   }
   bytes->resize(got);
@@ -162,11 +158,11 @@ bool Run(const msginsert::Options& o, char** argv) {
 int main(int argc, char** argv) {
   message::SetProgram("msginsert");
   msginsert::Options o;
-  if (!msginsert::ParseOptions(argc, argv, &o)) return file_io::Finish(false);
+  if (!msginsert::ParseOptions(argc, argv, &o)) return message::Finish(false);
   if (o.help || o.version) {
     std::fputs(o.help ? msginsert::kUsage : "msginsert " ZOL_VERSION "\n",
                stdout);
-    return file_io::Finish(true);
+    return message::Finish(true);
   }
-  return file_io::Finish(Run(o, argv));
+  return message::Finish(Run(o, argv));
 }

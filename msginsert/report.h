@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "insert.h"
+#include "translate.h"
 
 namespace msginsert {
 
