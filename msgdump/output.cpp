@@ -34,9 +34,8 @@ Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
 }
 
 bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
-  const char* why = nullptr;
-  if (!platform::ResolveForWrite(path.c_str(), &target_, &why)) {
-    message::SayWhy(path, why);
+  if (!platform::ResolveForWrite(path.c_str(), &target_)) {
+    message::SayErrno(path, errno);
     return false;
   }
   for (const Input& in : inputs) {
@@ -47,7 +46,8 @@ bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   }
   // A translated script is the translator's work: a dump never replaces
   // it.  (A script of the window is well under a megabyte.)
-  if (target_.exists && target_.how != platform::WriteTarget::How::kDirect) {
+  platform::FileInfo found;
+  if (target_.Found(&found) && !target_.Direct()) {
     if (const std::size_t line =
             translate::TranslatedLine(Contents(path, 64 << 20))) {
       message::Say(path, "holds a translation (line " + std::to_string(line) +
