@@ -2,6 +2,7 @@
 // written whole to a temporary beside it, synced, and renamed over it;
 // otherwise, for a named reason, written in place.
 #include <cerrno>
+#include <string>
 
 #include "platform_write.h"
 
@@ -16,19 +17,8 @@ bool InPlaceInstead(int err) {
          err == ENOTSUP || err == EOPNOTSUPP || err == EBUSY || err == EXDEV;
 }
 
-}  // namespace
-
-WriteTarget::WriteTarget() : state_(new State) {}
-
-WriteTarget::~WriteTarget() = default;
-
-bool WriteTarget::Found(FileInfo* file) const {
-  *file = state_->found;
-  return state_->exists;
-}
-
-bool WriteTarget::Direct() const { return state_->how == State::How::kDirect; }
-
+// leaf (cut, at a character, so that the whole fits in 255 bytes) +
+// ".tmp-" + six random characters.
 std::string TempName(const std::string& leaf) {
   constexpr std::size_t kMax = 255 - (sizeof ".tmp-XXXXXX" - 1);
   std::size_t keep = leaf.size();
@@ -46,17 +36,36 @@ std::string TempName(const std::string& leaf) {
   return name;
 }
 
+}  // namespace
+
+WriteTarget::WriteTarget() : state_(new State) {}
+
+WriteTarget::~WriteTarget() = default;
+
+bool WriteTarget::Found(FileInfo* file) const {
+  *file = state_->found;
+  return state_->exists;
+}
+
+bool WriteTarget::Direct() const { return state_->how == State::How::kDirect; }
+
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
   using How = WriteTarget::State::How;
   WriteTarget::State& s = target.state();
   errno = 0;
   if (s.how == How::kDirect) return WriteAll(s.file, data, size);
   if (s.how == How::kReplace) {
+    const std::size_t sep = s.name.find_last_of("\\/") + 1;  // 0 if none
     Temp temp;
-    if (MakeTemp(s, &temp)) {
-      const bool written = WriteAll(temp.file, data, size) &&
-                           Sync(temp.file) && CloseTemp(&temp);
-      if (written && RenameOver(s, temp)) return true;
+    bool made = false;
+    for (int attempt = 0; !made && attempt <= 100; ++attempt) {
+      temp.name = s.name.substr(0, sep) + TempName(s.name.substr(sep));
+      made = CreateTemp(s, &temp);
+      if (!made && errno != EEXIST) break;
+    }
+    if (made) {
+      const bool written = WriteAll(temp.file, data, size) && Sync(temp.file);
+      if (written && RenameOver(s, &temp)) return true;
       const int err = errno;
       RemoveTemp(s, &temp);
       errno = err;

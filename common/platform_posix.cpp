@@ -209,14 +209,10 @@ void Random(unsigned char bytes[6]) {
   for (int i = 0; i < 6; ++i) bytes[i] = static_cast<unsigned char>(x >>= 5);
 }
 
-bool MakeTemp(WriteTarget::State& target, Temp* temp) {
-  const int folder = static_cast<int>(target.folder);
-  for (int attempt = 0; temp->file < 0; ++attempt) {
-    temp->name = TempName(target.name);
-    temp->file = openat(folder, temp->name.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
-    if (temp->file < 0 && (errno != EEXIST || attempt == 100)) return false;
-  }
+bool CreateTemp(WriteTarget::State& target, Temp* temp) {
+  temp->file = openat(static_cast<int>(target.folder), temp->name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+  if (temp->file < 0) return false;
   // The earlier file's permissions, or those a new file gets (the umask).
   mode_t mode = target.mode;
   if (!target.exists) {
@@ -232,14 +228,11 @@ bool MakeTemp(WriteTarget::State& target, Temp* temp) {
   return false;
 }
 
-bool CloseTemp(Temp* temp) {
-  const int fd = static_cast<int>(std::exchange(temp->file, -1));
-  return close(fd) == 0 || errno == EINTR;
-}
-
-bool RenameOver(WriteTarget::State& target, const Temp& temp) {
+bool RenameOver(WriteTarget::State& target, Temp* temp) {
   const int folder = static_cast<int>(target.folder);
-  if (renameat(folder, temp.name.c_str(), folder, target.name.c_str()) != 0)
+  if ((close(static_cast<int>(std::exchange(temp->file, -1))) != 0 &&
+       errno != EINTR) ||
+      renameat(folder, temp->name.c_str(), folder, target.name.c_str()) != 0)
     return false;
   const Fd dir(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) fsync(dir.get());  // best effort: not every folder

@@ -58,6 +58,8 @@ int ErrnoOf(DWORD err) {
       return ENOSPC;
     case ERROR_FILENAME_EXCED_RANGE:
       return ENAMETOOLONG;
+    case ERROR_FILE_EXISTS:
+      return EEXIST;
     default:
       return EIO;
   }
@@ -183,29 +185,19 @@ bool Sync(std::intptr_t file) {
 
 void Random(unsigned char bytes[6]) { SystemFunction036(bytes, 6); }
 
-bool MakeTemp(WriteTarget::State& target, Temp* temp) {
-  const std::string& path = target.name;
-  const std::size_t sep = path.find_last_of("\\/") + 1;  // 0 where none
-  for (int attempt = 0;; ++attempt) {
-    temp->name = path.substr(0, sep) + TempName(path.substr(sep));
-    const HANDLE h = CreateFileW(Wide(temp->name.c_str()).c_str(),
-                                 GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      temp->file = reinterpret_cast<std::intptr_t>(h);
-      return true;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS || attempt == 100) return Failed();
-  }
+bool CreateTemp(WriteTarget::State& /*target*/, Temp* temp) {
+  const HANDLE h =
+      CreateFileW(Wide(temp->name.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Failed();
+  temp->file = reinterpret_cast<std::intptr_t>(h);
+  return true;
 }
 
-bool CloseTemp(Temp* temp) {
-  return CloseHandle(Of(std::exchange(temp->file, -1))) != 0 || Failed();
-}
-
-bool RenameOver(WriteTarget::State& target, const Temp& temp) {
+bool RenameOver(WriteTarget::State& target, Temp* temp) {
+  if (CloseHandle(Of(std::exchange(temp->file, -1))) == 0) return Failed();
   const std::wstring path = Wide(target.name.c_str());
-  const std::wstring from = Wide(temp.name.c_str());
+  const std::wstring from = Wide(temp->name.c_str());
   // The new file must show what the old one showed: its attributes, and the
   // access rights it would inherit must be the old file's own (copying them
   // would widen them under Wine); else the old file is rewritten.

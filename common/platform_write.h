@@ -30,34 +30,31 @@ struct WriteTarget::State {
   ~State();  // closes what it holds
 };
 
-// A temporary file made beside a target, and its name as name is.
+// A temporary file beside a target: its handle, and its name as the
+// target's is (a name in its folder on POSIX, a path on Windows).
 struct Temp {
   std::intptr_t file = -1;
   std::string name;
 };
 
+// The system's steps, in the order WriteWhole takes them.
+// Six bytes from the system's random source, for the temporary's name.
+void Random(unsigned char bytes[6]);
+// Creates temp's name exclusively (never opening a file of the user's, nor
+// a second run's: EEXIST), with the earlier file's permissions.
+bool CreateTemp(WriteTarget::State& target, Temp* temp);
 // Writes all size bytes to file at its position.
 bool WriteAll(std::intptr_t file, const void* data, std::size_t size);
 // Syncs file to the disk, where its file system can.
 bool Sync(std::intptr_t file);
-// Six bytes from the system's random source.
-void Random(unsigned char bytes[6]);
-// Creates the temporary beside target exclusively (never a file of the
-// user's, nor a second run's), with the earlier file's permissions.
-bool MakeTemp(WriteTarget::State& target, Temp* temp);
-bool CloseTemp(Temp* temp);
-// Puts the closed temporary in target's place.
-bool RenameOver(WriteTarget::State& target, const Temp& temp);
-// Closes and deletes the temporary.
+// Closes the temporary and puts it in target's place.
+bool RenameOver(WriteTarget::State& target, Temp* temp);
+// Closes the temporary, if open, and deletes it.
 void RemoveTemp(WriteTarget::State& target, Temp* temp);
 // Rewrites the file target found, or makes one where none was: never
 // through a link that was not there at the start.
 bool WriteInPlace(WriteTarget::State& target, const void* data,
                   std::size_t size);
-
-// leaf (cut, at a character, so that the whole fits in 255 bytes) +
-// ".tmp-" + six random characters.
-std::string TempName(const std::string& leaf);
 
 }  // namespace platform
 
