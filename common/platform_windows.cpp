@@ -31,12 +31,13 @@ std::wstring Wide(const char* utf8) {
   return w;
 }
 
-std::string Utf8(const wchar_t* wide) {
+// wide in the code page page ("" if it cannot be).
+std::string Narrow(const wchar_t* wide, UINT page = CP_UTF8) {
   const int n =
-      WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(page, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return "";
   std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, s.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(page, 0, wide, -1, s.data(), n, nullptr, nullptr);
   s.resize(static_cast<std::size_t>(n - 1));
   return s;
 }
@@ -303,20 +304,15 @@ std::string PathArgument(char** argv, int i) {
                      reinterpret_cast<_startupinfo*>(info)) < 0 ||
       i >= argc)
     return argv[i];
-  return Utf8(wargv[i]);
+  return Narrow(wargv[i]);
 }
 
 std::string Shown(const std::string& utf8) {
-  const std::wstring wide = Wide(utf8.c_str());
-  const UINT page =
-      _isatty(_fileno(stderr)) != 0 ? GetConsoleOutputCP() : CP_ACP;
-  const int n = WideCharToMultiByte(page, 0, wide.c_str(), -1, nullptr, 0,
-                                    nullptr, nullptr);
-  if (n <= 0) return utf8;
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(page, 0, wide.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.resize(static_cast<std::size_t>(n - 1));
-  return s;
+  const std::string shown =
+      Narrow(Wide(utf8.c_str()).c_str(), _isatty(_fileno(stderr)) != 0
+                                             ? GetConsoleOutputCP()
+                                             : CP_ACP);
+  return shown.empty() ? utf8 : shown;
 }
 
 std::string NativeLineEnds(const std::string& text) {
@@ -385,7 +381,7 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
     std::vector<wchar_t> final(32768);
     const DWORD n = GetFinalPathNameByHandleW(
         h.get(), final.data(), static_cast<DWORD>(final.size()), 0);
-    if (n > 0 && n < final.size()) s.name = Utf8(final.data());
+    if (n > 0 && n < final.size()) s.name = Narrow(final.data());
     // A second hard link would keep the old content after a move: then the
     // file itself is rewritten, through the handle kept for it.
     if (info.nNumberOfLinks == 1) return true;
