@@ -126,8 +126,8 @@ bool Locate(const char* name, Fd* folder, std::string* leaf) {
         return false;
       }
       if (text[0] == '/') at.reset(open("/", kFolderFlags));
-      rest = std::string(text, static_cast<std::size_t>(n)) +
-             (last ? "" : "/" + rest);
+      if (!last) rest.insert(0, 1, '/');
+      rest.insert(0, text, static_cast<std::size_t>(n));
     } else if (last && S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return false;
@@ -252,10 +252,10 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
   if (fd < 0) {
     // Nothing was there at the start: a link there now was planted since,
     // and is never followed; another's file is refused as it is then.
-    made.reset(openat(static_cast<int>(target.folder), target.name.c_str(),
-                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
-                          O_NOCTTY,
-                      0666));
+    made.reset(openat(
+        static_cast<int>(target.folder), target.name.c_str(),
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+        0666));
     fd = made.get();
     if (fd < 0 && errno == ELOOP) errno = EACCES;
     if (fd < 0 || fstat(fd, &st) != 0) return false;
@@ -360,9 +360,10 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
       located &&
       fstatat(folder.get(), s.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
       there.st_dev == st.st_dev && there.st_ino == st.st_ino;
-  s.how = !S_ISREG(st.st_mode)                             ? How::kDirect
-          : !same || MustWriteInPlace(folder.get(), fd.get(), st) ? How::kInPlace
-                                                                  : How::kReplace;
+  s.how = !S_ISREG(st.st_mode) ? How::kDirect
+          : !same || MustWriteInPlace(folder.get(), fd.get(), st)
+              ? How::kInPlace
+              : How::kReplace;
   if (same) s.folder = folder.release();
   s.file = fd.release();
   return true;

@@ -219,9 +219,9 @@ bool RenameOver(WriteTarget::State& target, Temp* temp) {
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
       return true;
     const DWORD why = GetLastError();
-    if (attempt == 10 || (why != ERROR_SHARING_VIOLATION &&
-                          why != ERROR_ACCESS_DENIED &&
-                          why != ERROR_LOCK_VIOLATION)) {
+    if (attempt == 10 ||
+        (why != ERROR_SHARING_VIOLATION && why != ERROR_ACCESS_DENIED &&
+         why != ERROR_LOCK_VIOLATION)) {
       errno = ErrnoOf(why);
       return false;
     }
@@ -309,9 +309,8 @@ std::string PathArgument(char** argv, int i) {
 
 std::string Shown(const std::string& utf8) {
   const std::string shown =
-      Narrow(Wide(utf8.c_str()).c_str(), _isatty(_fileno(stderr)) != 0
-                                             ? GetConsoleOutputCP()
-                                             : CP_ACP);
+      Narrow(Wide(utf8.c_str()).c_str(),
+             _isatty(_fileno(stderr)) != 0 ? GetConsoleOutputCP() : CP_ACP);
   return shown.empty() ? utf8 : shown;
 }
 
@@ -351,7 +350,8 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
     const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
                                     : GetFileAttributesW(folder.c_str());
     errno = ENOENT;
-    return fa != INVALID_FILE_ATTRIBUTES && (fa & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return fa != INVALID_FILE_ATTRIBUTES &&
+           (fa & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
   if ((attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
     errno = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EACCES;

@@ -52,8 +52,8 @@ std::string AsLfText(std::string_view bytes, bool* utf16) {
     return static_cast<char32_t>(hi << 8 | lo);
   };
   std::string text;
-  const bool bom16 = bytes.size() >= 2 && (unit(0, true) == 0xFEFF ||
-                                           unit(0, false) == 0xFEFF);
+  const bool bom16 = bytes.size() >= 2 &&
+                     (unit(0, true) == 0xFEFF || unit(0, false) == 0xFEFF);
   if (utf16 != nullptr &&
       (*utf16 = bom16 || (bytes.size() >= 2 &&
                           (bytes[0] == '\0') != (bytes[1] == '\0')))) {
@@ -72,8 +72,10 @@ std::string AsLfText(std::string_view bytes, bool* utf16) {
   }
   std::string lf;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') lf += text[i];
-    else if (i + 1 == text.size() || text[i + 1] != '\n') lf += '\n';
+    if (text[i] != '\r')
+      lf += text[i];
+    else if (i + 1 == text.size() || text[i + 1] != '\n')
+      lf += '\n';
   }
   return lf;
 }
@@ -86,11 +88,10 @@ std::size_t LostLine(std::string_view existing, std::string_view output) {
   const std::string made = AsLfText(output, nullptr);
   const std::vector<std::string_view> lines = Lines(text);
   const std::vector<std::string_view> out = Lines(made);
-  if (std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
-        return Starts(line, "#JMP");
-      })) {
-    const auto differ = std::mismatch(lines.begin(), lines.end(), out.begin(),
-                                      out.end());
+  if (std::any_of(lines.begin(), lines.end(),
+                  [](std::string_view line) { return Starts(line, "#JMP"); })) {
+    const auto differ =
+        std::mismatch(lines.begin(), lines.end(), out.begin(), out.end());
     if (differ.first == lines.end() && differ.second == out.end())
       return utf16 ? 1 : 0;
     return std::min(static_cast<std::size_t>(differ.first - lines.begin()) + 1,
