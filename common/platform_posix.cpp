@@ -250,23 +250,16 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
   int fd = static_cast<int>(target.file);
   struct stat st {};
   if (fd < 0) {
-    // Nothing was there at the start: a link there now was planted since,
-    // and is never followed; another's file is refused as it is then.
-    made.reset(openat(
-        static_cast<int>(target.folder), target.name.c_str(),
-        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
-        0666));
+    // Nothing was there at the start: whatever is there now (a link, a
+    // hard link, another's file) was put there since, and is refused.
+    made.reset(openat(static_cast<int>(target.folder), target.name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                      0666));
     fd = made.get();
-    if (fd < 0 && errno == ELOOP) errno = EACCES;
-    if (fd < 0 || fstat(fd, &st) != 0) return false;
-    if (!S_ISREG(st.st_mode) ||
-        !MayUse(static_cast<int>(target.folder), st.st_uid)) {
-      errno = EACCES;
-      return false;
-    }
-  } else if (fstat(fd, &st) != 0) {
-    return false;
+    if (fd < 0 && errno == EEXIST) errno = EACCES;
+    if (fd < 0) return false;
   }
+  if (fstat(fd, &st) != 0) return false;
 #ifdef __linux__
   // Room made first, so that a full disk or quota fails the write with the
   // earlier file whole.  (A file system that cannot reserve space is

@@ -240,15 +240,23 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
   if (target.file != -1) return Rewrite(Of(target.file), path, data, size);
   // A link found at the start (one to nothing) is written through, and
   // its target made.  Otherwise what is there now must be the file found
-  // then, or a new one, and never a link (a reparse point) planted since.
+  // then, or one made now, and never a link (a reparse point) put there
+  // since.
   const bool through = target.how == WriteTarget::State::How::kInPlace;
   const Handle h(CreateFileW(
-      path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+      path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+      through         ? OPEN_ALWAYS
+      : target.exists ? OPEN_EXISTING
+                      : CREATE_NEW,
       FILE_ATTRIBUTE_NORMAL | (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
       nullptr));
   BY_HANDLE_FILE_INFORMATION i{};
-  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) return Failed();
   FileInfo now;
+  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) {
+    Failed();
+    if (errno == EEXIST) errno = EACCES;
+    return false;
+  }
   Fill(i, &now);
   if (!through && ((i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
                    (target.exists && (now.device != target.found.device ||
