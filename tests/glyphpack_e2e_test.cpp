@@ -512,8 +512,8 @@ TEST_F(GlyphpackRun, OverlappingRunsEachInstallAWholeTable) {
   WriteFile(dir_ / "zol.tbl", "earlier");
   const auto r = testing_util::Run(
       dir_.path(),
-      "{ { strace -f -o /dev/null -e trace=rename "
-      "-e inject=rename:delay_enter=1000000 " +
+      "{ { strace -f -o /dev/null -e trace=renameat "
+      "-e inject=renameat:delay_enter=1000000 " +
           kGlyphpack +
           " >first.out; "
           "echo $? >first.status; } & "
