@@ -10,9 +10,8 @@ namespace output_file {
 
 bool Resolve(const std::string& path, const std::vector<Input>& inputs,
              platform::WriteTarget* target) {
-  const char* why = nullptr;
-  if (!platform::ResolveForWrite(path.c_str(), target, &why)) {
-    message::SayWhy(path, why);
+  if (!platform::ResolveForWrite(path.c_str(), target)) {
+    message::SayErrno(path, errno);
     return false;
   }
   const auto in =

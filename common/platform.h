@@ -9,12 +9,14 @@
 // call belongs there, never as an #ifdef in a program.  Every function
 // reports failure by returning false (or null) with errno set, or with
 // *why set to a reason of our own where errno has no word for it.
+// platform.cpp holds what both share: the shape of a safe write.
 #ifndef ZOL_COMMON_PLATFORM_H
 #define ZOL_COMMON_PLATFORM_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -62,30 +64,26 @@ bool IsTerminal(std::FILE* f);
 // code page's characters).
 bool IsUtf8Terminal(std::FILE* f);
 
-// Where and how a file is to be written, decided by ResolveForWrite before
-// the job starts and carried out by WriteWhole once it is done.  It holds
-// the open file and folder; they are closed with it.
-struct WriteTarget {
-  enum class How {
-    kReplace,  // a new file beside it, renamed over it (or a new file)
-    kInPlace,  // the file itself rewritten: replacing it would show
-    kDirect,   // no file to replace (a pipe, a terminal, /dev/null): written
-  };
-  How how = How::kReplace;
-  bool exists = false;       // a file is there now
-  std::uint64_t device = 0;  // and this is it
-  std::uint64_t inode = 0;
-  unsigned mode = 0;  // its permission bits
-  // The platform's own: the file opened for writing, the folder it is
-  // replaced in and its name there.
-  std::intptr_t file = -1;
-  std::intptr_t folder = -1;
-  std::string name;
-
-  WriteTarget() = default;
+// Where a file is to be written, decided by ResolveForWrite before the job
+// starts and written by WriteWhole once it is done.  What the system found
+// and holds open for it is its own.
+class WriteTarget {
+ public:
+  struct State;
+  WriteTarget();
   WriteTarget(const WriteTarget&) = delete;
   WriteTarget& operator=(const WriteTarget&) = delete;
   ~WriteTarget();
+  // The file found at the name (its device and inode in *file); false
+  // where none was (a new file is made).
+  bool Found(FileInfo* file) const;
+  // True where no file is kept: what was found (a pipe, a terminal,
+  // /dev/null) is written straight on.
+  [[nodiscard]] bool Direct() const;
+  State& state() { return *state_; }
+
+ private:
+  std::unique_ptr<State> state_;
 };
 
 // Decides how name can be written, the way fopen(name, "wb") would see it,
@@ -100,27 +98,30 @@ struct WriteTarget {
 // permissions Windows would widen).  Anything else (/dev/null, a pipe, a
 // FIFO with a reader, a terminal, NUL, CON) is written directly, opened
 // blocking as the shell's > opens it.
-bool ResolveForWrite(const char* name, WriteTarget* target, const char** why);
+bool ResolveForWrite(const char* name, WriteTarget* target);
 
 // True when path names the file target would write: the same device and
 // inode, whatever links or hard links lead to it.
 inline bool WouldWrite(const WriteTarget& target, const char* path) {
+  FileInfo found;
   FileInfo info;
-  return target.exists && Stat(path, &info) && info.device == target.device &&
-         info.inode == target.inode;
+  return target.Found(&found) && Stat(path, &info) &&
+         info.device == found.device && info.inode == found.inode;
 }
 
-// Makes data the whole content of target.  Replacement: a temporary file
-// created exclusively beside it, named after it with ".tmp-" and six random
-// characters (its name cut to fit), given the earlier file's permissions,
-// synced, renamed over it, the folder synced.  A file system that cannot
-// set permissions or sync goes on without; one that refuses the rename (a
-// mount point, a folder that takes no renames), or on Windows a file held
-// open by another program, gets the file written in place after all.  In
-// place: room made for it on the disk (so that a full one fails with the
-// file untouched), rewritten without truncation, cut to size, synced.  A
-// failed run removes its temporary and keeps the earlier file; only a
-// killed run leaves the temporary behind.
+// Makes data the whole content of target: a temporary file created
+// exclusively beside it (named after it, cut to fit, with ".tmp-" and six
+// random characters), given the earlier file's permissions, synced and
+// renamed over it, the folder synced.  A file system that cannot set
+// permissions or sync goes on without.  Where no file can be made there, or
+// the rename is refused (a mount point, a folder that takes none, another's
+// link in a sticky folder, on Windows a file another program holds), the
+// file is written in place after all: the file found at the start, or a new
+// one; never a link that was not there at the start (EACCES).  In place:
+// room made for it on the disk (so that a full one fails with the file
+// untouched), rewritten without truncation, cut to size, synced.  A failed
+// run removes its temporary and keeps the earlier file; only a killed run
+// leaves the temporary behind.
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size);
 
 }  // namespace platform

@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
-#include <deque>
+#include <utility>
 
-#include "platform.h"
+#include "platform_write.h"
 
 namespace platform {
 
@@ -22,20 +23,11 @@ namespace {
 class Fd {
  public:
   explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.release()) {}
-  Fd& operator=(Fd&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   ~Fd() { reset(); }
   [[nodiscard]] int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
+  int release() { return std::exchange(fd_, -1); }
   void reset(int fd = -1) {
     if (fd_ >= 0) {
       const int err = errno;
@@ -63,67 +55,11 @@ void Fill(const struct stat& st, FileInfo* info) {
   info->inode = static_cast<std::uint64_t>(st.st_ino);
 }
 
-// Writes all size bytes to fd at its position; false, with errno set, if
-// any could not be written.
-bool WriteFd(int fd, const void* data, std::size_t size) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;  // a write that takes nothing never will
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Whether a failed fchmod or fsync only says that the file system does not
 // do it (FAT, some FUSE and network file systems): then the run goes on.
 bool Unsupported(int err) {
   return err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP ||
          err == EINVAL || err == EPERM;
-}
-
-// Syncs fd, where its file system can.
-bool Sync(int fd) { return fsync(fd) == 0 || Unsupported(errno); }
-
-// Whether a refused rename means that this folder or file takes none, so
-// the file is written in place instead.
-bool NoRename(int err) {
-  return err == EEXIST || err == EACCES || err == ENOTSUP ||
-         err == EOPNOTSUPP || err == EPERM || err == EBUSY || err == EXDEV;
-}
-
-// A link's text, read relative to a folder.
-bool ReadLinkAt(int folder, const std::string& name, std::string* text) {
-  for (std::size_t room = 256;; room *= 2) {
-    text->assign(room, '\0');
-    const ssize_t n = readlinkat(folder, name.c_str(), text->data(), room);
-    if (n < 0) return false;
-    if (static_cast<std::size_t>(n) < room) {
-      text->resize(static_cast<std::size_t>(n));
-      return true;
-    }
-  }
-}
-
-// The names of path's components, in order, put in front of *into; a
-// trailing slash gives a last name of "".
-void Split(const std::string& path, std::deque<std::string>* into) {
-  std::deque<std::string> parts;
-  for (std::size_t at = 0;;) {
-    const std::size_t slash = path.find('/', at);
-    if (slash == std::string::npos) {
-      parts.push_back(path.substr(at));
-      break;
-    }
-    if (slash > at) parts.push_back(path.substr(at, slash - at));
-    at = slash + 1;
-  }
-  into->insert(into->begin(), parts.begin(), parts.end());
 }
 
 // Whether folder is in /proc, whose links (/proc/self/fd/N, where
@@ -144,92 +80,66 @@ bool InProc(int folder) {
 // fs.protected_regular=1 and fs.protected_fifos=1 have it): not in a
 // sticky, world-writable folder unless the folder's owner or the user
 // owns it.
-bool MayUse(const struct stat& dir, uid_t owner) {
+bool MayUse(int folder, uid_t owner) {
   constexpr mode_t kShared = S_ISVTX | S_IWOTH;
-  return (dir.st_mode & kShared) != kShared || owner == dir.st_uid ||
-         owner == geteuid();
+  struct stat dir {};
+  return fstat(folder, &dir) == 0 &&
+         ((dir.st_mode & kShared) != kShared || owner == dir.st_uid ||
+          owner == geteuid());
 }
 
 // Where name leads: the folder that holds (or would hold) the file it
 // names, opened, and the file's name there.  Links are followed as open
-// follows them, relative to folder descriptors (so the working folder may
-// be of any depth), at most 40; a protected link, file or FIFO gives
-// EACCES.  A name that ends in a folder gives EISDIR, one that passes
-// through /proc's links to open files ENXIO: such a name leads to no
-// folder.
+// follows them, one name at a time relative to folder descriptors (so the
+// working folder may be of any depth), at most 40; a protected link, file
+// or FIFO gives EACCES.  A name that ends in a folder gives EISDIR, one
+// that passes through /proc's links to open files ENXIO: such a name leads
+// to no folder.
 bool Locate(const char* name, Fd* folder, std::string* leaf) {
-  if (name[0] == '\0') {
-    errno = ENOENT;
-    return false;
-  }
-  std::deque<std::string> rest;
-  Split(name, &rest);
-  Fd at(open(name[0] == '/' ? "/" : ".", kFolderFlags));
-  if (at.get() < 0) return false;
-  int links = 0;
-  while (!rest.empty()) {
-    const std::string part = rest.front();
-    rest.pop_front();
-    const bool last = rest.empty();
+  std::string rest = name;  // still to walk, from at
+  Fd at(open(rest.empty() || rest[0] != '/' ? "." : "/", kFolderFlags));
+  for (int links = 0; at.get() >= 0;) {
+    const std::size_t slash = rest.find('/');
+    const bool last = slash == std::string::npos;
+    const std::string part = rest.substr(0, slash);
+    rest = last ? "" : rest.substr(slash + 1);
     if (part.empty() || part == ".") {
-      if (!last) continue;
-      errno = EISDIR;
-      return false;
+      errno = name[0] == '\0' ? ENOENT : EISDIR;
+      if (last) return false;
+      continue;
     }
     struct stat st {};
     if (fstatat(at.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT || !last) return false;
-    } else if (S_ISLNK(st.st_mode) ||
-               (last && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))) {
-      struct stat dir {};
-      if (fstat(at.get(), &dir) != 0) return false;
-      if (!MayUse(dir, st.st_uid)) {
-        errno = EACCES;
-        return false;
-      }
+    } else if ((S_ISLNK(st.st_mode) ||
+                (last && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))) &&
+               !MayUse(at.get(), st.st_uid)) {
+      errno = EACCES;
+      return false;
     }
     if (S_ISLNK(st.st_mode)) {
-      std::string text;
-      if (++links > 40) {
-        errno = ELOOP;
-        return false;
-      }
-      if (InProc(at.get())) {
-        errno = ENXIO;
-        return false;
-      }
-      if (!ReadLinkAt(at.get(), part, &text)) return false;
-      if (text.empty()) {
-        errno = ENOENT;
+      char text[PATH_MAX];
+      const ssize_t n = readlinkat(at.get(), part.c_str(), text, sizeof text);
+      if (n < 0) return false;
+      if (++links > 40 || n == 0 || InProc(at.get())) {
+        errno = links > 40 ? ELOOP : n == 0 ? ENOENT : ENXIO;
         return false;
       }
       if (text[0] == '/') at.reset(open("/", kFolderFlags));
-      if (at.get() < 0) return false;
-      Split(text, &rest);
-      continue;
-    }
-    if (last && S_ISDIR(st.st_mode)) {
+      if (!last) rest.insert(0, 1, '/');
+      rest.insert(0, text, static_cast<std::size_t>(n));
+    } else if (last && S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return false;
-    }
-    if (last) {
-      *folder = std::move(at);
+    } else if (last) {
+      folder->reset(at.release());
       *leaf = part;
       return true;
+    } else {
+      at.reset(openat(at.get(), part.c_str(), kFolderFlags | O_NOFOLLOW));
     }
-    Fd next(openat(at.get(), part.c_str(), kFolderFlags | O_NOFOLLOW));
-    if (next.get() < 0) return false;
-    at = std::move(next);
   }
-  errno = EISDIR;  // "" or "/"
   return false;
-}
-
-// The permission bits a new file gets from this process's umask.
-unsigned NewFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666U & ~static_cast<unsigned>(mask);
 }
 
 // Whether fd's file carries extended attributes a new file would not get:
@@ -237,16 +147,11 @@ unsigned NewFileMode() {
 // folder.)
 bool HasOwnAttributes(int fd) {
 #ifdef __linux__
-  const ssize_t n = flistxattr(fd, nullptr, 0);
-  if (n <= 0) return false;
-  std::string names(static_cast<std::size_t>(n), '\0');
-  const ssize_t got = flistxattr(fd, names.data(), names.size());
-  if (got < 0) return true;
-  for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
-    const std::string name = names.c_str() + at;
-    if (name != "security.selinux") return true;
-    at += name.size() + 1;
-  }
+  char names[4096];
+  const ssize_t n = flistxattr(fd, names, sizeof names);
+  if (n < 0) return errno == ERANGE;
+  for (const char* at = names; at < names + n; at += std::strlen(at) + 1)
+    if (std::strcmp(at, "security.selinux") != 0) return true;
 #else
   (void)fd;
 #endif
@@ -267,112 +172,107 @@ bool MustWriteInPlace(int folder, int fd, const struct stat& st) {
          HasOwnAttributes(fd);
 }
 
-// A name for the temporary beside leaf: leaf (cut, at a character, so that
-// the whole fits in NAME_MAX) + ".tmp-" + six random characters.
-std::string TempName(const std::string& leaf) {
-  constexpr std::size_t kMax = 255;
-  constexpr char kSuffix[] = ".tmp-XXXXXX";
-  std::size_t keep = leaf.size();
-  if (keep > kMax - (sizeof kSuffix - 1)) {
-    keep = kMax - (sizeof kSuffix - 1);
-    while (keep > 0 && (static_cast<unsigned char>(leaf[keep]) & 0xC0) == 0x80)
-      --keep;  // not inside a UTF-8 character
-  }
-  constexpr char kChars[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char random[6];
-  if (getentropy(random, sizeof random) != 0) {
-    // (No random source: the clock and the process still tell runs apart,
-    // and O_EXCL never lets two share a name.)
-    struct timespec now {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::uint64_t x = static_cast<std::uint64_t>(now.tv_nsec) ^
-                      static_cast<std::uint64_t>(getpid()) << 32;
-    for (unsigned char& b : random) b = static_cast<unsigned char>(x >>= 5);
-  }
-  std::string name = leaf.substr(0, keep) + ".tmp-";
-  for (const unsigned char b : random) name += kChars[b % (sizeof kChars - 1)];
-  return name;
+}  // namespace
+
+WriteTarget::State::~State() {
+  if (file >= 0) close(static_cast<int>(file));
+  if (folder >= 0) close(static_cast<int>(folder));
 }
 
-// Makes room for size bytes in fd before its first byte is overwritten, so
-// that a full disk or quota fails the write with the earlier file whole.
-// (A file system that cannot reserve space is written all the same.)
-bool Reserve(int fd, std::size_t size) {
-#ifdef __linux__
-  struct stat st {};
-  if (fstat(fd, &st) != 0) return false;
-  if (static_cast<off_t>(size) <= st.st_size) return true;
-  return fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0 ||
-         Unsupported(errno);
-#else
-  (void)fd;
-  (void)size;
-  return true;
-#endif
-}
-
-// Rewrites the file target holds open (or, with none, creates its name in
-// its folder), cut to size and synced.
-bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
-  Fd made;
-  int fd = static_cast<int>(target.file);
-  if (fd < 0) {
-    made.reset(openat(static_cast<int>(target.folder), target.name.c_str(),
-                      O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-    fd = made.get();
-    if (fd < 0) return false;
-  }
-  if (!Reserve(fd, size) || lseek(fd, 0, SEEK_SET) != 0 ||
-      !WriteFd(fd, data, size) ||
-      ftruncate(fd, static_cast<off_t>(size)) != 0 || !Sync(fd))
-    return false;
-  return made.get() < 0 || close(made.release()) == 0 || errno == EINTR;
-}
-
-bool Replace(WriteTarget& target, const void* data, std::size_t size) {
-  // A name no one else holds, made with O_EXCL, so that a second run, or a
-  // file of the user's, is never opened or truncated.
-  const int folder = static_cast<int>(target.folder);
-  std::string temp;
-  Fd fd;
-  for (int attempt = 0; fd.get() < 0; ++attempt) {
-    temp = TempName(target.name);
-    fd.reset(openat(folder, temp.c_str(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600));
-    if (fd.get() < 0 && (errno != EEXIST || attempt == 100)) {
-      // No new file can be made there, but the file itself may be written.
-      if (errno == EACCES || errno == EPERM || errno == EROFS)
-        return WriteInPlace(target, data, size);
+bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(static_cast<int>(file), p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;  // a write that takes nothing never will
       return false;
     }
+    p += n;
+    size -= static_cast<std::size_t>(n);
   }
-  const mode_t mode = target.exists ? target.mode : NewFileMode();
-  bool ok = (fchmod(fd.get(), mode) == 0 || Unsupported(errno)) &&
-            WriteFd(fd.get(), data, size) && Sync(fd.get());
-  int err = errno;
-  if (ok && close(fd.release()) != 0 && errno != EINTR) {
-    ok = false;
-    err = errno;
+  return true;
+}
+
+bool Sync(std::intptr_t file) {
+  return fsync(static_cast<int>(file)) == 0 || Unsupported(errno);
+}
+
+void Random(unsigned char bytes[6]) {
+  if (getentropy(bytes, 6) == 0) return;
+  // (No random source: the clock and the process still tell runs apart,
+  // and O_EXCL never lets two share a name.)
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::uint64_t x = static_cast<std::uint64_t>(now.tv_nsec) ^
+                    static_cast<std::uint64_t>(getpid()) << 32;
+  for (int i = 0; i < 6; ++i) bytes[i] = static_cast<unsigned char>(x >>= 5);
+}
+
+bool CreateTemp(WriteTarget::State& target, Temp* temp) {
+  temp->file = openat(static_cast<int>(target.folder), temp->name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+  if (temp->file < 0) return false;
+  // The earlier file's permissions, or those a new file gets (the umask).
+  mode_t mode = target.mode;
+  if (!target.exists) {
+    mode = umask(0);
+    umask(mode);
+    mode = 0666 & ~mode;
   }
-  fd.reset();
-  if (ok && renameat(folder, temp.c_str(), folder, target.name.c_str()) == 0) {
-    const Fd dir(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) fsync(dir.get());  // best effort: not every folder
+  if (fchmod(static_cast<int>(temp->file), mode) == 0 || Unsupported(errno))
     return true;
-  }
-  if (ok) err = errno;
-  unlinkat(folder, temp.c_str(), 0);
-  if (ok && NoRename(err)) return WriteInPlace(target, data, size);
+  const int err = errno;
+  RemoveTemp(target, temp);
   errno = err;
   return false;
 }
 
-}  // namespace
+bool RenameOver(WriteTarget::State& target, Temp* temp) {
+  const int folder = static_cast<int>(target.folder);
+  if ((close(static_cast<int>(std::exchange(temp->file, -1))) != 0 &&
+       errno != EINTR) ||
+      renameat(folder, temp->name.c_str(), folder, target.name.c_str()) != 0)
+    return false;
+  const Fd dir(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) fsync(dir.get());  // best effort: not every folder
+  return true;
+}
 
-WriteTarget::~WriteTarget() {
-  if (file >= 0) close(static_cast<int>(file));
-  if (folder >= 0) close(static_cast<int>(folder));
+void RemoveTemp(WriteTarget::State& target, Temp* temp) {
+  if (temp->file >= 0) close(static_cast<int>(std::exchange(temp->file, -1)));
+  unlinkat(static_cast<int>(target.folder), temp->name.c_str(), 0);
+}
+
+bool WriteInPlace(WriteTarget::State& target, const void* data,
+                  std::size_t size) {
+  Fd made;
+  int fd = static_cast<int>(target.file);
+  struct stat st {};
+  if (fd < 0) {
+    // Nothing was there at the start: whatever is there now (a link, a
+    // hard link, another's file) was put there since, and is refused.
+    made.reset(openat(static_cast<int>(target.folder), target.name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                      0666));
+    fd = made.get();
+    if (fd < 0 && errno == EEXIST) errno = EACCES;
+    if (fd < 0) return false;
+  }
+  if (fstat(fd, &st) != 0) return false;
+#ifdef __linux__
+  // Room made first, so that a full disk or quota fails the write with the
+  // earlier file whole.  (A file system that cannot reserve space is
+  // written all the same.)
+  if (static_cast<off_t>(size) > st.st_size &&
+      fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
+      !Unsupported(errno))
+    return false;
+#endif
+  if (lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, data, size) ||
+      ftruncate(fd, static_cast<off_t>(size)) != 0 || !Sync(fd))
+    return false;
+  return made.get() < 0 || close(made.release()) == 0 || errno == EINTR;
 }
 
 bool Stat(const char* path, FileInfo* info) {
@@ -417,73 +317,49 @@ bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
 
 bool IsUtf8Terminal(std::FILE* f) { return IsTerminal(f); }
 
-bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
-  *why = nullptr;
+bool ResolveForWrite(const char* name, WriteTarget* target) {
+  using How = WriteTarget::State::How;
+  WriteTarget::State& s = target->state();
   // Where the name leads, to replace the file there: found before anything
   // is opened, so that a protected link is refused untouched.
   Fd folder;
-  std::string leaf;
-  const bool located = Locate(name, &folder, &leaf);
+  const bool located = Locate(name, &folder, &s.name);
   if (!located && errno == EACCES) return false;
   const int located_errno = errno;
 
   // The kernel opens what is there now.  (A FIFO waits for its reader
   // here, as the shell's > waits.)
   Fd fd(open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  struct stat st {};
   if (fd.get() < 0) {
     if (errno != ENOENT) return false;
     // Nothing there: a new file, made where the name leads (through a
     // link to nothing, the link's target), in a folder that takes one.
-    if (!located) {
-      errno = located_errno;
+    errno = located_errno;
+    if (!located || faccessat(folder.get(), ".", W_OK | X_OK, 0) != 0)
       return false;
-    }
-    if (faccessat(folder.get(), ".", W_OK | X_OK, 0) != 0) return false;
-    target->how = WriteTarget::How::kReplace;
-    target->exists = false;
-    target->folder = folder.release();
-    target->name = leaf;
+    s.folder = folder.release();
     return true;
   }
-  struct stat st {};
   if (fstat(fd.get(), &st) != 0) return false;
-  target->exists = true;
-  target->device = static_cast<std::uint64_t>(st.st_dev);
-  target->inode = static_cast<std::uint64_t>(st.st_ino);
-  target->mode = st.st_mode & 07777U;
-  if (!S_ISREG(st.st_mode)) {
-    target->how = WriteTarget::How::kDirect;
-  } else {
-    // Replaced only where the name leads to the very file the kernel
-    // opened; anything else (a deleted file reached through /dev/fd/N,
-    // say) is written where it is, as fopen would.
-    struct stat there {};
-    const bool same =
-        located &&
-        fstatat(folder.get(), leaf.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-        there.st_dev == st.st_dev && there.st_ino == st.st_ino;
-    target->how = !same || MustWriteInPlace(folder.get(), fd.get(), st)
-                      ? WriteTarget::How::kInPlace
-                      : WriteTarget::How::kReplace;
-    if (same) {
-      target->folder = folder.release();
-      target->name = leaf;
-    }
-  }
-  target->file = fd.release();
+  s.exists = true;
+  Fill(st, &s.found);
+  s.mode = st.st_mode & 07777U;
+  // Replaced only where the name leads to the very file the kernel opened;
+  // anything else (a deleted file reached through /dev/fd/N, say) is
+  // written where it is, as fopen would.
+  struct stat there {};
+  const bool same =
+      located &&
+      fstatat(folder.get(), s.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+      there.st_dev == st.st_dev && there.st_ino == st.st_ino;
+  s.how = !S_ISREG(st.st_mode) ? How::kDirect
+          : !same || MustWriteInPlace(folder.get(), fd.get(), st)
+              ? How::kInPlace
+              : How::kReplace;
+  if (same) s.folder = folder.release();
+  s.file = fd.release();
   return true;
-}
-
-bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
-  switch (target.how) {
-    case WriteTarget::How::kDirect:
-      return WriteFd(static_cast<int>(target.file), data, size);
-    case WriteTarget::How::kInPlace:
-      return WriteInPlace(target, data, size);
-    case WriteTarget::How::kReplace:
-      break;
-  }
-  return Replace(target, data, size);
 }
 
 }  // namespace platform

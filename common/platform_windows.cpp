@@ -10,9 +10,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
-#include "platform.h"
+#include "platform_write.h"
 
 // The system's random generator (RtlGenRandom), from advapi32.
 extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG size);
@@ -30,12 +31,13 @@ std::wstring Wide(const char* utf8) {
   return w;
 }
 
-std::string Utf8(const wchar_t* wide) {
+// wide in the code page page ("" if it cannot be).
+std::string Narrow(const wchar_t* wide, UINT page = CP_UTF8) {
   const int n =
-      WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(page, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return "";
   std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, s.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(page, 0, wide, -1, s.data(), n, nullptr, nullptr);
   s.resize(static_cast<std::size_t>(n - 1));
   return s;
 }
@@ -57,6 +59,8 @@ int ErrnoOf(DWORD err) {
       return ENOSPC;
     case ERROR_FILENAME_EXCED_RANGE:
       return ENAMETOOLONG;
+    case ERROR_FILE_EXISTS:
+      return EEXIST;
     default:
       return EIO;
   }
@@ -79,15 +83,13 @@ class Handle {
   }
   [[nodiscard]] HANDLE get() const { return h_; }
   [[nodiscard]] bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() {
-    HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h;
-  }
+  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
 
  private:
   HANDLE h_;
 };
+
+HANDLE Of(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -114,35 +116,6 @@ std::wstring FolderOf(const std::wstring& path) {
   return sep == std::wstring::npos ? L"" : path.substr(0, sep + 1);
 }
 
-// Writes all size bytes to h at its position.
-bool WriteHandle(HANDLE h, const void* data, std::size_t size) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const DWORD chunk =
-        size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD wrote = 0;
-    if (WriteFile(h, p, chunk, &wrote, nullptr) == 0) return Failed();
-    if (wrote == 0) {
-      errno = EIO;  // a write that takes nothing never will
-      return false;
-    }
-    p += wrote;
-    size -= wrote;
-  }
-  return true;
-}
-
-// Syncs h, where its file system can.
-bool Sync(HANDLE h) {
-  if (FlushFileBuffers(h) != 0) return true;
-  const DWORD err = GetLastError();
-  if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
-      err == ERROR_INVALID_PARAMETER)
-    return true;
-  errno = ErrnoOf(err);
-  return false;
-}
-
 // Writes data as the whole of the file h, at path, from its start, synced.
 // A disk (or quota) without room for what the file grows by fails it
 // first, with the earlier file whole.
@@ -161,21 +134,10 @@ bool Rewrite(HANDLE h, const std::wstring& path, const void* data,
   }
   LARGE_INTEGER zero{};
   if (SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) == 0) return Failed();
-  if (!WriteHandle(h, data, size)) return false;
+  const auto file = reinterpret_cast<std::intptr_t>(h);
+  if (!WriteAll(file, data, size)) return false;
   if (SetEndOfFile(h) == 0) return Failed();
-  return Sync(h);
-}
-
-// Rewrites the file target holds open, or the file its name leads to
-// (created where it is missing, as through a link to nothing).
-bool WriteInPlace(WriteTarget& target, const void* data, std::size_t size) {
-  const std::wstring path = Wide(target.name.c_str());
-  if (target.file != -1)
-    return Rewrite(reinterpret_cast<HANDLE>(target.file), path, data, size);
-  const Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.ok()) return Failed();
-  return Rewrite(h.get(), path, data, size);
+  return Sync(file);
 }
 
 // The DACL of the file path, as bytes, or "" if it cannot be read.
@@ -189,90 +151,120 @@ std::string Dacl(const std::wstring& path) {
   return sd;
 }
 
-// A name for the temporary beside path: its name (cut, so that the whole
-// stays within 255 units) + ".tmp-" + six characters from the system's
-// random generator.
-std::wstring TempName(const std::wstring& path) {
-  const std::wstring folder = FolderOf(path);
-  std::wstring leaf = path.substr(folder.size());
-  constexpr std::size_t kSuffix = 11;  // ".tmp-XXXXXX"
-  if (leaf.size() > 255 - kSuffix) {
-    std::size_t keep = 255 - kSuffix;
-    if (keep > 0 && IS_LOW_SURROGATE(leaf[keep])) --keep;
-    leaf.resize(keep);
-  }
-  unsigned char random[6] = {};
-  SystemFunction036(random, sizeof random);
-  constexpr wchar_t kChars[] =
-      L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::wstring name = folder + leaf + L".tmp-";
-  for (const unsigned char b : random) name += kChars[b % 62];
-  return name;
+}  // namespace
+
+WriteTarget::State::~State() {
+  if (file != -1) CloseHandle(Of(file));
 }
 
-bool Replace(WriteTarget& target, const void* data, std::size_t size) {
+bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const DWORD chunk =
+        size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD wrote = 0;
+    if (WriteFile(Of(file), p, chunk, &wrote, nullptr) == 0) return Failed();
+    if (wrote == 0) {
+      errno = EIO;  // a write that takes nothing never will
+      return false;
+    }
+    p += wrote;
+    size -= wrote;
+  }
+  return true;
+}
+
+bool Sync(std::intptr_t file) {
+  if (FlushFileBuffers(Of(file)) != 0) return true;
+  const DWORD err = GetLastError();
+  if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
+      err == ERROR_INVALID_PARAMETER)
+    return true;
+  errno = ErrnoOf(err);
+  return false;
+}
+
+void Random(unsigned char bytes[6]) { SystemFunction036(bytes, 6); }
+
+bool CreateTemp(WriteTarget::State& /*target*/, Temp* temp) {
+  const HANDLE h =
+      CreateFileW(Wide(temp->name.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Failed();
+  temp->file = reinterpret_cast<std::intptr_t>(h);
+  return true;
+}
+
+bool RenameOver(WriteTarget::State& target, Temp* temp) {
+  if (CloseHandle(Of(std::exchange(temp->file, -1))) == 0) return Failed();
   const std::wstring path = Wide(target.name.c_str());
-  std::wstring temp;
-  HANDLE made = INVALID_HANDLE_VALUE;
-  // A name no one else holds, made with CREATE_NEW: a second run, or a
-  // file of the user's, is never opened or truncated.
-  for (int attempt = 0; made == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = TempName(path);
-    made = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD err = GetLastError();
-    if (made != INVALID_HANDLE_VALUE) break;
-    if (err == ERROR_FILE_EXISTS && attempt < 100) continue;
-    // A folder that takes no new file, holding one that may be written.
-    if (target.exists && err == ERROR_ACCESS_DENIED)
-      return WriteInPlace(target, data, size);
-    errno = ErrnoOf(err);
-    return false;
-  }
-  Handle h(made);
-  const bool written = WriteHandle(h.get(), data, size) && Sync(h.get());
-  const int err = errno;
-  CloseHandle(h.release());
-  if (!written) {
-    DeleteFileW(temp.c_str());
-    errno = err;
-    return false;
-  }
+  const std::wstring from = Wide(temp->name.c_str());
   // The new file must show what the old one showed: its attributes, and the
   // access rights it would inherit must be the old file's own (copying them
   // would widen them under Wine); else the old file is rewritten.
   if (target.exists) {
     const DWORD attrs = GetFileAttributesW(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES || Dacl(path) != Dacl(temp) ||
-        SetFileAttributesW(temp.c_str(), attrs) == 0) {
-      DeleteFileW(temp.c_str());
-      return WriteInPlace(target, data, size);
+    if (attrs == INVALID_FILE_ATTRIBUTES || Dacl(path) != Dacl(from) ||
+        SetFileAttributesW(from.c_str(), attrs) == 0) {
+      errno = EPERM;
+      return false;
     }
   }
   // A program that holds the file open (an editor, a second run) makes the
   // move fail for a moment, or for as long as it holds it: then, after a
-  // few tries, the file is written in place, as fopen would.
+  // few tries (half a second in all), the file is written in place, as
+  // fopen would.
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(temp.c_str(), path.c_str(),
+    if (MoveFileExW(from.c_str(), path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
       return true;
     const DWORD why = GetLastError();
-    const bool held = why == ERROR_SHARING_VIOLATION ||
-                      why == ERROR_ACCESS_DENIED || why == ERROR_LOCK_VIOLATION;
-    if (!held || attempt == 10) {
-      DeleteFileW(temp.c_str());
-      if (held) return WriteInPlace(target, data, size);
+    if (attempt == 10 ||
+        (why != ERROR_SHARING_VIOLATION && why != ERROR_ACCESS_DENIED &&
+         why != ERROR_LOCK_VIOLATION)) {
       errno = ErrnoOf(why);
       return false;
     }
-    Sleep(static_cast<DWORD>(10 * (attempt + 1)));  // half a second in all
+    Sleep(static_cast<DWORD>(10 * (attempt + 1)));
   }
 }
 
-}  // namespace
+void RemoveTemp(WriteTarget::State& /*target*/, Temp* temp) {
+  if (temp->file != -1) CloseHandle(Of(std::exchange(temp->file, -1)));
+  DeleteFileW(Wide(temp->name.c_str()).c_str());
+}
 
-WriteTarget::~WriteTarget() {
-  if (file != -1) CloseHandle(reinterpret_cast<HANDLE>(file));
+bool WriteInPlace(WriteTarget::State& target, const void* data,
+                  std::size_t size) {
+  const std::wstring path = Wide(target.name.c_str());
+  if (target.file != -1) return Rewrite(Of(target.file), path, data, size);
+  // A link found at the start (one to nothing) is written through, and
+  // its target made.  Otherwise what is there now must be the file found
+  // then, or one made now, and never a link (a reparse point) put there
+  // since.
+  const bool through = target.how == WriteTarget::State::How::kInPlace;
+  const Handle h(CreateFileW(
+      path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+      through         ? OPEN_ALWAYS
+      : target.exists ? OPEN_EXISTING
+                      : CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+      nullptr));
+  BY_HANDLE_FILE_INFORMATION i{};
+  FileInfo now;
+  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) {
+    Failed();
+    if (errno == EEXIST) errno = EACCES;
+    return false;
+  }
+  Fill(i, &now);
+  if (!through && ((i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                   (target.exists && (now.device != target.found.device ||
+                                      now.inode != target.found.inode)))) {
+    errno = EACCES;
+    return false;
+  }
+  return Rewrite(h.get(), path, data, size);
 }
 
 bool Stat(const char* path, FileInfo* info) {
@@ -320,20 +312,14 @@ std::string PathArgument(char** argv, int i) {
                      reinterpret_cast<_startupinfo*>(info)) < 0 ||
       i >= argc)
     return argv[i];
-  return Utf8(wargv[i]);
+  return Narrow(wargv[i]);
 }
 
 std::string Shown(const std::string& utf8) {
-  const std::wstring wide = Wide(utf8.c_str());
-  const UINT page =
-      _isatty(_fileno(stderr)) != 0 ? GetConsoleOutputCP() : CP_ACP;
-  const int n = WideCharToMultiByte(page, 0, wide.c_str(), -1, nullptr, 0,
-                                    nullptr, nullptr);
-  if (n <= 0) return utf8;
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(page, 0, wide.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.resize(static_cast<std::size_t>(n - 1));
-  return s;
+  const std::string shown =
+      Narrow(Wide(utf8.c_str()).c_str(),
+             _isatty(_fileno(stderr)) != 0 ? GetConsoleOutputCP() : CP_ACP);
+  return shown.empty() ? utf8 : shown;
 }
 
 std::string NativeLineEnds(const std::string& text) {
@@ -352,10 +338,11 @@ bool IsTerminal(std::FILE* f) { return _isatty(_fileno(f)) != 0; }
 
 bool IsUtf8Terminal(std::FILE* /*f*/) { return false; }
 
-bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
-  *why = nullptr;
+bool ResolveForWrite(const char* name, WriteTarget* target) {
+  using How = WriteTarget::State::How;
+  WriteTarget::State& s = target->state();
   const std::wstring path = Wide(name);
-  target->name = name;
+  s.name = name;
   const DWORD attrs = GetFileAttributesW(path.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failed();
@@ -365,25 +352,17 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
     WIN32_FIND_DATAW found;
     const HANDLE f = FindFirstFileW(path.c_str(), &found);
     if (f != INVALID_HANDLE_VALUE) FindClose(f);
-    const bool dangling =
-        f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_NO_MORE_FILES;
-    target->how =
-        dangling ? WriteTarget::How::kInPlace : WriteTarget::How::kReplace;
+    if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_NO_MORE_FILES)
+      s.how = How::kInPlace;
     const std::wstring folder = FolderOf(path);
     const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
                                     : GetFileAttributesW(folder.c_str());
-    if (fa == INVALID_FILE_ATTRIBUTES || (fa & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      errno = ENOENT;
-      return false;
-    }
-    return true;
+    errno = ENOENT;
+    return fa != INVALID_FILE_ATTRIBUTES &&
+           (fa & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
-  if ((attrs & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    errno = EISDIR;
-    return false;
-  }
-  if ((attrs & FILE_ATTRIBUTE_READONLY) != 0) {
-    errno = EACCES;
+  if ((attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+    errno = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EACCES;
     return false;
   }
   // What the name leads to, opened for writing as fopen would open it
@@ -391,53 +370,33 @@ bool ResolveForWrite(const char* name, WriteTarget* target, const char** why) {
   Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.ok()) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND &&
-        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      target->how = WriteTarget::How::kInPlace;  // a link to nothing
-      return true;
-    }
-    return Failed();
-  }
-  target->exists = true;
-  if (GetFileType(h.get()) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
-    target->how = WriteTarget::How::kDirect;
-    target->file = reinterpret_cast<std::intptr_t>(h.release());
+    if (GetLastError() != ERROR_FILE_NOT_FOUND ||
+        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+      return Failed();
+    s.how = How::kInPlace;  // a link to nothing
     return true;
   }
+  s.exists = true;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(h.get(), &info) == 0) return Failed();
-  FileInfo id;
-  Fill(info, &id);
-  target->device = id.device;
-  target->inode = id.inode;
-  // The file itself, through any links and junctions: its final name is
-  // what is replaced, so a link stays a link.
-  std::vector<wchar_t> final(32768);
-  const DWORD n = GetFinalPathNameByHandleW(
-      h.get(), final.data(), static_cast<DWORD>(final.size()), 0);
-  if (n > 0 && n < final.size()) target->name = Utf8(final.data());
-  // A second hard link would keep the old content after a move: then the
-  // file itself is rewritten, through the handle kept for it.
-  if (info.nNumberOfLinks > 1) {
-    target->how = WriteTarget::How::kInPlace;
-    target->file = reinterpret_cast<std::intptr_t>(h.release());
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
+    s.how = How::kDirect;
+  } else if (GetFileInformationByHandle(h.get(), &info) == 0) {
+    return Failed();
   } else {
-    target->how = WriteTarget::How::kReplace;
+    Fill(info, &s.found);
+    // The file itself, through any links and junctions: its final name is
+    // what is replaced, so a link stays a link.
+    std::vector<wchar_t> final(32768);
+    const DWORD n = GetFinalPathNameByHandleW(
+        h.get(), final.data(), static_cast<DWORD>(final.size()), 0);
+    if (n > 0 && n < final.size()) s.name = Narrow(final.data());
+    // A second hard link would keep the old content after a move: then the
+    // file itself is rewritten, through the handle kept for it.
+    if (info.nNumberOfLinks == 1) return true;
+    s.how = How::kInPlace;
   }
+  s.file = reinterpret_cast<std::intptr_t>(h.release());
   return true;
-}
-
-bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
-  errno = 0;
-  switch (target.how) {
-    case WriteTarget::How::kDirect:
-      return WriteHandle(reinterpret_cast<HANDLE>(target.file), data, size);
-    case WriteTarget::How::kInPlace:
-      return WriteInPlace(target, data, size);
-    case WriteTarget::How::kReplace:
-      break;
-  }
-  return Replace(target, data, size);
 }
 
 }  // namespace platform

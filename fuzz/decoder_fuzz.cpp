@@ -16,7 +16,9 @@
 //   - the Atlas script, inserted with the Thingy table by the core's
 //     inserter into the image with the walk's bytes scrambled, gives back
 //     every byte the walk took; and with one block's line replaced (by the
-//     input's own tail, as text), only that block's bytes change.
+//     input's own tail, as text), only that block's bytes change;
+//   - a dump is written over that script when it is untouched (whatever
+//     its line ends), never once it is edited.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -27,6 +29,7 @@
 #include "atlas.h"
 #include "fuzz_check.h"
 #include "insert.h"
+#include "keep.h"
 #include "script.h"
 #include "table.h"
 #include "utf8.h"
@@ -118,8 +121,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   Check(translate::InsertScript(script, thingy_text, -1, &scrambled, &report) &&
             scrambled == original,
         "Atlas script inserts back the bytes the walk took");
-  Check(translate::TranslatedLine(script) == 0,
-        "an untouched script holds no translation");
+  std::string saved = "\xEF\xBB\xBF";  // as an editor may save it
+  for (const char c : script) saved += c == '\n' ? "\r\n" : std::string{c};
+  Check(translate::LostLine(saved, script) == 0,
+        "an untouched script, with CR LF and a byte order mark, is no one's");
 
   // One block's copy replaced: only its bytes may change.
   const std::size_t jmp = script.find("\n#JMP($", script.size() / 2);
@@ -138,6 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                         "0123456789ABCDEF"[data[i] & 15]} +
             ">";
   edited.replace(line, line_end - line, text);
+  Check(edited == script || translate::LostLine(edited, script) != 0,
+        "an edited script is the translator's");
   std::vector<unsigned char> patched = original;
   Check(translate::InsertScript(edited, thingy_text, 0x20, &patched, &report),
         "an edited block inserts");

@@ -44,9 +44,8 @@ int main(int argc, char** argv) {
   // Decided before any grid is read: where fopen could not create the
   // table, the run stops here, as it always has.
   platform::WriteTarget target;
-  const char* why = nullptr;
-  if (!platform::ResolveForWrite(glyph_table::kFileName, &target, &why)) {
-    message::SayWhy(glyph_table::kFileName, why);
+  if (!platform::ResolveForWrite(glyph_table::kFileName, &target)) {
+    message::SayErrno(glyph_table::kFileName, errno);
     std::fputs("table data not found.\n", stdout);
     return message::Finish(false);
   }
@@ -70,6 +69,7 @@ int main(int argc, char** argv) {
     const std::string name = grids::GridName(p);
     std::printf("TEXTFILE: %s\n", name.c_str());
     std::size_t got = 0;
+    const char* why = nullptr;
     const file_io::File fpt(platform::OpenInput(name.c_str(), nullptr, &why));
     // A grid that opens but cannot be read (a directory) counts as missing.
     if (!fpt || !file_io::ReadUpTo(fpt.get(), grid.data(), grid.size(), &got)) {

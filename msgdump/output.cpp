@@ -1,29 +1,53 @@
 // msgdump's output: to standard output, or kept for -o FILE.
 #include "output.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#include "atlas.h"
 #include "file_io.h"
+#include "keep.h"
 #include "message.h"
 
 namespace msgdump {
 
 namespace {
 
-// The bytes of the file path, if it is a regular file of at most max bytes
-// that can be read; else "".
-std::string Contents(const std::string& path, std::uint64_t max) {
+// Whether target, the file found at path, may be written over with bytes:
+// not where it holds a translator's work that bytes would lose (an edited
+// Atlas script or Thingy table), nor where it cannot be read to tell; that
+// is said.  (No script or table is near 64 MiB: a larger file is no one's.)
+bool MayWriteOver(const std::string& path, const platform::WriteTarget& target,
+                  const std::string& bytes) {
+  platform::FileInfo found;
+  if (!target.Found(&found) || target.Direct()) return true;
   const char* why = nullptr;
   platform::FileInfo info;
   const file_io::File f(platform::OpenInput(path.c_str(), &info, &why));
-  std::string bytes;
+  std::string held;
   std::size_t got = 0;
-  if (!f || info.size > max) return bytes;
-  bytes.resize(static_cast<std::size_t>(info.size));
-  if (!file_io::ReadUpTo(f.get(), bytes.data(), bytes.size(), &got)) got = 0;
-  bytes.resize(got);
-  return bytes;
+  if (f && (info.device != found.device || info.inode != found.inode))
+    why = "it changed during the run";
+  else if (f && info.size > (64U << 20))
+    return true;
+  else if (f)
+    held.resize(static_cast<std::size_t>(info.size));
+  if (!f || why != nullptr ||
+      !file_io::ReadUpTo(f.get(), held.data(), held.size(), &got)) {
+    message::Say(path, std::string("cannot be read (") +
+                           (why != nullptr ? why : std::strerror(errno)) +
+                           "), so it may hold a translation; not overwritten");
+    return false;
+  }
+  held.resize(got);
+  if (const std::size_t line = translate::LostLine(held, bytes)) {
+    message::Say(path, "holds work this dump would lose (line " +
+                           std::to_string(line) +
+                           ": an edited Atlas script or Thingy table); not "
+                           "overwritten");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -34,16 +58,6 @@ Output::Output(bool classic, bool native) : classic_(classic), native_(native) {
 
 bool Output::ToFile(const std::string& path, const std::vector<Input>& inputs) {
   if (!output_file::Resolve(path, inputs, &target_)) return false;
-  // A translated script is the translator's work: a dump never replaces
-  // it.  (A script of the window is well under a megabyte.)
-  if (target_.exists && target_.how != platform::WriteTarget::How::kDirect) {
-    if (const std::size_t line =
-            translate::TranslatedLine(Contents(path, 64 << 20))) {
-      message::Say(path, "holds a translation (line " + std::to_string(line) +
-                             "); not overwritten");
-      return false;
-    }
-  }
   path_ = path;
   return true;
 }
@@ -62,7 +76,12 @@ void Output::Put(std::string_view text) {
 int Output::Finish(bool done) {
   if (done && to_file()) {
     const std::string bytes = native_ ? platform::NativeLineEnds(kept_) : kept_;
-    done = output_file::Write(target_, path_, bytes.data(), bytes.size());
+    // Decided now that the output is known, before anything is written.
+    if (!MayWriteOver(path_, target_, bytes)) {
+      done = false;
+    } else {
+      done = output_file::Write(target_, path_, bytes.data(), bytes.size());
+    }
   }
   return message::Finish(done);
 }

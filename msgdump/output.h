@@ -33,8 +33,9 @@ class Output {
   void Fixed(std::string_view text);
   void Put(std::string_view text);
 
-  // Ends the run: writes the file if done, flushes standard output, and
-  // gives the exit status.
+  // Ends the run: writes the file if done and it holds no translator's work
+  // that the output would lose (else says so), flushes standard output,
+  // and gives the exit status.
   int Finish(bool done);
 
  private:

@@ -32,11 +32,10 @@ bool ReadAll(const char* path, std::string* bytes) {
 }
 
 bool WriteAll(const char* path, const std::vector<unsigned char>& bytes) {
-  const char* why = nullptr;
   platform::WriteTarget target;
-  if (!platform::ResolveForWrite(path, &target, &why) ||
+  if (!platform::ResolveForWrite(path, &target) ||
       !platform::WriteWhole(target, bytes.data(), bytes.size())) {
-    message::SayWhy(path, why);
+    message::SayErrno(path, errno);
     return false;
   }
   return true;

@@ -232,17 +232,47 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
       {"rom.sfc", "zol_00.txt", kAsItWas,
        Line("zol_00.txt", "grid", "zol_00.txt")},
       {"--utf8 rom.sfc", long_name, kScript},
-      // A translated script is kept; an untouched one is dumped again.
-      {"--atlas rom.sfc", "tr.txt", kAsItWas,
-       Line("tr.txt", "translation", "4")},
-      {"--atlas rom.sfc", "tr2.txt", kAsItWas,
-       Line("tr2.txt", "translation", "5")},
+      // A translator's script or table is kept, as any editor saved it
+      // (the fact: the first line that is theirs); an untouched dump is
+      // dumped again, with any line ends.
+      {"--atlas rom.sfc", "tr.txt", kAsItWas, Line("tr.txt", "1")},
+      {"--atlas rom.sfc", "tr2.txt", kAsItWas, Line("tr2.txt", "1")},
+      {"--atlas rom.sfc", "note.txt", kAsItWas, Line("note.txt", "15")},
+      {"--atlas rom.sfc", "uncommented.txt", kAsItWas,
+       Line("uncommented.txt", "1")},
+      {"--atlas rom.sfc", "utf16.txt", kAsItWas, Line("utf16.txt", "16")},
+      {"--atlas rom.sfc", "cr.txt", kAsItWas, Line("cr.txt", "16")},
+      {"--atlas rom.sfc", "fill.txt", kAsItWas, Line("fill.txt", "15")},
+      {"--thingy", "zolvane.tbl", kAsItWas, Line("zolvane.tbl", "512")},
       {"--atlas rom.sfc",
        "dump.txt",
        kScript,
        {},
        kMsgdump + " --atlas -o dump.txt rom.sfc && "},
+      {"--atlas rom.sfc", "crlf.txt", kScript},
   };
+  const std::string atlas = Dump("--atlas rom.sfc").out;
+  auto edit = [](std::string text, const std::string& from,
+                 const std::string& to, bool all = true) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos;
+         at = all ? at + to.size() : text.size())
+      text.replace(at, from.size(), to);
+    return text;
+  };
+  const std::string tr = edit(atlas, "\nba", "\nHi");  // the first copy
+  std::string uncommented, utf16 = "\xFF\xFE";
+  for (std::size_t at = 0; at < tr.size(); at = tr.find('\n', at) + 1)
+    if (tr.compare(at, 2, "//") != 0)
+      uncommented += tr.substr(at, tr.find('\n', at) + 1 - at);
+  for (const char c : tr) utf16 += std::string{c, '\0'};
+  WriteFile(dir_ / "note.txt", edit(tr, "\n#JMP", "\n// TL note\n#JMP"));
+  WriteFile(dir_ / "uncommented.txt", uncommented);
+  WriteFile(dir_ / "utf16.txt", utf16);
+  WriteFile(dir_ / "cr.txt", edit(tr, "\n", "\r"));
+  WriteFile(dir_ / "fill.txt",
+            edit(atlas, "\n#JMP", "\n#FILL($D0)\n#JMP", false));
+  WriteFile(dir_ / "zolvane.tbl", Dump("--thingy").out + "41=A\n");
+  WriteFile(dir_ / "crlf.txt", edit(atlas, "\n", "\r\n"));
   if (windows)  // Windows' own name for nowhere
     cases.push_back({"--utf8 rom.sfc", "NUL", kEarlier, {}, "", "", "out.txt"});
   if (!windows) {  // links, FIFOs and /dev are POSIX ones
@@ -266,6 +296,18 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
                      ">fifo.txt & } && ",
                      " && wait; }",
                      "fifo.txt"});
+    // A file that cannot be read might be a translator's.  (Root reads
+    // any: then strace refuses the read.)
+    const bool root = geteuid() == 0;
+    if (!root || testing_util::WhyNoStrace() == nullptr)
+      cases.push_back(
+          {"--atlas rom.sfc", dir_ / "unreadable.txt", kAsItWas,
+           Line(dir_ / "unreadable.txt", kDenied),
+           std::string("{ chmod 0200 unreadable.txt && ") +
+               (root ? "strace -f -o /dev/null -P \"$PWD/unreadable.txt\" -e "
+                       "trace=openat -e inject=openat:error=EACCES:when=2 "
+                     : ""),
+           "; s=$?; chmod 0644 unreadable.txt; exit $s; }", "unreadable.txt"});
     // Written in place (a second hard link), on a full disk.
     if (testing_util::WhyNoStrace() == nullptr)
       cases.push_back({"--utf8 rom.sfc", "hard.txt", kEarlier,
@@ -274,6 +316,7 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
                        "trace=fallocate -e inject=fallocate:error=ENOSPC ",
                        "", "out.txt"});
   }
+  WriteFile(dir_ / "unreadable.txt", atlas);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args + " -o " + c.file);
     WriteFile(dir_ / "out.txt", "earlier");
