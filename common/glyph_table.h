@@ -33,6 +33,13 @@ inline constexpr std::size_t kRowBytes = kGridSide * kEntryBytes;      // 32
 inline constexpr std::size_t kPageBytes = kPageEntries * kEntryBytes;  // 512
 inline constexpr std::size_t kFileBytes = kPages * kPageBytes;         // 1024
 
+// The two grids glyphpack packs, one per page, in the current directory.
+inline constexpr const char* kGridNames[kPages] = {"zol_00.txt", "zol_01.txt"};
+
+// The codes below this are the game's control codes: their cells (0 to 15)
+// show nothing.
+inline constexpr unsigned kControlCodes = 0x10;
+
 // The prefix byte of the game's two-byte kanji codes.
 inline constexpr unsigned kKanjiPrefix = 0xFF;
 

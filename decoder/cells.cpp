@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cp932.h"
+#include "script.h"
 
 namespace decoder {
 
@@ -14,7 +15,16 @@ Cells CellsOf(const GlyphTable& table) {
     Cell& c = cells[e];
     const unsigned char* bytes = table.entry[e];
     const std::size_t size = EntryLength(bytes);
-    c.unreachable = glyph_table::CodeOfEntry(e) < 0;
+    c.code = glyph_table::CodeOfEntry(e);
+    c.unreachable = c.code < 0;
+    c.control = e < glyph_table::kControlCodes;
+    if (!c.unreachable || c.control)
+      c.name = CodeName(c.unreachable ? e : static_cast<unsigned>(c.code));
+    c.page = static_cast<int>(e / glyph_table::kPageEntries);
+    c.line = static_cast<int>(e % glyph_table::kPageEntries /
+                              glyph_table::kGridSide) +
+             1;
+    c.column = static_cast<int>(e % glyph_table::kGridSide) + 1;
     c.empty = size == 0;
     c.not_cp932 = !cp932::ToUtf8(bytes, size, &c.text);
     if (c.not_cp932) c.text = "\xEF\xBF\xBD";  // U+FFFD
@@ -42,22 +52,6 @@ FillReason ReasonToFill(const Cell& cell) {
   if (cell.not_cp932) return FillReason::kNotShiftJis;
   if (cell.same_as >= 0) return FillReason::kSameAsAnother;
   return FillReason::kNone;
-}
-
-const char* WhyToFill(FillReason why) {
-  switch (why) {
-    case FillReason::kEmpty:
-      return "empty";
-    case FillReason::kBlank:
-      return "blank";
-    case FillReason::kNotShiftJis:
-      return "not Shift-JIS";
-    case FillReason::kSameAsAnother:
-      return "same";
-    case FillReason::kNone:
-      break;
-  }
-  return nullptr;
 }
 
 }  // namespace decoder

@@ -14,6 +14,14 @@
 namespace decoder {
 
 struct Cell {
+  int code = -1;     // the code index that shows it, or -1 (CodeOfEntry)
+  std::string name;  // that code as a translator writes it ("0x41",
+                     // "0xFF 0x41"); for a control code's cell, that code's;
+                     // empty for the two cells past the kanji
+  bool control = false;      // it stands behind a control code (0 to 15)
+  int page = 0;              // where it is: its grid,
+  int line = 0;              // its 1-based line there,
+  int column = 0;            // and its 1-based cell in that line
   std::string text;          // as the UTF-8 script shows it (U+FFFD if bad)
   bool unreachable = false;  // no code shows it (0 to 15, 510, 511)
   bool empty = false;        // it shows nothing: its first byte is 0
@@ -37,10 +45,6 @@ enum class FillReason {
   kSameAsAnother  // its text is another reachable cell's (Cell::same_as)
 };
 FillReason ReasonToFill(const Cell& cell);
-
-// The page's words for a reason ("empty", "blank", "not Shift-JIS",
-// "same"), or null for kNone; kept until the page words the reasons itself.
-const char* WhyToFill(FillReason why);
 
 }  // namespace decoder
 

@@ -7,9 +7,8 @@ namespace decoder {
 
 ImageSizeHints HintsForImageSize(std::uint64_t size) {
   constexpr std::uint64_t kBank = std::uint64_t{32} * 1024;
-  constexpr std::uint64_t kCopierHeader = 512;
   ImageSizeHints hints;
-  hints.copier_header = size > kBank && size % kBank == kCopierHeader;
+  hints.copier_header = size > kBank && size % kBank == kCopierHeaderBytes;
   hints.before_window = size <= kWindowStart;
   hints.inside_window = size > kWindowStart && size <= kWindowEnd;
   return hints;

@@ -10,6 +10,9 @@
 
 namespace decoder {
 
+// The bytes a copier device puts in front of an image.
+inline constexpr std::uint32_t kCopierHeaderBytes = 512;
+
 struct ImageSizeHints {
   bool copier_header = false;  // 512 bytes past a multiple of 32 KiB
   bool before_window = false;  // ends before the text window starts

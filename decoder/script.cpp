@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "banner.h"
 #include "cp932.h"
 
 namespace decoder {
@@ -104,6 +105,33 @@ std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w) {
   for (unsigned i = 0; i < 512; ++i)
     if (seen[i]) codes.push_back(i);
   return codes;
+}
+
+std::string ScriptHead() {
+  char banner[128];
+  std::snprintf(banner, sizeof banner, kBannerFormat, kInterfaceVersion);
+  char loading[128];
+  std::snprintf(loading, sizeof loading, kLoadingFormat,
+                glyph_table::kFileName);
+  return std::string(banner) + kCredit + loading + "\n";
+}
+
+std::vector<unsigned char> Utf16Units(const Renderings& r) {
+  std::vector<unsigned char> units(glyph_table::kCodes);
+  for (unsigned i = 0; i < glyph_table::kCodes; ++i)
+    for (unsigned k = 0; k < r.code[i].size; ++k)
+      units[i] += (r.code[i].bytes[k] & 0xC0) != 0x80;  // BMP only
+  return units;
+}
+
+std::string WithCrLf(std::string_view text) {
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
 }
 
 std::string CodeKey(unsigned index) {

@@ -41,6 +41,17 @@ struct Script {
 };
 Script RenderScript(const Renderings& r, const Window& w);
 
+// What msgdump prints on standard output before the script: the banner,
+// the credit, the table's name and an empty line (banner.h).
+std::string ScriptHead();
+
+// How many UTF-16 units each code index shows as in r (UTF-8): what a
+// browser counts when it traces a character to its code.
+std::vector<unsigned char> Utf16Units(const Renderings& r);
+
+// text with every LF as CR LF, as msgdump.exe's text-mode stream writes it.
+std::string WithCrLf(std::string_view text);
+
 // The indexes of the codes in w that print U+FFFD, in ascending order.
 std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w);
 

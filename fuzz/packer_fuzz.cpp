@@ -3,7 +3,10 @@
 // What must always hold:
 //   - each page is exactly 512 bytes: row r is the grid's bytes at 34r, and
 //     whatever the grid cannot supply is zero, never leftovers;
-//   - the layout check never reports more rows than there are;
+//   - the layout check never reports more rows than there are, and its
+//     findings mark only cells of the grid's own page;
+//   - a cell edited in any grid packs to the grid's page with that one
+//     cell changed;
 //   - the input's first 512 bytes, laid out as a well-formed CR LF grid,
 //     pack back cell for cell, and the check finds nothing wrong with them
 //     (unless a cell holds a LF byte, which no Shift-JIS character does).
@@ -34,6 +37,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const grids::GridReport any =
       grids::CheckGrid(data, size, static_cast<int>(size % 2));
   Check(any.complete_rows >= 0 && any.complete_rows <= 16, "row count");
+  const int own = static_cast<int>(size % 2);
+  constexpr int kCells = static_cast<int>(glyph_table::kPageEntries);
+  for (const grids::Finding& f : grids::FindingsOf(any, own))
+    Check(f.entries == 0 || (f.first_entry / kCells == own &&
+                             (f.first_entry + f.entries - 1) / kCells == own),
+          "findings mark the grid's own cells");
+  {
+    unsigned char before[kPageBytes];
+    grids::PackPage(data, size, before);
+    const std::size_t entry = size > 0 ? data[0] : 0;
+    const unsigned char cell[2] = {0xEA, 0xA4};
+    const std::string edited = grids::WithCell(data, size, entry, cell);
+    unsigned char after[kPageBytes];
+    grids::PackPage(reinterpret_cast<const unsigned char*>(edited.data()),
+                    edited.size(), after);
+    if (size > 0) std::memcpy(before + 2 * entry, cell, 2);
+    Check(size == 0 || std::memcmp(before, after, kPageBytes) == 0,
+          "an edited cell changes only that cell of the page");
+  }
 
   // The same bytes as cells of a well-formed grid.
   std::string cells(reinterpret_cast<const char*>(data),

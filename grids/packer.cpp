@@ -1,9 +1,9 @@
 // Grids to pages, and what is wrong with a grid.
 #include "packer.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "cp932.h"
 #include "utf8.h"
 
 namespace grids {
@@ -12,11 +12,7 @@ using glyph_table::kGridSide;
 using glyph_table::kPageBytes;
 using glyph_table::kRowBytes;
 
-std::string GridName(int page) {
-  char name[16];
-  std::snprintf(name, sizeof name, "zol_%.2d.txt", page);
-  return name;
-}
+std::string GridName(int page) { return glyph_table::kGridNames[page]; }
 
 void PackPage(const unsigned char* grid, std::size_t size,
               unsigned char page[kPageBytes]) {
@@ -169,6 +165,110 @@ GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page) {
                 (Utf8WithMultiByte(grid, size) &&
                  (report.bad_length_line != 0 || !report.split_cells.empty()));
   return report;
+}
+
+std::vector<Finding> FindingsOf(const GridReport& r, int page) {
+  std::vector<Finding> out;
+  // A finding at line (1-based); out_of_step marks that line's row.
+  auto add = [&](FindingKind kind, int line, bool out_of_step) -> Finding& {
+    Finding f;
+    f.kind = kind;
+    f.line = line;
+    if (out_of_step) {
+      f.first_entry = static_cast<int>(glyph_table::EntryAt(page, line - 1, 0));
+      f.entries = static_cast<int>(kGridSide);
+    }
+    out.push_back(f);
+    return out.back();
+  };
+  if (r.bad_ending_line != 0 && !r.utf8)
+    add(FindingKind::kLineEnd, r.bad_ending_line, true).fix =
+        FindingFix::kLineEnds;
+  if (r.utf8) {
+    Finding& f = add(FindingKind::kUtf8, 0, false);
+    f.fix = FindingFix::kShiftJis;
+    f.bom = r.utf8_bom;
+    if (r.bad_ending_line != 0)
+      add(FindingKind::kUtf8LineEnd, r.bad_ending_line, false);
+  } else if (r.line_end_column != 0) {
+    Finding& f = add(FindingKind::kLineEndCell, r.bad_length_line, true);
+    f.column = r.line_end_column;
+    f.count = r.bad_length;
+  } else if (r.bad_length_line == static_cast<int>(kGridSide) &&
+             r.bad_length > kRowBytes) {
+    // Nothing is read after the last row: its extra bytes shift nothing.
+    add(FindingKind::kLastLineLong, r.bad_length_line, false).count =
+        r.bad_length;
+  } else if (r.bad_length_line != 0) {
+    add(FindingKind::kLineLength, r.bad_length_line, true).count = r.bad_length;
+  }
+  if (!r.utf8)
+    for (const SplitCell& s : r.split_cells) {
+      Finding& f = add(FindingKind::kSplitCell, s.line, false);
+      f.column = s.column;
+      f.bytes[0] = s.bytes[0];
+      f.bytes[1] = s.bytes[1];
+      f.first_entry = static_cast<int>(
+          glyph_table::EntryAt(page, s.line - 1, s.column - 1));
+      f.entries = 1;
+    }
+  if (r.complete_rows < static_cast<int>(kGridSide))
+    add(FindingKind::kIncomplete, 0, false).count =
+        static_cast<std::size_t>(r.complete_rows);
+  return out;
+}
+
+std::string GridOfTable(const unsigned char* table, std::size_t size,
+                        int page) {
+  unsigned char bytes[kPageBytes] = {};
+  const std::size_t at = static_cast<std::size_t>(page) * kPageBytes;
+  if (size > at)
+    std::memcpy(bytes, table + at,
+                size - at < kPageBytes ? size - at : kPageBytes);
+  return GridOfPage(bytes);
+}
+
+std::string WithCell(const unsigned char* grid, std::size_t size,
+                     std::size_t entry, const unsigned char bytes[2]) {
+  std::string whole;
+  if (size == 0) {
+    whole = BlankGrid();
+  } else if (size >= kGridBytes - 2) {  // every row's cells, kept as they are
+    whole.assign(reinterpret_cast<const char*>(grid), size);
+  } else {
+    unsigned char packed[kPageBytes];
+    PackPage(grid, size, packed);
+    whole = GridOfPage(packed);
+    whole.replace(0, size, reinterpret_cast<const char*>(grid), size);
+  }
+  const std::size_t cell = entry % glyph_table::kPageEntries;
+  const std::size_t at = cell / kGridSide * kLineBytes + cell % kGridSide * 2;
+  whole[at] = static_cast<char>(bytes[0]);
+  whole[at + 1] = static_cast<char>(bytes[1]);
+  return whole;
+}
+
+Converted GridFromUtf8(const std::string& text) {
+  Converted out;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (at < text.size()) {
+    const std::size_t from = at;
+    utf8::Next(p, text.size(), &at);
+    const std::string c = text.substr(from, at - from);
+    std::string b;
+    char32_t bad = 0;
+    std::vector<cp932::Substitution> subs;
+    if (c == "\r" || c == "\n") {
+      out.bytes += c;
+    } else if (cp932::FromUtf8(c, &b, &bad, &subs)) {
+      out.bytes += b;
+    } else {
+      out.bytes += "\x81\x48";  // ？
+      if (out.lost.find(c) == std::string::npos) out.lost += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace grids

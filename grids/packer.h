@@ -74,6 +74,60 @@ struct GridReport {
 GridReport CheckGrid(const unsigned char* grid, std::size_t size, int page);
 inline constexpr std::size_t kCheckBytes = std::size_t{1} << 20;
 
+// One thing to tell a user about a grid, in the order glyphpack and the page
+// tell them.
+enum class FindingKind {
+  kLineEnd,       // a line ends in LF alone
+  kUtf8,          // the grid is UTF-8, not Shift-JIS
+  kUtf8LineEnd,   // ... and a line ends in LF alone (to fix after that)
+  kLineEndCell,   // the short last line's line end is read as column
+  kLastLineLong,  // the last line holds more than 32 bytes: only 32 read
+  kLineLength,    // a line holds `count` bytes, not 32
+  kSplitCell,     // column holds `bytes`, not one character
+  kIncomplete,    // only `count` of the 16 rows are whole
+};
+// What fixes a finding, where a fix can be worked out.
+enum class FindingFix { kNone, kLineEnds, kShiftJis };
+struct Finding {
+  FindingKind kind = FindingKind::kLineEnd;
+  int line = 0;    // 1-based grid line, or 0 for the whole grid
+  int column = 0;  // 1-based cell of the line, or 0
+  FindingFix fix = FindingFix::kNone;
+  std::size_t count = 0;            // the line's bytes, or the whole rows
+  unsigned char bytes[2] = {0, 0};  // a split cell's
+  bool bom = false;                 // a UTF-8 grid starts with a BOM
+  int first_entry = 0;              // the table entries it puts out of step:
+  int entries = 0;                  // that many from first_entry
+};
+
+// The report of the grid of page as findings, in order.
+std::vector<Finding> FindingsOf(const GridReport& report, int page);
+
+// The grid of a table's page (a short table zero-filled): packs back to it.
+std::string GridOfTable(const unsigned char* table, std::size_t size, int page);
+
+// The grid with the cell of table entry `entry` (on its page) holding
+// bytes.  A grid too short to hold every row is first made whole from the
+// page it packs to, its own bytes kept; an empty one starts blank.
+std::string WithCell(const unsigned char* grid, std::size_t size,
+                     std::size_t entry, const unsigned char bytes[2]);
+
+// A grid saved as UTF-8 (a BOM dropped), in Shift-JIS: every character
+// with no Shift-JIS code becomes ？ and is listed once in lost.
+struct Converted {
+  std::string bytes;
+  std::string lost;  // UTF-8
+};
+Converted GridFromUtf8(const std::string& text);
+
+// The sizes a file can have to be a grid: Shift-JIS with LF line ends and
+// no last one, up to UTF-8 with a BOM and half as much again.
+inline constexpr std::size_t kLeastGridBytes =
+    glyph_table::kGridSide * glyph_table::kRowBytes + glyph_table::kGridSide -
+    1;  // 527
+inline constexpr std::size_t kMostGridBytes =
+    glyph_table::kGridSide * (glyph_table::kGridSide * 3 + 2) * 3 / 2;  // 1200
+
 }  // namespace grids
 
 #endif  // ZOL_GRIDS_PACKER_H

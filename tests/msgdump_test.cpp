@@ -619,6 +619,28 @@ TEST(ToFillTest, CellsAndTheGlyphsToFill) {
   EXPECT_EQ(decoder::ReasonToFill(cells[0x15]), FillReason::kNone);
   EXPECT_EQ(decoder::ReasonToFill(cells[0x16]), FillReason::kEmpty);
   EXPECT_TRUE(cells[0x0A].unreachable);
+  // Each cell's code, its name and its place, as the page shows them.
+  struct Place {
+    unsigned entry;
+    int code;
+    const char* name;
+    bool control;
+    int page, line, column;
+  };
+  for (const Place& p :
+       std::vector<Place>{{0x0A, -1, "0x0A", true, 0, 1, 11},
+                          {0x35, 0x35, "0x35", false, 0, 4, 6},
+                          {0xFF, 0x100, "0xFF 0x00", false, 0, 16, 16},
+                          {0x100, 0x101, "0xFF 0x01", false, 1, 1, 1},
+                          {0x1FE, -1, "", false, 1, 16, 15}}) {
+    const decoder::Cell& c = cells[p.entry];
+    EXPECT_EQ(c.code, p.code) << p.entry;
+    EXPECT_EQ(c.name, p.name) << p.entry;
+    EXPECT_EQ(c.control, p.control) << p.entry;
+    EXPECT_EQ((std::vector<int>{c.page, c.line, c.column}),
+              (std::vector<int>{p.page, p.line, p.column}))
+        << p.entry;
+  }
   const Window w =
       WindowOf(Bytes({0x15, 0x13, 0x10, 0x00, 0x13, 0x16, 0x15, 0x15}), 0, 7);
   EXPECT_EQ(msgdump::ToFillText(decoder::GlyphsToFill(table, w)),

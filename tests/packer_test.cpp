@@ -159,4 +159,103 @@ TEST(CheckGridTest, FindsWhatPutsAPageOutOfStepOrSplitsACell) {
   }
 }
 
+// The findings glyphpack and the page both word, in their order, with the
+// cells they put out of step.
+TEST(CheckGridTest, FindingsInOrderWithTheCellsTheyMark) {
+  using K = grids::FindingKind;
+  const std::string crlf = Grid(16, "\r\n");
+  std::string lf_and_long = crlf;  // line 3 holds 34 bytes, line 5 ends in LF
+  lf_and_long.erase(34 * 4 + 32, 1);
+  lf_and_long.insert(34 * 2 + 32, "xy");
+  std::string utf8_lf = "\xEF\xBB\xBF" + crlf;
+  utf8_lf.erase(3 + 34 * 1 + 32, 1);
+  struct Case {
+    const char* name;
+    std::string grid;
+    int page;
+    std::vector<K> kinds;
+    int line, first_entry, entries;  // of the first finding
+  };
+  const std::vector<Case> cases = {
+      {"an LF and a long line: both said",
+       lf_and_long,
+       0,
+       {K::kLineEnd, K::kLineLength},
+       5,
+       4 * 16,
+       16},
+      {"UTF-8 with an LF", utf8_lf, 0, {K::kUtf8, K::kUtf8LineEnd}, 0, 0, 0},
+      {"a split cell of the kanji page",
+       WithCell(crlf, 2, 4, "\x80\x40"),
+       1,
+       {K::kSplitCell},
+       3,
+       256 + 2 * 16 + 4,
+       1},
+      {"short", Grid(7, "\r\n"), 0, {K::kIncomplete}, 0, 0, 0},
+      {"well formed", crlf, 0, {}, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const std::vector<grids::Finding> found = grids::FindingsOf(
+        CheckGrid(reinterpret_cast<const unsigned char*>(c.grid.data()),
+                  c.grid.size(), c.page),
+        c.page);
+    std::vector<K> kinds;
+    for (const grids::Finding& f : found) kinds.push_back(f.kind);
+    EXPECT_EQ(kinds, c.kinds) << c.name;
+    if (found.empty()) continue;
+    EXPECT_EQ(found[0].line, c.line) << c.name;
+    EXPECT_EQ(found[0].first_entry, c.first_entry) << c.name;
+    EXPECT_EQ(found[0].entries, c.entries) << c.name;
+  }
+}
+
+// The page's grid edits: a cell written where the packer reads it, on
+// whole grids, short ones and none; a table's page back as a grid; a UTF-8
+// grid in Shift-JIS.
+TEST(PackPageTest, EditsAndConversions) {
+  const unsigned char star[2] = {0x81, 0x96};  // ＊
+  const std::string crlf = Grid(16, "\r\n");
+  struct Case {
+    const char* name;
+    std::string grid;
+    std::size_t entry;
+    std::string page;  // what the edited grid packs to
+  };
+  auto with = [](std::string page, std::size_t cell) {
+    return page.replace(2 * cell, 2, "\x81\x96");
+  };
+  std::string blank(kPageBytes, '\0');
+  for (std::size_t i = 0; i < kPageBytes; i += 2)
+    blank.replace(i, 2, "\x81\x40");
+  const std::vector<Case> cases = {
+      {"whole grid", crlf, 0x23, with(Rows(0, 16), 0x23)},
+      {"the kanji page's last cell", crlf, 511, with(Rows(0, 16), 255)},
+      {"a short grid made whole", Grid(3, "\r\n"), 0x54,
+       with(Rows(0, 3) + std::string(13 * 32, '\0'), 0x54)},
+      {"no grid: a blank one", "", 0x110, with(blank, 0x10)},
+  };
+  for (const Case& c : cases) {
+    const std::string edited =
+        grids::WithCell(reinterpret_cast<const unsigned char*>(c.grid.data()),
+                        c.grid.size(), c.entry, star);
+    EXPECT_EQ(Pack(edited), c.page) << c.name;
+    if (c.grid.size() > 34 * 15 + 32) {
+      EXPECT_EQ(edited.size(), c.grid.size()) << c.name;
+    }
+  }
+  const std::string table = Rows(0, 16) + Rows(0, 5);  // page 1 cut short
+  EXPECT_EQ(Pack(grids::GridOfTable(
+                reinterpret_cast<const unsigned char*>(table.data()),
+                table.size(), 1)),
+            Rows(0, 5) + std::string(11 * 32, '\0'));
+  const grids::Converted c = grids::GridFromUtf8(
+      "\xEF\xBB\xBF\xE3\x82\xA2\xF0\x9F\x98\x80"
+      "A\r\n");
+  EXPECT_EQ(c.bytes,
+            "\x83\x41\x81\x48"
+            "A\r\n");  // ア, ？ for 😀, A
+  EXPECT_EQ(c.lost, "\xF0\x9F\x98\x80");
+}
+
 }  // namespace

@@ -1,9 +1,10 @@
 // The C API the page calls: the same cores as msgdump and glyphpack, over
 // bytes the page hands in.  Every call takes all it needs (the image, the
-// table, a grid) and keeps nothing between calls, and every call answers
-// in a Result of its own, valid until that same call is made again: bytes
-// for what is bytes (a script, a table, an image, a patch), JSON for the
-// rest, and for the trace a Uint32Array of (offset, code index) pairs.
+// table, a grid) and answers in a Result of its own, valid until that same
+// call is made again: bytes for what is bytes (a script, a table, an image,
+// a patch), the cores' records as JSON (json.h) for the rest, and for the
+// trace a Uint32Array.  Nothing here decides anything: every rule is the
+// cores'.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
@@ -12,14 +13,13 @@
 #include <vector>
 
 #include "atlas.h"
-#include "banner.h"
 #include "bps.h"
 #include "cells.h"
 #include "cp932.h"
 #include "glyph_table.h"
 #include "image_hints.h"
 #include "insert.h"
-#include "message.h"
+#include "json.h"
 #include "packer.h"
 #include "scene.h"
 #include "script.h"
@@ -30,7 +30,7 @@
 
 namespace {
 
-using message::Format;
+using web::Json;
 
 // What a call answers: its bytes, and how many.
 struct Result {
@@ -56,20 +56,9 @@ class Kept {
   Result result_{};
 };
 
-std::string Bool(bool b) { return b ? "true" : "false"; }
-
-// text as a JSON string.
-std::string Json(const std::string& text) {
-  std::string j = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\')
-      j += std::string("\\") + c;
-    else if (static_cast<unsigned char>(c) < 0x20)
-      j += Format("\\u%04x", static_cast<unsigned>(c));
-    else
-      j += c;
-  }
-  return j + "\"";
+// The answer of a call that gives JSON.
+const Result* Answer(Kept<std::string>& kept, const Json& j) {
+  return kept(j.text());
 }
 
 decoder::GlyphTable TableOf(const unsigned char* table, std::size_t size) {
@@ -83,21 +72,101 @@ decoder::Window WindowOf(const unsigned char* image, std::size_t size) {
                            decoder::kWindowEnd);
 }
 
+// bytes as a JSON array of numbers.
+template <typename Bytes>
+void Array(Json& j, const Bytes& bytes) {
+  j.Open('[');
+  for (const auto b : bytes) j.Num(static_cast<unsigned char>(b));
+  j.Close(']');
+}
+
+const char* KindOf(grids::FindingKind kind) {
+  switch (kind) {
+    case grids::FindingKind::kLineEnd:
+      return "lineEnd";
+    case grids::FindingKind::kUtf8:
+      return "utf8";
+    case grids::FindingKind::kUtf8LineEnd:
+      return "utf8LineEnd";
+    case grids::FindingKind::kLineEndCell:
+      return "lineEndCell";
+    case grids::FindingKind::kLastLineLong:
+      return "lastLineLong";
+    case grids::FindingKind::kLineLength:
+      return "lineLength";
+    case grids::FindingKind::kSplitCell:
+      return "splitCell";
+    case grids::FindingKind::kIncomplete:
+      break;
+  }
+  return "incomplete";
+}
+
+const char* FixOf(grids::FindingFix fix) {
+  return fix == grids::FindingFix::kLineEnds   ? "lineEnds"
+         : fix == grids::FindingFix::kShiftJis ? "shiftJis"
+                                               : "";
+}
+
+const char* WhyOf(decoder::FillReason why) {
+  switch (why) {
+    case decoder::FillReason::kEmpty:
+      return "empty";
+    case decoder::FillReason::kBlank:
+      return "blank";
+    case decoder::FillReason::kNotShiftJis:
+      return "notShiftJis";
+    case decoder::FillReason::kSameAsAnother:
+      return "same";
+    case decoder::FillReason::kNone:
+      break;
+  }
+  return "";
+}
+
+// The last insertion: how it went, and the image it made.
+struct Inserted {
+  bool ok = false;
+  translate::Insertion report;
+  std::vector<unsigned char> image;
+};
+Inserted last_insertion;
+
+// Inserts script into a copy of the image with table (Thingy text); fill
+// is the #FILL byte from the start, or -1.  The one call of the inserter.
+void Insert(const unsigned char* image, std::size_t size,
+            const std::string& script, const std::string& table, int fill) {
+  Inserted& r = last_insertion;
+  r = Inserted{};
+  r.image.assign(image, image + size);
+  r.ok = translate::InsertScript(script, table, fill, &r.image, &r.report);
+  if (!r.ok) r.image.clear();
+}
+
 }  // namespace
 
 extern "C" {
 
 // The numbers and names both sides share.
 EMSCRIPTEN_KEEPALIVE const Result* zol_constants() {
+  Json j;
+  j.Open('{')
+      .Field("windowStart", decoder::kWindowStart)
+      .Field("headerBytes", decoder::kCopierHeaderBytes)
+      .Field("tableBytes", glyph_table::kFileBytes)
+      .Field("tableName", glyph_table::kFileName)
+      .Field("gridSide", glyph_table::kGridSide)
+      .Field("cellBytes", glyph_table::kEntryBytes)
+      .Field("rowBytes", glyph_table::kRowBytes)
+      .Field("lineBytes", grids::kLineBytes)
+      .Field("entries", glyph_table::kEntries)
+      .Field("leastGridBytes", grids::kLeastGridBytes)
+      .Field("mostGridBytes", grids::kMostGridBytes)
+      .Key("gridNames")
+      .Open('[');
+  for (const char* name : glyph_table::kGridNames) j.Str(name);
   static Kept<std::string> out;
-  return out(Format(
-      "{\"windowStart\":%u,\"windowEnd\":%u,\"tableBytes\":%zu,"
-      "\"pageBytes\":%zu,\"gridLine\":%zu,\"gridBytes\":%zu,"
-      "\"gridReadBytes\":%zu,\"tableName\":%s,\"gridNames\":[%s,%s]}",
-      decoder::kWindowStart, decoder::kWindowEnd, glyph_table::kFileBytes,
-      glyph_table::kPageBytes, grids::kLineBytes, grids::kGridBytes,
-      grids::kCheckBytes, Json(glyph_table::kFileName).c_str(),
-      Json(grids::GridName(0)).c_str(), Json(grids::GridName(1)).c_str()));
+  return Answer(out, j.Close(']').Close('}'));
 }
 
 // The 1024-byte table glyphpack packs from the two grids (either empty).
@@ -112,33 +181,55 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_pack(const unsigned char* grid0,
   return out(t);
 }
 
-// The grid that packs to a 512-byte page, or a blank one for none.
-EMSCRIPTEN_KEEPALIVE const Result* zol_grid(const unsigned char* page,
-                                            std::size_t size) {
+// A grid of full-width spaces.
+EMSCRIPTEN_KEEPALIVE const Result* zol_blank_grid() {
   static Kept<std::string> out;
-  return out(size < glyph_table::kPageBytes ? grids::BlankGrid()
-                                            : grids::GridOfPage(page));
+  return out(grids::BlankGrid());
 }
 
-// What glyphpack finds in the grid of page: {"rows", "badEnding",
-// "badLength", "length", "lineEndColumn", "utf8", "bom",
-// "split": [[line, column, byte, byte], ...]}.
+// The grid that packs to page of the table.
+EMSCRIPTEN_KEEPALIVE const Result* zol_grid_of_table(const unsigned char* table,
+                                                     std::size_t size,
+                                                     int page) {
+  static Kept<std::string> out;
+  return out(grids::GridOfTable(table, size, page));
+}
+
+// The grid with table entry's cell holding the two bytes.
+EMSCRIPTEN_KEEPALIVE const Result* zol_with_cell(const unsigned char* grid,
+                                                 std::size_t size, int entry,
+                                                 int byte0, int byte1) {
+  const unsigned char bytes[2] = {static_cast<unsigned char>(byte0),
+                                  static_cast<unsigned char>(byte1)};
+  static Kept<std::string> out;
+  return out(
+      grids::WithCell(grid, size, static_cast<std::size_t>(entry), bytes));
+}
+
+// What glyphpack finds in the grid of page, in its order: [{"kind",
+// "line", "column", "fix", "count", "bytes", "bom", "marks": [first
+// entry, entries]}, ...].
 EMSCRIPTEN_KEEPALIVE const Result* zol_grid_findings(const unsigned char* grid,
                                                      std::size_t size,
                                                      int page) {
-  const grids::GridReport r = grids::CheckGrid(grid, size, page);
-  std::string j = Format(
-      "{\"rows\":%d,\"badEnding\":%d,\"badLength\":%d,\"length\":%zu,"
-      "\"lineEndColumn\":%d,\"utf8\":%s,\"bom\":%s,\"split\":[",
-      r.complete_rows, r.bad_ending_line, r.bad_length_line, r.bad_length,
-      r.line_end_column, Bool(r.utf8).c_str(), Bool(r.utf8_bom).c_str());
-  for (std::size_t i = 0; i < r.split_cells.size(); ++i) {
-    const grids::SplitCell& s = r.split_cells[i];
-    j += Format("%s[%d,%d,%u,%u]", i == 0 ? "" : ",", s.line, s.column,
-                s.bytes[0], s.bytes[1]);
+  Json j;
+  j.Open('[');
+  for (const grids::Finding& f :
+       grids::FindingsOf(grids::CheckGrid(grid, size, page), page)) {
+    j.Open('{')
+        .Field("kind", KindOf(f.kind))
+        .Field("line", f.line)
+        .Field("column", f.column)
+        .Field("fix", FixOf(f.fix))
+        .Field("count", f.count)
+        .Field("bom", f.bom)
+        .Key("bytes");
+    Array(j, f.bytes);
+    j.Key("marks").Open('[').Num(f.first_entry).Num(f.entries).Close(']');
+    j.Close('}');
   }
   static Kept<std::string> out;
-  return out(j + "]}");
+  return Answer(out, j.Close(']'));
 }
 
 // A grid with every LF that lacks a CR given one.
@@ -152,73 +243,85 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_fix_line_ends(const unsigned char* grid,
 // with no Shift-JIS code, each made ？"}.
 EMSCRIPTEN_KEEPALIVE const Result* zol_grid_from_utf8(const char* text,
                                                       std::size_t size) {
-  std::string utf8(text, size);
-  if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) utf8.erase(0, 3);
-  std::string bytes, lost;
-  for (std::size_t at = 0; at < utf8.size();) {
-    std::size_t n = 1;
-    while (at + n < utf8.size() && (utf8[at + n] & 0xC0) == 0x80) ++n;
-    const std::string c = utf8.substr(at, n);
-    std::string b;
-    char32_t bad = 0;
-    std::vector<cp932::Substitution> subs;
-    if (c == "\r" || c == "\n")
-      bytes += c;
-    else if (cp932::FromUtf8(c, &b, &bad, &subs))
-      bytes += b;
-    else {
-      bytes += "\x81\x48";  // ？
-      if (lost.find(c) == std::string::npos) lost += c;
-    }
-    at += n;
-  }
-  std::string j = "{\"bytes\":[";
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    j +=
-        Format("%s%u", i == 0 ? "" : ",", static_cast<unsigned char>(bytes[i]));
+  const grids::Converted c = grids::GridFromUtf8(std::string(text, size));
+  Json j;
+  j.Open('{').Key("bytes");
+  Array(j, c.bytes);
+  j.Field("lost", c.lost);
   static Kept<std::string> out;
-  return out(j + "],\"lost\":" + Json(lost) + "}");
+  return Answer(out, j.Close('}'));
 }
 
-// A typed character's cell bytes: {"bytes": [...]} or {"bad": "char"},
-// with "substituted": [["typed", "stored"], ...].
+// A typed character's cell bytes: {"bytes": [...]} or {"bad": char},
+// with "substituted": [[typed, stored], ...].
 EMSCRIPTEN_KEEPALIVE const Result* zol_encode(const char* text,
                                               std::size_t size) {
   std::string bytes;
   char32_t bad = 0;
   std::vector<cp932::Substitution> subs;
-  const bool ok = cp932::FromUtf8(std::string(text, size), &bytes, &bad, &subs);
-  std::string j = ok ? "{\"bytes\":[" : Format("{\"bad\":%u", unsigned(bad));
-  for (std::size_t i = 0; ok && i < bytes.size(); ++i)
-    j +=
-        Format("%s%u", i == 0 ? "" : ",", static_cast<unsigned char>(bytes[i]));
-  j += ok ? "],\"substituted\":[" : ",\"substituted\":[";
-  for (std::size_t i = 0; i < subs.size(); ++i)
-    j += Format("%s[%u,%u]", i == 0 ? "" : ",", unsigned(subs[i].typed),
-                unsigned(subs[i].stored));
+  Json j;
+  j.Open('{');
+  if (cp932::FromUtf8(std::string(text, size), &bytes, &bad, &subs)) {
+    j.Key("bytes");
+    Array(j, bytes);
+  } else {
+    j.Field("bad", static_cast<unsigned>(bad));
+  }
+  j.Key("substituted").Open('[');
+  for (const cp932::Substitution& s : subs)
+    j.Open('[').Num(s.typed).Num(s.stored).Close(']');
   static Kept<std::string> out;
-  return out(j + "]}");
+  return Answer(out, j.Close(']').Close('}'));
 }
 
-// Every cell of a table: [{"text", "unreachable", "empty", "blank",
-// "notCp932", "sameAs"}, ...], by entry; and what the table file is.
+// Every cell of a table, by entry: {"thingy", "cells": [{"code", "name",
+// "control", "reachable", "page", "line", "column", "text", "empty",
+// "blank", "notCp932", "sameAs", "bytes"}, ...]}.
 EMSCRIPTEN_KEEPALIVE const Result* zol_cells(const unsigned char* table,
                                              std::size_t size) {
   const decoder::GlyphTable t = TableOf(table, size);
+  Json j;
+  j.Open('{').Field("thingy", decoder::LooksLikeThingy(t)).Key("cells");
+  j.Open('[');
   const decoder::Cells cells = decoder::CellsOf(t);
-  std::string j = Format("{\"thingy\":%s,\"cells\":[",
-                         Bool(decoder::LooksLikeThingy(t)).c_str());
   for (std::size_t e = 0; e < cells.size(); ++e) {
     const decoder::Cell& c = cells[e];
-    j += Format(
-        "%s{\"text\":%s,\"unreachable\":%s,\"empty\":%s,"
-        "\"blank\":%s,\"notCp932\":%s,\"sameAs\":%d}",
-        e == 0 ? "" : ",", Json(c.text).c_str(), Bool(c.unreachable).c_str(),
-        Bool(c.empty).c_str(), Bool(c.blank).c_str(), Bool(c.not_cp932).c_str(),
-        c.same_as);
+    j.Open('{')
+        .Field("code", c.code)
+        .Field("name", c.name)
+        .Field("control", c.control)
+        .Field("reachable", !c.unreachable)
+        .Field("page", c.page)
+        .Field("grid", glyph_table::kGridNames[c.page])
+        .Field("line", c.line)
+        .Field("column", c.column)
+        .Field("text", c.text)
+        .Field("empty", c.empty)
+        .Field("blank", c.blank)
+        .Field("notCp932", c.not_cp932)
+        .Field("sameAs", c.same_as)
+        .Key("bytes");
+    Array(j, std::string(reinterpret_cast<const char*>(t.entry[e]),
+                         glyph_table::kEntryBytes));
+    j.Close('}');
   }
   static Kept<std::string> out;
-  return out(j + "]}");
+  return Answer(out, j.Close(']').Close('}'));
+}
+
+// Every code index, as the trace gives them: [{"name", "entry",
+// "control"}, ...].
+EMSCRIPTEN_KEEPALIVE const Result* zol_codes() {
+  Json j;
+  j.Open('[');
+  for (unsigned i = 0; i < glyph_table::kCodes; ++i)
+    j.Open('{')
+        .Field("name", decoder::CodeName(i))
+        .Field("entry", glyph_table::EntryOfCode(i))
+        .Field("control", i < glyph_table::kControlCodes)
+        .Close('}');
+  static Kept<std::string> out;
+  return Answer(out, j.Close(']'));
 }
 
 // What the image's size says: {"copierHeader", "beforeWindow",
@@ -226,36 +329,31 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_cells(const unsigned char* table,
 EMSCRIPTEN_KEEPALIVE const Result* zol_image_hints(double size) {
   const decoder::ImageSizeHints h =
       decoder::HintsForImageSize(static_cast<std::uint64_t>(size));
+  Json j;
+  j.Open('{')
+      .Field("copierHeader", h.copier_header)
+      .Field("beforeWindow", h.before_window)
+      .Field("insideWindow", h.inside_window);
   static Kept<std::string> out;
-  return out(
-      Format("{\"copierHeader\":%s,\"beforeWindow\":%s,"
-             "\"insideWindow\":%s}",
-             Bool(h.copier_header).c_str(), Bool(h.before_window).c_str(),
-             Bool(h.inside_window).c_str()));
+  return Answer(out, j.Close('}'));
 }
 
 // What msgdump prints for the image: with utf8 0, its standard output
 // (the original tools' lines, then the Shift-JIS script); with 1, what
-// msgdump --utf8 prints.
+// msgdump --utf8 prints; with crlf 1, as msgdump.exe writes it.
 EMSCRIPTEN_KEEPALIVE const Result* zol_script(const unsigned char* image,
                                               std::size_t size,
                                               const unsigned char* table,
-                                              std::size_t table_size,
-                                              int utf8) {
+                                              std::size_t table_size, int utf8,
+                                              int crlf) {
   static decoder::Renderings r;
   decoder::Render(
       TableOf(table, table_size),
       utf8 != 0 ? decoder::Encoding::kUtf8 : decoder::Encoding::kShiftJis, &r);
-  std::string printed;
-  if (utf8 == 0) {
-    printed = Format(decoder::kBannerFormat, decoder::kInterfaceVersion);
-    printed += decoder::kCredit;
-    printed += Format(decoder::kLoadingFormat, glyph_table::kFileName);
-    printed += '\n';
-  }
+  std::string printed = utf8 != 0 ? "" : decoder::ScriptHead();
   printed += decoder::RenderScript(r, WindowOf(image, size)).text();
   static Kept<std::string> out;
-  return out(printed);
+  return out(crlf != 0 ? decoder::WithCrLf(printed) : printed);
 }
 
 // How many UTF-16 units each code index shows as in the UTF-8 script.
@@ -263,22 +361,21 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_units(const unsigned char* table,
                                              std::size_t table_size) {
   static decoder::Renderings r;
   decoder::Render(TableOf(table, table_size), decoder::Encoding::kUtf8, &r);
-  std::vector<unsigned char> units(glyph_table::kCodes);
-  for (unsigned i = 0; i < glyph_table::kCodes; ++i)
-    for (unsigned k = 0; k < r.code[i].size; ++k)
-      units[i] += (r.code[i].bytes[k] & 0xC0) != 0x80;  // BMP only
   static Kept<std::vector<unsigned char>> out;
-  return out(units);
+  return out(decoder::Utf16Units(r));
 }
 
-// Every code of the window, as (offset, code index) pairs.
+// Every code of the window, as (offset, code index) pairs, then how the
+// walk ended: 1 where the image ends inside the window ([EOF]), else 0.
 EMSCRIPTEN_KEEPALIVE const Result* zol_trace(const unsigned char* image,
                                              std::size_t size) {
   std::vector<std::uint32_t> trace;
-  decoder::MsgConv(WindowOf(image, size), [&](const decoder::Code& c) {
-    trace.push_back(c.offset);
-    trace.push_back(c.index);
-  });
+  const decoder::WalkEnd end =
+      decoder::MsgConv(WindowOf(image, size), [&](const decoder::Code& c) {
+        trace.push_back(c.offset);
+        trace.push_back(c.index);
+      });
+  trace.push_back(end == decoder::WalkEnd::kEndOfImage ? 1 : 0);
   static Kept<std::vector<std::uint32_t>> out;
   return out(trace);
 }
@@ -307,72 +404,71 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
                                                const unsigned char* table,
                                                std::size_t table_size) {
   const decoder::GlyphTable t = TableOf(table, table_size);
-  std::string j = "[";
+  Json j;
+  j.Open('[');
   for (const decoder::ToFill& f :
        decoder::GlyphsToFill(t, WindowOf(image, size))) {
-    j += Format(
-        "%s{\"entry\":%d,\"count\":%u,\"why\":%s,\"sameAs\":%d,"
-        "\"first\":%u,\"uses\":[",
-        j.size() == 1 ? "" : ",", f.entry, f.count,
-        Json(decoder::WhyToFill(f.why)).c_str(), f.same_as, f.first);
-    for (std::size_t k = 0; k < f.uses.size(); ++k)
-      j += Format("%s[%s,%s,%s]", k == 0 ? "" : ",",
-                  Json(f.uses[k].before).c_str(), Json(f.uses[k].text).c_str(),
-                  Json(f.uses[k].after).c_str());
-    j += "]}";
+    j.Open('{')
+        .Field("entry", f.entry)
+        .Field("count", f.count)
+        .Field("why", WhyOf(f.why))
+        .Field("sameAs", f.same_as)
+        .Field("first", f.first)
+        .Key("uses")
+        .Open('[');
+    for (const decoder::Use& u : f.uses)
+      j.Open('[').Str(u.before).Str(u.text).Str(u.after).Close(']');
+    j.Close(']').Close('}');
   }
   static Kept<std::string> out;
-  return out(j + "]");
+  return Answer(out, j.Close(']'));
 }
 
-// Inserts an Atlas script into the image with a Thingy table; fill is
-// the #FILL byte from the start, or -1.  zol_insert says how it went:
+// Inserts an Atlas script into a copy of the image with a Thingy table;
+// fill is the #FILL byte from the start, or -1.  Says how it went:
 // {"ok", "blocks": [{"line", "start", "bound", "text", "written",
 // "padded", "fill"}, ...], "problems": [{"line", "inTable", "what",
-// "block"}, ...]};
-// zol_patched gives the image (0) or the BPS patch from the image (1).
+// "block"}, ...]}; the image it made is kept for zol_patched.
 EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     const unsigned char* image, std::size_t size, const char* script,
     std::size_t script_size, const char* table, std::size_t table_size,
     int fill) {
-  std::vector<unsigned char> patched(image, image + size);
-  translate::Insertion report;
-  const bool ok = translate::InsertScript(std::string(script, script_size),
-                                          std::string(table, table_size), fill,
-                                          &patched, &report);
-  std::string j = "{\"ok\":" + Bool(ok) + ",\"blocks\":[";
-  for (std::size_t i = 0; i < report.blocks.size(); ++i) {
-    const translate::Insertion::Block& b = report.blocks[i];
-    j += Format(
-        "%s{\"line\":%d,\"start\":%u,\"bound\":%lld,\"text\":%zu,"
-        "\"written\":%zu,\"padded\":%zu,\"fill\":%d}",
-        i == 0 ? "" : ",", b.line, b.start, static_cast<long long>(b.bound),
-        b.text, b.written, b.padded, b.fill);
-  }
-  j += "],\"problems\":[";
-  for (std::size_t i = 0; i < report.problems.size(); ++i) {
-    const translate::Insertion::Problem& p = report.problems[i];
-    j += Format("%s{\"line\":%d,\"inTable\":%s,\"what\":%s,\"block\":%d}",
-                i == 0 ? "" : ",", p.line, Bool(p.in_table).c_str(),
-                Json(p.what).c_str(), p.block);
-  }
+  Insert(image, size, std::string(script, script_size),
+         std::string(table, table_size), fill);
+  const translate::Insertion& report = last_insertion.report;
+  Json j;
+  j.Open('{').Field("ok", last_insertion.ok).Key("blocks").Open('[');
+  for (const translate::Insertion::Block& b : report.blocks)
+    j.Open('{')
+        .Field("line", b.line)
+        .Field("start", b.start)
+        .Field("bound", b.bound)
+        .Field("text", b.text)
+        .Field("written", b.written)
+        .Field("padded", b.padded)
+        .Field("fill", b.fill)
+        .Close('}');
+  j.Close(']').Key("problems").Open('[');
+  for (const translate::Insertion::Problem& p : report.problems)
+    j.Open('{')
+        .Field("line", p.line)
+        .Field("inTable", p.in_table)
+        .Field("what", p.what)
+        .Field("block", p.block)
+        .Close('}');
   static Kept<std::string> out;
-  return out(j + "]}");
+  return Answer(out, j.Close(']').Close('}'));
 }
-EMSCRIPTEN_KEEPALIVE const Result* zol_patched(
-    const unsigned char* image, std::size_t size, const char* script,
-    std::size_t script_size, const char* table, std::size_t table_size,
-    int fill, int bps) {
-  std::vector<unsigned char> patched(image, image + size);
-  translate::Insertion report;
-  translate::InsertScript(std::string(script, script_size),
-                          std::string(table, table_size), fill, &patched,
-                          &report);
-  if (bps != 0)
-    patched = translate::MakeBps(
-        std::vector<unsigned char>(image, image + size), patched);
+
+// What the last zol_insert made, when it went in: the patched image (bps
+// 0) or the BPS patch from image to it (1); nothing when it did not.
+EMSCRIPTEN_KEEPALIVE const Result* zol_patched(const unsigned char* image,
+                                               std::size_t size, int bps) {
   static Kept<std::vector<unsigned char>> out;
-  return out(patched);
+  const std::vector<unsigned char>& patched = last_insertion.image;
+  if (bps == 0 || patched.empty()) return out(patched);
+  return out(translate::MakeBps(std::vector<unsigned char>(image, image + size),
+                                patched));
 }
 
 // The sample's image, made from its scene (hexadecimal bytes, # comments).

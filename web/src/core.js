@@ -1,8 +1,8 @@
 // The C++ cores of msgdump and glyphpack, in WebAssembly: every rule the
-// page follows (the encoding, the grids' layout and findings, the walk,
-// insertion, patches) comes from here.  Each call takes all it needs and
-// answers in a buffer of its own; this module turns those into bytes and
-// objects.
+// page follows (the encoding, the grids' names, layout and findings, cell
+// edits, the walk, insertion, patches) comes from here.  Each call takes
+// all it needs and answers in a buffer of its own; this module turns those
+// into bytes and records.
 
 const utf8 = new TextDecoder('utf-8');
 const encoder = new TextEncoder();
@@ -52,14 +52,19 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     }
   }
   const json = (...a) => JSON.parse(utf8.decode(call(...a)));
+  const none = new Uint8Array(0);
 
-  const constants = json('constants');
   return {
-    constants,
+    constants: json('constants'),
+    // Every code index (c, or 256 + n for 0xFF n): {name, entry, control}.
+    codes: json('codes'),
     // The table glyphpack makes from the grids (either may be missing).
-    pack: (g0, g1) => call('pack', g0 || new Uint8Array(0), g1 || new Uint8Array(0)),
-    // The grid of a table's page (512 bytes), or a blank grid for none.
-    grid: (page) => call('grid', page || new Uint8Array(0)),
+    pack: (g0, g1) => call('pack', g0 || none, g1 || none),
+    blankGrid: () => call('blank_grid'),
+    gridOfTable: (table, page) => call('grid_of_table', table, page),
+    // The grid (or none) with the cell of entry holding the two bytes.
+    withCell: (grid, entry, [b0, b1]) => call('with_cell', grid || none, entry, b0, b1),
+    // [{kind, line, column, fix, count, bytes, bom, marks: [first, n]}]
     gridFindings: (grid, page) => json('grid_findings', grid, page),
     fixLineEnds: (grid) => call('fix_line_ends', grid),
     gridFromUtf8: (grid) => {
@@ -68,24 +73,24 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     },
     // A typed character as cell bytes: {bytes, substituted} or {bad}.
     encode: (text) => json('encode', text),
+    // {thingy, cells: [{code, name, control, reachable, page, grid, line,
+    // column, text, empty, blank, notCp932, sameAs}]} by entry.
     cells: (table) => json('cells', table),
     imageHints: (size) => json('image_hints', size),
-    script: (img, table, asUtf8) => call('script', {image: img}, table, asUtf8 ? 1 : 0),
+    script: (img, table, asUtf8, crlf) => call('script', {image: img}, table, asUtf8 ? 1 : 0, crlf ? 1 : 0),
     units: (table) => call('units', table),
-    trace: (img) => new Uint32Array(call('trace', {image: img}).buffer),
+    // {codes: (offset, code index) pairs, eof: the image ends in the window}
+    trace: (img) => {
+      const t = new Uint32Array(call('trace', {image: img}).buffer);
+      return {codes: t.subarray(0, t.length - 1), eof: t[t.length - 1] === 1};
+    },
     atlas: (img, table) => call('atlas', {image: img}, table),
     thingy: (table) => call('thingy', table),
     toFill: (img, table) => json('to_fill', {image: img}, table),
+    // Inserts, and keeps what it made for patched(): {ok, blocks, problems}.
     insert: (img, script, table, fill) => json('insert', {image: img}, script, table, fill),
-    patched: (img, script, table, fill, bps) =>
-      call('patched', {image: img}, script, table, fill, bps ? 1 : 0),
+    // The last insertion's image, or the BPS patch from img to it.
+    patched: (img, bps) => call('patched', {image: img}, bps ? 1 : 0),
     sampleImage: (scene) => call('sample_image', scene),
   };
 }
-
-// The two index spaces.  A code's index: c for a one-byte code, 256 + n
-// for 0xFF n (as the trace gives them).  A table entry: a cell, 0 to 511.
-// The cell a code shows, or -1 (control codes, 0xFF alone, 0xFF 0xFF):
-export const entryOfCode = (i) => (i >= 0x10 && i < 0xFF ? i : i >= 0x100 && i < 0x1FF ? i - 1 : -1);
-// The code that shows a cell, or -1 (cells 0 to 15, 510 and 511):
-export const codeOfEntry = (e) => (e >= 0x10 && e < 0xFF ? e : e >= 0xFF && e < 510 ? e + 1 : -1);

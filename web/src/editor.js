@@ -3,17 +3,18 @@
 // phone it sits right under the picked cell's row.
 import {cellCode, cellPlace, hex2, times} from './words.js';
 
-export function createEditor(doc, {core, grids, workspace, counts, announce}) {
+export function createEditor(doc, {store, grids, announce}) {
   const $ = (id) => doc.getElementById(id);
   const form = $('editor');
   const home = form.parentNode;
   const narrow = globalThis.matchMedia?.('(max-width: 40rem)');
   const ch = (u) => String.fromCodePoint(u);
+  const {core, workspace} = store;
 
   const info = (e) => {
-    const t = workspace.tableBytes();
-    return `${cellPlace(e)}: ${cellCode(e)}, bytes ${hex2(t[2 * e] ?? 0)} ${hex2(t[2 * e + 1] ?? 0)}, ` +
-      `used ${times(counts()[e])} in the text window`;
+    const c = store.decoded.cells[e];
+    return `${cellPlace(c)}: ${cellCode(c)}, bytes ${c.bytes.map(hex2).join(' ')}, ` +
+      `used ${times(store.decoded.counts[e])} in the text window`;
   };
   // Where the editor goes: under the picked cell's row on a phone, in a
   // row of the grid's own.
@@ -33,7 +34,6 @@ export function createEditor(doc, {core, grids, workspace, counts, announce}) {
     }
   }
 
-  let cellText = () => '';
   function show(e, edit) {
     grids.pick(e);
     place(e);
@@ -41,7 +41,8 @@ export function createEditor(doc, {core, grids, workspace, counts, announce}) {
     const input = $('cell-input');
     input.disabled = false;
     $('cell-apply').disabled = false;
-    input.value = cellText(e);
+    const c = store.decoded.cells[e];
+    input.value = c.empty ? '' : c.text;
     $('cell-error').textContent = '';
     if (edit) {
       input.focus();
@@ -67,11 +68,11 @@ export function createEditor(doc, {core, grids, workspace, counts, announce}) {
       $('cell-error').textContent = `“${ch(r.bad)}” (U+${r.bad.toString(16).toUpperCase().padStart(4, '0')}) has no Shift-JIS code.`;
       return;
     }
-    if (r.bytes.length !== 2) {
+    if (r.bytes.length !== core.constants.cellBytes) {
       $('cell-error').textContent = 'A cell holds one full-width character or two half-width ones.';
       return;
     }
-    workspace.setCell(e, r.bytes);
+    workspace.setCell({entry: e, page: store.decoded.cells[e].page}, r.bytes);
     const notes = r.substituted.map(([t, s]) => `“${ch(t)}” was stored as ${r.bytes.map(hex2).join(' ')}, CP932's “${ch(s)}”.`);
     $('cell-info').textContent = info(e);
     $('cell-error').textContent = notes.join(' ');
@@ -91,8 +92,7 @@ export function createEditor(doc, {core, grids, workspace, counts, announce}) {
   return {
     show,
     // After a change: the buttons, and the picked cell's facts again.
-    refresh(textOf) {
-      cellText = textOf;
+    draw() {
       $('undo').disabled = workspace.undos.length === 0;
       $('redo').disabled = workspace.redos.length === 0;
       const e = grids.picked();

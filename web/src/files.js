@@ -5,7 +5,7 @@ import {bytes} from './words.js';
 
 export const HEAD = 4096;          // bytes read to know a file
 export const MAX_IMAGE = 16 << 20;  // no Super Famicom image is larger
-export const MAX_GRID = 16 << 10;   // a grid is 544 bytes; in UTF-8 about 900
+export const MAX_GRID = 16 << 10;   // a grid picked as one, with lines to spare
 export const MAX_TEXT = 8 << 20;    // an Atlas script or a Thingy table
 
 const SIGNATURES = [
@@ -41,10 +41,11 @@ function firstLine(head) {
 const looksLikeScript = (head) => isText(head) && /^\s*(#VAR\(|\/\/|#JMP\()/.test(firstLine(head));
 const looksLikeThingy = (head) => isText(head) && /^[0-9A-Fa-f]{2,}=/.test(firstLine(head));
 
-// The page of a grid by its name: zol_00..., zol_01..., or null.
-function pageOfName(name) {
-  const m = /^zol_0([01])/i.exec(name);
-  return m ? Number(m[1]) : null;
+// The page of a grid by its name (it starts as the grid's own name does,
+// "zol_00..."), or null.
+function pageOfName(name, gridNames) {
+  const page = gridNames.findIndex((g) => name.toLowerCase().startsWith(g.replace(/\.[^.]*$/, '').toLowerCase()));
+  return page < 0 ? null : page;
 }
 
 const ROLE_WORDS = {
@@ -60,26 +61,33 @@ export function refusePick(role, name, size, head) {
   if (role === 'rom' && size > MAX_IMAGE)
     return `${name} holds ${bytes(size)}: no Super Famicom image is larger than ${bytes(MAX_IMAGE)}, so it was not loaded.`;
   if (role.startsWith('grid') && (size > MAX_GRID || !isText(head)))
-    return `${name} ${size > MAX_GRID ? `holds ${bytes(size)}` : 'is not text'}: a grid is 16 lines of 16 characters (544 bytes), so it was not loaded.`;
+    return `${name} ${size > MAX_GRID ? `holds ${bytes(size)}` : 'is not text'}: a grid is 16 lines of 16 characters, so it was not loaded.`;
   if ((role === 'script' || role === 'insert-table') && (size > MAX_TEXT || !isText(head)))
     return `${name} is not ${ROLE_WORDS[role]} (text): it was not loaded.`;
   return null;
 }
 
 // What a dropped file is: {role, page} (page for grids, null when its name
-// does not say), or {refused: why}.
-export function recognise(name, size, head, windowStart) {
+// does not say), or {refused: why}.  limits are the core's: windowStart,
+// and the least and most bytes a grid can hold (leastGridBytes,
+// mostGridBytes), gridNames; a text not named for a grid is one only
+// within those sizes.
+export function recognise(name, size, head, limits) {
   const foreign = foreignKind(head);
   if (foreign) return {refused: `${name} is ${foreign}: no file of ours, so it was not loaded.`};
   if (looksLikeScript(head) && size <= MAX_TEXT) return {role: 'script'};
   if (looksLikeThingy(head) && size <= MAX_TEXT) return {role: 'insert-table'};
   const romName = /\.(sfc|smc|swc|fig)$/i.test(name);
-  if ((romName || size >= windowStart) && size <= MAX_IMAGE) return {role: 'rom'};
-  if (size === 1024 || (/\.tbl$/i.test(name) && size <= MAX_GRID)) return {role: 'table'};
-  if (isText(head) && size <= MAX_GRID && size > 0) {
-    const page = pageOfName(name);
-    return {role: page === null ? 'grid' : `grid${page}`, page};
+  if ((romName || size >= limits.windowStart) && size <= MAX_IMAGE) return {role: 'rom'};
+  if (size === limits.tableBytes || (/\.tbl$/i.test(name) && size <= MAX_GRID)) return {role: 'table'};
+  const page = pageOfName(name, limits.gridNames);
+  if (isText(head) && size > 0 && size <= MAX_GRID && page !== null) return {role: `grid${page}`, page};
+  if (isText(head) && size >= limits.leastGridBytes && size <= limits.mostGridBytes) return {role: 'grid', page};
+  if (isText(head) && size > 0 && size <= MAX_GRID) {
+    return {refused: `${name} (${bytes(size)}) is too ${size < limits.leastGridBytes ? 'small' : 'large'} to be a grid ` +
+      `(${limits.leastGridBytes.toLocaleString('en')} to ${limits.mostGridBytes.toLocaleString('en')} bytes) ` +
+      'and is no other file of ours: it was not loaded.'};
   }
-  return {refused: `${name} (${bytes(size)}) is no ROM image (${bytes(windowStart)} or more, or .sfc/.smc), ` +
-    'no zol.tbl, no grid (text of a few KB), no Atlas script and no Thingy table: it was not loaded.'};
+  return {refused: `${name} (${bytes(size)}) is no ROM image (${bytes(limits.windowStart)} or more, or .sfc/.smc), ` +
+    'no glyph table, no grid (text of a few KB), no Atlas script and no Thingy table: it was not loaded.'};
 }

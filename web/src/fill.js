@@ -6,12 +6,12 @@ import {cellCode, cellPlace, times} from './words.js';
 export function createFill(doc, {onGo}) {
   const list = doc.getElementById('unknown-glyphs');
   const none = doc.getElementById('unknown-none');
-  const why = (f, cells) => {
-    const c = cells[f.entry];
-    if (f.why === 'empty') return 'is empty';
-    if (f.why === 'blank') return 'is blank';
-    if (f.why === 'not Shift-JIS') return 'holds bytes that are not Shift-JIS';
-    return `is “${c.text}”, like ${cellCode(f.sameAs)} (${cellPlace(f.sameAs)})`;
+  // Why the core lists a code, in words.
+  const why = {
+    empty: () => 'is empty',
+    blank: () => 'is blank',
+    notShiftJis: () => 'holds bytes that are not Shift-JIS',
+    same: (f, cells) => `is “${cells[f.entry].text}”, like ${cellCode(cells[f.sameAs])} (${cellPlace(cells[f.sameAs])})`,
   };
   return {
     clear() {
@@ -26,7 +26,8 @@ export function createFill(doc, {onGo}) {
         li.dataset.entry = String(f.entry);
         const go = doc.createElement('button');
         go.type = 'button';
-        go.textContent = `${cellCode(f.entry)} (${cellPlace(f.entry)}) ${why(f, cells)}; used ${times(f.count)}, ` +
+        go.textContent = `${cellCode(cells[f.entry])} (${cellPlace(cells[f.entry])}) ${why[f.why](f, cells)}; ` +
+          `used ${times(f.count)}, ` +
           `first at 0x${f.first.toString(16).toUpperCase()}`;
         go.addEventListener('click', () => onGo(f.entry));
         const uses = doc.createElement('div');

@@ -6,14 +6,15 @@ import {bytes} from './words.js';
 
 const LABELS = {grid0: 'one-byte grid', grid1: 'kanji grid', table: 'table', rom: 'ROM image'};
 
-export function createInputs(doc, {windowStart, take, refuse, begin}) {
+// limits: the core's constants that say what a file can be.
+export function createInputs(doc, {limits, take, refuse, begin}) {
   const $ = (id) => doc.getElementById(id);
 
-  // A file's bytes (of a glyph table, its first 1024: all that is read of
+  // A file's bytes (of a glyph table, its first tableBytes: all that is read of
   // one), or null with the reason said.
   async function read(file, role) {
     try {
-      const part = role === 'table' ? file.slice(0, 1024) : file;
+      const part = role === 'table' ? file.slice(0, limits.tableBytes) : file;
       return new Uint8Array(await part.arrayBuffer());
     } catch (e) {
       refuse(`${file.name} could not be read (${e.name}): it may have changed or moved since it was picked. Pick it again.`);
@@ -72,7 +73,7 @@ export function createInputs(doc, {windowStart, take, refuse, begin}) {
     drop.classList.remove('over');
     begin();
     for (const file of ev.dataTransfer.files) {
-      const known = recognise(file.name, file.size, await head(file), windowStart);
+      const known = recognise(file.name, file.size, await head(file), limits);
       if (known.refused) {
         refuse(known.refused);
         continue;

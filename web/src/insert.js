@@ -1,108 +1,91 @@
 // Insert a translation: an edited Atlas script goes into the loaded image
 // through the core's inserter (Atlas's own reading of it), with the table
-// the grids make or one picked; the report says which blocks lost bytes,
-// were padded or could not be encoded, and the patched image and a BPS
+// picked or the one the grids make (named); the report says which blocks
+// lost bytes, were padded or could not be encoded, and when the script's
+// own #FILL pads instead of the choice here.  The patched image and a BPS
 // patch can be downloaded.
 import {save} from './downloads.js';
 import {bytes, hex2} from './words.js';
 
-const utf8 = new TextDecoder('utf-8');
-
-export function createInsert(doc, {core, source}) {
+export function createInsert(doc, {store}) {
   const $ = (id) => doc.getElementById(id);
   const report = $('insert-report');
-  const script = {text: null, name: null};
-  const table = {text: null, name: null};
-  let patchable = false;
-
-  function item(text) {
+  const item = (text) => {
     const li = doc.createElement('li');
     li.textContent = text;
     report.appendChild(li);
-  }
+  };
   const at = (n) => `$${n.toString(16).toUpperCase().padStart(6, '0')}`;
 
-  // What is inserted into, and with what: from the page's state.
-  function inputs() {
-    const s = source();
-    if (!s.image || !script.text) return null;
-    const fill = $('fill').value === '' ? -1 : parseInt($('fill').value, 16);
-    const thingy = table.text ?? utf8.decode(core.thingy(s.table));
-    return {...s, fill, thingy};
-  }
-
-  function run() {
+  // Words the report of the insertion the state asks for.
+  function draw() {
     report.replaceChildren();
-    patchable = false;
-    const s = source();
-    if (script.text && !s.image) item('Load the ROM image to insert into first.');
-    const i = inputs();
-    if (i && i.hints.copierHeader && !i.skipHeader) {
+    const {script, table, fill} = store.insertion;
+    const img = store.image;
+    $('insert-table-used').textContent = table ? `Table: ${table.name}.`
+      : 'Table: the one the grids make (the Thingy table downloaded below).';
+    if (script && !img) item('Load the ROM image to insert into first.');
+    const headered = img && !img.skipHeader && store.core.imageHints(img.bytes.length).copierHeader;
+    const r = headered ? null : store.inserted();
+    if (script && headered) {
       item('The image seems to carry a copier header: press "Decode without the header" above first; ' +
         'the patched image and the patch are then without it, as Atlas needs the image.');
-    } else if (i) {
-      const r = core.insert(i.image, script.text, i.thingy, i.fill);
+    } else if (r) {
       const budget = (b) => (b.bound < 0 ? 'no bound' : bytes(b.bound - b.start + 1));
       for (const p of r.problems) {
         const b = r.blocks[p.block];
-        item(`${p.inTable ? table.name ?? 'The table' : script.name} line ${p.line}` +
+        item(`${p.inTable ? table?.name ?? 'The table' : script.name} line ${p.line}` +
           `${b ? ` (${at(b.start)}, ${budget(b)})` : ''}: ${p.what}.`);
       }
       let cut = 0;
       let padded = 0;
+      const fills = new Set();
       for (const b of r.blocks) {
-        const budget = b.bound < 0 ? null : b.bound - b.start + 1;
+        const room = b.bound < 0 ? null : b.bound - b.start + 1;
         const where = `${script.name} line ${b.line} (${at(b.start)})`;
-        if (budget !== null && b.text > budget) {
+        if (b.padded > 0 && b.text > 0 && fill >= 0 && b.fill !== fill) fills.add(b.fill);
+        if (room !== null && b.text > room) {
           ++cut;
-          item(`${where}: ${bytes(b.text)} for its ${budget}; the last ${bytes(b.text - b.written)} were dropped.`);
+          item(`${where}: ${bytes(b.text)} for its ${room}; the last ${bytes(b.text - b.written)} were dropped.`);
         } else if (b.padded > 0 && b.text > 0) {  // (not the window's padding)
           ++padded;
-          item(`${where}: ${bytes(b.text)} of its ${budget}, padded with ${bytes(b.padded)} of $${hex2(b.fill)}.`);
+          item(`${where}: ${bytes(b.text)} of its ${room}, padded with ${bytes(b.padded)} of $${hex2(b.fill)}.`);
         }
       }
-      patchable = r.ok;
+      for (const f of fills) {
+        item(`The script's own #FILL($${hex2(f)}) pads its lines, not the $${hex2(fill)} chosen in "Pad shorter lines with".`);
+      }
       item(r.ok
-        ? `Inserted ${r.blocks.length} block${r.blocks.length === 1 ? '' : 's'} into ${i.imageName}` +
-          `${i.skipHeader ? ' (without its copier header)' : ''}: ${cut} cut short, ${padded} padded.`
+        ? `Inserted ${r.blocks.length} block${r.blocks.length === 1 ? '' : 's'} into ${img.name}` +
+          `${img.skipHeader ? ' (without its copier header)' : ''}: ${cut} cut short, ${padded} padded.`
         : `Nothing to download: ${r.problems.length} problem${r.problems.length === 1 ? '' : 's'} to fix first.`);
     }
-    $('download-patched').disabled = !patchable;
-    $('download-bps').disabled = !patchable;
+    report.hidden = report.childElementCount === 0;
+    $('download-patched').disabled = !r?.ok;
+    $('download-bps').disabled = !r?.ok;
   }
-
   function download(bps) {
-    const i = inputs();
-    if (!i || !patchable) return;
-    const stem = i.imageName.replace(/\.[^.]*$/, '');
-    save(doc, bps ? `${stem}.bps` : `${stem}.patched.sfc`, core.patched(i.image, script.text, i.thingy, i.fill, bps));
+    if (!store.inserted()?.ok) return;
+    const stem = store.image.name.replace(/\.[^.]*$/, '');
+    save(doc, bps ? `${stem}.bps` : `${stem}.patched.sfc`, store.patched(bps));
   }
   $('download-patched').addEventListener('click', () => download(false));
   $('download-bps').addEventListener('click', () => download(true));
-  $('fill').addEventListener('change', run);
+  $('fill').addEventListener('change', () => store.setFill($('fill').value === '' ? -1 : parseInt($('fill').value, 16)));
 
   return {
-    run,
-    setScript(text, name) {
-      Object.assign(script, {text, name});
-      run();
-    },
-    setTable(text, name) {
-      Object.assign(table, {text, name});
-      run();
-    },
+    draw,
     // The fill byte's choices: every one-byte glyph code, blank ones first.
     fillChoices(cells) {
       const select = $('fill');
       const kept = select.value;
       select.replaceChildren(select.options[0]);
-      const codes = [];
-      for (let c = 0x10; c < 0xFF; ++c) codes.push(c);
-      codes.sort((a, b) => Number(cells[b].blank) - Number(cells[a].blank) || a - b);
+      const codes = cells.filter((c) => c.reachable && c.code < 256);
+      codes.sort((a, b) => Number(b.blank) - Number(a.blank) || a.code - b.code);
       for (const c of codes) {
         const o = doc.createElement('option');
-        o.value = hex2(c);
-        o.textContent = `$${hex2(c)}: ${cells[c].blank ? 'blank' : cells[c].empty ? 'empty' : cells[c].text}`;
+        o.value = hex2(c.code);
+        o.textContent = `$${hex2(c.code)}: ${c.blank ? 'blank' : c.empty ? 'empty' : c.text}`;
         select.appendChild(o);
       }
       select.value = kept;

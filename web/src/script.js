@@ -1,16 +1,17 @@
 // The script drawn, and traced: pointing at a character (or moving with
 // the arrow keys over the focused script) names the offset and the code
 // that made it, and lights its cell.
-import {entryOfCode} from './core.js';
-import {cellPlace, codeName, offset} from './words.js';
+import {cellPlace, offset} from './words.js';
 
-export function createScript(doc, {onTrace, announce}) {
+// codes: the core's record of every code index; cells() the cell records.
+export function createScript(doc, {codes, cells, onTrace, announce}) {
   const pre = doc.getElementById('script');
   const info = doc.getElementById('trace-info');
   let text = '';
   let trace = new Uint32Array(0);  // offset, code index, for each code
   let starts = new Uint32Array(1);  // where each code's text starts
   let traced = -1;
+  let eof = false;  // the walk ended with the image, inside the window
 
   function clear(said = 'Nothing traced.') {
     traced = -1;
@@ -46,15 +47,15 @@ export function createScript(doc, {onTrace, announce}) {
   function show(i) {
     clear();
     if (i < 0) {
-      info.textContent = text.endsWith('[EOF]') ? '[EOF]: the image ends here, inside the text window.'
+      info.textContent = eof ? '[EOF]: the image ends here, inside the text window.'
         : 'Past the end of the script.';
       return null;
     }
     traced = i;
-    const index = trace[2 * i + 1];
-    const e = entryOfCode(index);
-    info.textContent = `offset ${offset(trace[2 * i])}: code ${codeName(index)}` +
-      (e >= 0 ? `, glyph table entry ${e} (${cellPlace(e)})` : index < 16 ? ', a control code' : '');
+    const code = codes[trace[2 * i + 1]];
+    const e = code.entry;
+    info.textContent = `offset ${offset(trace[2 * i])}: code ${code.name}` +
+      (e >= 0 ? `, glyph table entry ${e} (${cellPlace(cells()[e])})` : code.control ? ', a control code' : '');
     onTrace(e);
     const range = rangeOf(starts[i], starts[i + 1]);
     if (range && globalThis.CSS?.highlights) CSS.highlights.set('trace', new Highlight(range));
@@ -123,15 +124,16 @@ export function createScript(doc, {onTrace, announce}) {
     // Draws the script in blocks of about 2000 characters cut after a line
     // break (the browser lays out only those in view); units says how many
     // UTF-16 units each code shows as, so that tracing is exact.
-    draw(script, codes, units) {
+    draw(script, walk, units) {
       text = script;
-      trace = codes;
-      const count = codes.length / 2;
+      trace = walk.codes;
+      eof = walk.eof;
+      const count = trace.length / 2;
       starts = new Uint32Array(count + 1);
       let unit = 0;
       for (let i = 0; i < count; ++i) {
         starts[i] = unit;
-        unit += units[codes[2 * i + 1]];
+        unit += units[trace[2 * i + 1]];
       }
       starts[count] = unit;
       const blocks = doc.createDocumentFragment();

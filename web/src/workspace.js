@@ -1,28 +1,34 @@
 // The workspace: the one owner of the user's work.  It holds the grids (or
-// a loaded zol.tbl), every change to them with undo and redo, what was
-// last downloaded, and what is kept in the browser; nothing else writes
-// the store.  Kept work is overwritten only once its offer was answered,
-// and never over another tab's without asking.
+// a loaded zol.tbl), every edit of them with undo and redo, what was last
+// downloaded, and what is kept in the browser; nothing else writes the
+// browser's store.  Nothing is ever kept over work that was not answered
+// for: while an offer to restore stands, or once this tab declined to take
+// over another's, the work goes to a slot of its own, offered next time.
 //
-// It knows no page: ask(question) answers yes or no, and the cores'
-// pack(grid0, grid1) and grid(page) make tables and grids.
+// It knows no page: ask(question) answers yes or no, and the core makes
+// tables and grids (pack, gridOfTable, blankGrid, withCell) and names them
+// (constants).
 
+const HISTORY = 100;  // edits kept to undo
+const KEPT_HISTORY = 20;  // of those, kept in the browser with the work
 const same = (a, b) => a === b || (!!a && !!b && a.length === b.length && a.every((x, i) => x === b[i]));
 const b64 = (bytes) => (bytes ? btoa(String.fromCharCode(...bytes)) : null);
 const unb64 = (text) => (text ? Uint8Array.from(atob(text), (c) => c.charCodeAt(0)) : null);
+const MAIN = 'main';
 
 export class Workspace {
-  constructor({store, ask, pack, grid, tab = String(Math.random()).slice(2), now = () => new Date()}) {
-    Object.assign(this, {store, ask, pack, grid, tab, now});
+  constructor({store, ask, core, tab = String(Math.random()).slice(2), now = () => new Date()}) {
+    Object.assign(this, {store, ask, core, tab, now});
     this.grids = [null, null];
     this.table = null;         // a loaded zol.tbl's bytes, while it is the source
-    this.names = ['zol_00.txt', 'zol_01.txt', 'zol.tbl'];
+    this.names = [...core.constants.gridNames, core.constants.tableName];
     this.baseline = [null, null];  // the grids as last loaded or downloaded
     this.undos = [];
     this.redos = [];
-    this.offer = null;         // kept work not yet restored or declined
-    this.known = null;         // the stored record this tab last read or wrote
-    this.saved = {state: 'none'};  // none, kept, waiting, failed, other-tab
+    this.offers = [];          // kept work not yet restored or declined
+    this.known = null;         // the record this tab last read or wrote
+    this.aside = false;        // this tab keeps its work in its own slot
+    this.saved = store.blocked ? {state: 'blocked', error: store.blocked} : {state: 'none'};
     this.listeners = [];
   }
 
@@ -30,20 +36,22 @@ export class Workspace {
   changed() { this.listeners.forEach((fn) => fn(this)); }
 
   // The table the script is decoded with.
-  tableBytes() { return this.table ?? this.pack(this.grids[0], this.grids[1]); }
+  tableBytes() { return this.table ?? this.core.pack(this.grids[0], this.grids[1]); }
   edited(page) { return !same(this.grids[page], this.baseline[page]); }
   dirty() { return this.edited(0) || this.edited(1); }
   hasWork() { return !!(this.grids[0] || this.grids[1] || this.table); }
 
-  // --- changes: each one undoable, then kept ---------------------------------
+  // --- changes: edits undoable, loads not; each one kept --------------------
   snapshot() {
     return {grids: [...this.grids], table: this.table, names: [...this.names], baseline: [...this.baseline]};
   }
   apply(s) {
     Object.assign(this, {grids: [...s.grids], table: s.table, names: [...s.names], baseline: [...s.baseline]});
   }
-  change(to) {
-    this.undos.push(this.snapshot());
+  // An edit (undoable), or with load a new start that nothing undoes.
+  change(to, load = false) {
+    if (load) this.undos = [];
+    else this.undos = [...this.undos, this.snapshot()].slice(-HISTORY);
     this.redos = [];
     this.apply({...this.snapshot(), ...to});
     this.keep();
@@ -73,16 +81,14 @@ export class Workspace {
     const baseline = [...this.baseline];
     for (const [page, bytes, name] of list) [grids[page], names[page], baseline[page]] = [bytes, name, bytes];
     // The grids are the table's source from now on.
-    this.change({grids, names, baseline, table: null});
+    this.change({grids, names, baseline, table: null}, true);
     return true;
   }
   loadGrid(page, bytes, name) { return this.loadGrids([[page, bytes, name]]); }
   loadTable(bytes, name) {
     if (!this.mayReplace([0, 1], name)) return false;
-    const t = new Uint8Array(1024);
-    t.set(bytes.subarray(0, 1024));
-    const grids = [this.grid(t.subarray(0, 512)), this.grid(t.subarray(512))];
-    this.change({grids, baseline: [...grids], table: bytes, names: ['zol_00.txt', 'zol_01.txt', name]});
+    const grids = [0, 1].map((p) => this.core.gridOfTable(bytes, p));
+    this.change({grids, baseline: [...grids], table: bytes, names: [...this.core.constants.gridNames, name]}, true);
     return true;
   }
   // A fix or an edit: the grid of page becomes bytes.
@@ -91,22 +97,9 @@ export class Workspace {
     grids[page] = bytes;
     this.change({grids, table: null});
   }
-  // Writes a cell's two bytes where glyphpack reads it (line r, byte 2k);
-  // a missing or short grid is first made whole from what it packs to.
-  setCell(entry, cell) {
-    const page = entry >> 8;
-    let g = this.grids[page];
-    if (!g) {
-      g = this.grid(null);  // a blank grid
-    } else if (g.length < 542) {
-      const whole = this.grid(this.tableBytes().subarray(page * 512, page * 512 + 512));
-      whole.set(g);
-      g = whole;
-    } else {
-      g = g.slice();
-    }
-    g.set(cell, ((entry & 255) >> 4) * 34 + (entry & 15) * 2);
-    this.setGrid(page, g);
+  // Writes a cell's two bytes where glyphpack reads them, on its page.
+  setCell({page, entry}, cell) {
+    this.setGrid(page, this.core.withCell(this.grids[page], entry, cell));
   }
   // The grids were downloaded: they are the baseline now.
   downloaded() {
@@ -116,90 +109,139 @@ export class Workspace {
   }
 
   // --- the work kept in the browser -----------------------------------------
-  // At the start: kept work is offered back, and nothing is kept over it
-  // until the offer is answered.
+  // At the start: every kept record is offered back (the main one, and
+  // those kept aside), and nothing is kept over them until it is answered.
   offerKept() {
-    const r = this.store.read();
-    this.known = r;
-    if (r && r.grids && r.grids.some((g) => g)) {
-      this.offer = r;
-      this.saved = {state: 'waiting'};
-    }
-    return this.offer;
+    this.known = this.store.read(MAIN);
+    this.offers = this.store.slots().map((slot) => ({...this.store.read(slot), slot}))
+      .filter((r) => r.grids?.some((g) => g));
+    if (this.offers.length > 0) this.saved = {state: 'waiting'};
+    return this.offers;
   }
-  // The offer taken: one undoable step.
-  restore() {
-    const r = this.offer;
-    this.offer = null;
-    this.change({grids: r.grids.map(unb64), baseline: r.baseline.map(unb64), table: null,
-      names: [...r.names, this.names[2]]});
+  // An offer taken: its work and its history, as they were.  The other
+  // offers stay kept (the main one moved aside), offered next time.
+  restore(slot) {
+    const r = this.offers.find((o) => o.slot === slot);
+    const main = this.offers.find((o) => o.slot === MAIN);
+    if (main && main !== r) this.store.write(`aside.${main.tab}.${main.revision}`, main);
+    if (r.slot !== MAIN) this.store.remove(r.slot);
+    this.store.remove(this.asideSlot());  // the work it replaces was asked about
+    this.offers = [];
+    this.known = this.store.read(MAIN);
+    const unpack = (s) => ({grids: s.grids.map(unb64), baseline: s.baseline.map(unb64), table: null,
+      names: [...s.names, this.names[2]]});
+    this.apply(unpack(r));
+    this.undos = (r.undos ?? []).map(unpack);
+    this.redos = (r.redos ?? []).map(unpack);
+    this.keep();
+    this.changed();
   }
-  // The offer declined: its work is deleted, asked first if never downloaded.
+  // Every offer declined: their work is deleted, asked first if never
+  // downloaded.
   decline() {
-    const r = this.offer;
-    if (r.edited?.some((e) => e) &&
+    if (this.offers.some((r) => r.edited?.some((e) => e)) &&
         !this.ask('The kept grids hold edits that were never downloaded. Delete them?')) return false;
-    this.offer = null;
-    this.store.remove();
+    for (const r of this.offers) this.store.remove(r.slot);
+    this.store.remove(this.asideSlot());
+    this.offers = [];
     this.known = null;
+    this.saved = {state: 'none'};
     this.keep();
     this.changed();
     return true;
   }
   // Another tab kept its work.
   foreignSave() {
-    if (this.offer) return;
-    this.saved = {state: 'other-tab', at: this.store.read()?.saved};
+    if (this.offers.length > 0 || this.aside) return;
+    this.saved = {state: 'other-tab', at: this.store.read(MAIN)?.saved};
     this.changed();
   }
 
-  keep() {
-    if (this.offer) {
-      this.saved = {state: 'waiting'};
-      return;
-    }
-    if (!this.hasWork()) return;
-    const now = this.store.read();
-    const other = now && now.tab !== this.tab && (!this.known || now.revision !== this.known.revision);
-    if (other && !this.ask(`Another tab kept its grids here at ${new Date(now.saved).toLocaleString()}. ` +
-        'Keep this tab\'s instead? (The other tab\'s would be lost.)')) {
-      this.saved = {state: 'other-tab', at: now.saved};
-      return;
-    }
-    const record = {
-      tab: this.tab, revision: (now?.revision ?? 0) + 1, saved: this.now().toISOString(),
-      grids: this.grids.map(b64), baseline: this.baseline.map(b64), names: this.names.slice(0, 2),
-      edited: [this.edited(0), this.edited(1)],
+  asideSlot() { return `aside.${this.tab}`; }
+  // The record kept: the work, and with history its last steps either way.
+  record(revision, history) {
+    const pack = (s) => ({grids: s.grids.map(b64), baseline: s.baseline.map(b64), names: s.names.slice(0, 2)});
+    const last = (steps) => (history ? steps.slice(-KEPT_HISTORY).map(pack) : []);
+    return {
+      tab: this.tab, revision, saved: this.now().toISOString(), ...pack(this),
+      edited: [this.edited(0), this.edited(1)], undos: last(this.undos), redos: last(this.redos),
     };
-    const error = this.store.write(record);
+  }
+  keep() {
+    if (this.store.blocked || !this.hasWork()) return;
+    const now = this.store.read(MAIN);
+    const other = now && now.tab !== this.tab && (!this.known || now.revision !== this.known.revision);
+    if (!this.aside && this.offers.length === 0 && other) {
+      // Asked once: a tab that keeps the other's keeps its own aside.
+      this.aside = !this.ask(`Another tab kept its grids here at ${new Date(now.saved).toLocaleString()}. ` +
+        'Keep this tab\'s instead? (Otherwise this tab\'s are kept aside, and offered with the other\'s next time.)');
+    }
+    const aside = this.aside || this.offers.length > 0;
+    const slot = aside ? this.asideSlot() : MAIN;
+    // The work comes first: where the history does not fit, it is kept alone.
+    let record = this.record(aside ? 0 : (now?.revision ?? 0) + 1, true);
+    let error = this.store.write(slot, record);
+    if (error && record.undos.length + record.redos.length > 0) {
+      record = this.record(record.revision, false);
+      error = this.store.write(slot, record);
+    }
     if (error) {
       this.saved = {state: 'failed', error};
-      return;
+    } else if (aside) {
+      this.saved = {state: this.aside ? 'aside-other' : 'aside', at: record.saved};
+    } else {
+      this.known = record;
+      this.saved = {state: 'kept', at: record.saved};
     }
-    this.known = record;
-    this.saved = {state: 'kept', at: record.saved};
   }
 }
 
-// The store over localStorage (or anything with its three calls): one
-// record under one key.  write gives an error's name, or null.
+// The store over localStorage (or anything with its calls): the main
+// record under key, the others under key.slot.  write gives an error's
+// name, or null.  Where the browser blocks storage, it keeps nothing and
+// says so (blocked: the error's name).
 export function localStore(storage, key) {
+  const at = (slot) => (slot === MAIN ? key : `${key}.${slot}`);
   return {
-    read() {
+    blocked: null,
+    read(slot) {
       try {
-        return JSON.parse(storage.getItem(key));
+        return JSON.parse(storage.getItem(at(slot)));
       } catch {
         return null;
       }
     },
-    write(record) {
+    write(slot, record) {
       try {
-        storage.setItem(key, JSON.stringify(record));
+        storage.setItem(at(slot), JSON.stringify(record));
         return null;
       } catch (e) {
         return e.name || 'Error';
       }
     },
-    remove() { storage.removeItem(key); },
+    remove(slot) { storage.removeItem(at(slot)); },
+    // Every slot that holds a record, the main one first.
+    slots() {
+      const slots = [];
+      for (let i = 0; i < storage.length; ++i) {
+        const k = storage.key(i);
+        if (k === key) slots.unshift(MAIN);
+        else if (k.startsWith(`${key}.`)) slots.push(k.slice(key.length + 1));
+      }
+      return slots;
+    },
   };
+}
+
+// The browser's store, or one that keeps nothing where reading
+// localStorage throws (site data blocked).
+export function browserStore(key, get = () => globalThis.localStorage) {
+  try {
+    const storage = get();
+    storage.getItem(key);
+    return localStore(storage, key);
+  } catch (e) {
+    const name = e?.name || 'Error';
+    return {blocked: name, read: () => null, write: () => name, remove() {}, slots: () => []};
+  }
 }

@@ -196,11 +196,13 @@ test('files are what they claim: pictures, huge files and empty tables; drops by
   assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17 \(\$2EF800, 12 bytes\): "H" is not in the table/);
   assert.match((await said(fresh)).join('\n'), /^big picture\.png is a PNG picture/m);
   // (a question left unanswered, with Escape, loads nothing)
-  await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))], ['notes.txt', grid], ['last.png', png]]);
+  await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))], ['notes.txt', grid], ['todo.txt', Buffer.from('buy milk\n')],
+    ['last.png', png]]);
   await fresh.locator('#which-grid button', {hasText: 'zol_01.txt'}).click();
   await fresh.waitForFunction(() => /notes\.txt/.test(document.getElementById('which-grid-text').textContent));
   await fresh.keyboard.press('Escape');
   await fresh.locator('#warnings li', {hasText: 'last.png'}).waitFor();
+  assert.match((await said(fresh)).join('\n'), /^todo\.txt \(9 bytes\) is too small to be a grid/m);
   assert.match(await fresh.textContent('#loaded li[data-role="grid1"]'), /kanji\.txt/);
   assert.equal(await cellText(fresh, 256), new TextDecoder('shift_jis').decode(read(file('zol_01.txt')).subarray(0, 2)));
 });
@@ -209,6 +211,7 @@ test('edits: JIS forms and U+2212, undo and redo, the announcement, the tab stop
   const context = await browser.newContext({acceptDownloads: true});
   const tab = await open(context);
   await drawn(tab, () => tab.click('#load-sample'));
+  assert.equal(await tab.isDisabled('#undo'), true);  // a load is no edit to undo
   const first = await cellText(tab, 0x19);  // こ
   await tab.click('.cell[data-entry="25"]');
   assert.equal(await tab.getAttribute('.cell[data-entry="25"]', 'tabindex'), '0');
@@ -250,7 +253,7 @@ test('edits: JIS forms and U+2212, undo and redo, the announcement, the tab stop
   await context.close();
 });
 
-test('kept work: an offer left standing is never overwritten; restore is one step; two tabs ask', async () => {
+test('kept work: an offer left standing is never overwritten; restore brings the history back; two tabs ask', async () => {
   const context = await browser.newContext({acceptDownloads: true});
   const tab = await open(context);
   await drawn(tab, () => tab.click('#load-sample'));
@@ -262,15 +265,17 @@ test('kept work: an offer left standing is never overwritten; restore is one ste
   // Reloaded: the offer stands, a load goes on, and nothing is kept over it.
   await tab.reload();
   await tab.waitForSelector('body[data-ready="true"]');
-  assert.match(await tab.textContent('#restore-text'), /edits not downloaded/);
+  assert.match(await tab.textContent('#restore'), /edits not downloaded/);
   await drawn(tab, () => tab.click('#load-sample'));
-  assert.match(await tab.textContent('#saved'), /^Not kept yet/);
+  assert.match(await tab.textContent('#saved'), /beside the earlier work/);
   await tab.reload();
   await tab.waitForSelector('body[data-ready="true"]');
+  assert.equal(await tab.locator('#restore-list button').count(), 2);  // the edit, and the load beside it
   await drawn(tab, () => tab.click('#restore-yes'));
   assert.equal(await cellText(tab, 25), '＊');
-  await drawn(tab, () => tab.click('#undo'));
-  assert.equal(await cellText(tab, 25), '');  // before the restore: nothing loaded
+  await drawn(tab, () => tab.click('#undo'));  // the history came back with the work
+  assert.equal(await cellText(tab, 25), 'こ');
+  assert.equal(await tab.isDisabled('#undo'), true);  // the load is no step to undo
   await drawn(tab, () => tab.click('#redo'));
   assert.equal(await cellText(tab, 25), '＊');
 
@@ -286,12 +291,59 @@ test('kept work: an offer left standing is never overwritten; restore is one ste
     questions.push(d.message());
     return d.dismiss();
   });
-  await tab.click('.cell[data-entry="27"]');
-  await tab.fill('#cell-input', '＝');
-  await drawn(tab, () => tab.click('#cell-apply'));
-  assert.match(questions.join(), /^Another tab kept its grids here/);
+  for (const ch of ['＝', '＃']) {
+    await tab.click('.cell[data-entry="27"]');
+    await tab.fill('#cell-input', ch);
+    await drawn(tab, () => tab.click('#cell-apply'));
+  }
+  assert.equal(questions.length, 1);  // asked once
+  assert.match(questions[0], /^Another tab kept its grids here/);
   assert.equal(await other.evaluate(() => localStorage.getItem('zolvane-tools.grids')), kept);
-  assert.match(await tab.textContent('#saved'), /^Not kept here/);
+  assert.match(await tab.textContent('#saved'), /beside another tab's grids/);
+  await context.close();
+});
+
+test('kept work is never lost: with storage blocked the page works and says so; an unanswered offer keeps new work beside it', async () => {
+  // Site data blocked: Chromium throws on reading localStorage.
+  const blockedContext = await browser.newContext({acceptDownloads: true});
+  await blockedContext.addInitScript(() => Object.defineProperty(window, 'localStorage', {
+    get() { throw new DOMException('Access is denied for this document.', 'SecurityError'); },
+  }));
+  const blocked = await open(blockedContext);
+  assert.match(await blocked.textContent('#saved'), /will not be kept in this browser/);
+  await drawn(blocked, () => blocked.click('#load-sample'));
+  assert.equal(await cellText(blocked, 25), 'こ');
+  assert.deepEqual(blocked.errors, []);
+  await blockedContext.close();
+
+  // An offer left unanswered, three edits, the tab closed as a crash
+  // closes it: the next visit offers both, and either comes back whole.
+  const context = await browser.newContext({acceptDownloads: true});
+  const edit = async (tab, entry, ch) => {
+    await tab.click(`.cell[data-entry="${entry}"]`);
+    await tab.fill('#cell-input', ch);
+    await drawn(tab, () => tab.click('#cell-apply'));
+  };
+  const first = await open(context);
+  await drawn(first, () => first.click('#load-sample'));
+  await edit(first, 25, '＊');
+  await first.close();
+  const second = await open(context);
+  assert.equal(await second.isVisible('#restore'), true);
+  await drawn(second, () => second.click('#load-sample'));
+  for (const [entry, ch] of [[26, '１'], [27, '２'], [28, '３']]) await edit(second, entry, ch);
+  await second.close();
+  const third = await open(context);
+  const offered = third.locator('#restore-list button');
+  assert.equal(await offered.count(), 2);
+  await drawn(third, () => offered.nth(1).click());
+  assert.deepEqual([await cellText(third, 25), await cellText(third, 26), await cellText(third, 28)], ['こ', '１', '３']);
+  await third.close();
+  const fourth = await open(context);  // the other one is still offered
+  assert.equal(await fourth.locator('#restore-list button').count(), 2);
+  await drawn(fourth, () => fourth.click('#restore-list button[data-slot^="aside"]'));
+  assert.equal(await cellText(fourth, 25), '＊');
+  assert.notEqual(await cellText(fourth, 26), '１');
   await context.close();
 });
 
@@ -318,6 +370,8 @@ test('fixes the page offers: a copier header, a UTF-8 grid, LF line ends; a cut 
     assert.match((await said(tab))[0], new RegExp(`^${name} `));  // the file picked is named
     await drawn(tab, () => tab.locator('#warnings button', {hasText: fix}).click());
     assert.deepEqual(await said(tab), []);
+    assert.equal(await tab.locator('#checks').isHidden(), true);
+    assert.match(await tab.textContent('#loaded li[data-role="grid0"]'), /\(544 bytes, edited\)/);
     assert.deepEqual((await download(tab, 'download-grids', 2))[0], grid, name);
   }
   fs.writeFileSync(file('cut.sfc'), read(file('big.sfc')).subarray(0, 3112960));
@@ -380,6 +434,10 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
     'english.atlas.txt line 17 ($2EF800): 11 bytes of its 12, padded with 1 byte of $D0.',
     'Inserted 6 blocks into sample.sfc: 0 cut short, 1 padded.',
   ]);
+  assert.equal(await tab.textContent('#insert-table-used'), 'Table: english.tbl.');
+  await tab.selectOption('#fill', '10');  // the script's own #FILL wins, and the page says so
+  assert.match((await tab.locator('#insert-report li').allTextContents()).join('\n'), /#FILL\(\$D0\) pads its lines, not the \$10 chosen/);
+  await tab.selectOption('#fill', '');
   const t0 = Date.now();
   const patched = await download(tab, 'download-patched');
   console.log(`insertion of a full window and its download: ${Date.now() - t0} ms`);
@@ -422,6 +480,43 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   await tab.locator('#insert-report li', {hasText: 'problem'}).waitFor();
   assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 17 \(\$2EF800, 12 bytes\): "!" is not in the table\.$/);
   assert.equal(await tab.isDisabled('#download-patched'), true);
+});
+
+test('a blank start downloads the grids and tables; no pane covers a control at any width, whatever the scroll', async () => {
+  const tab = await open();
+  assert.equal(await tab.locator('#checks').isHidden(), true);  // nothing to say: no empty heading
+  const blank = Buffer.from('\x81\x40'.repeat(16) + '\r\n', 'latin1');
+  assert.deepEqual(await download(tab, 'download-grids', 2), [Buffer.concat(Array(16).fill(blank)), Buffer.concat(Array(16).fill(blank))]);
+  assert.deepEqual(await download(tab, 'download-table'), Buffer.from('\x81\x40'.repeat(512), 'latin1'));
+  assert.match((await download(tab, 'download-thingy')).toString('utf8'), /^10=　$/m);
+  assert.deepEqual(tab.errors, []);
+
+  await drawn(tab, () => tab.click('#load-sample'));
+  await tab.click('#insert-sample');
+  await tab.locator('#insert-report li', {hasText: 'Inserted'}).waitFor();
+  // Every control, scrolled to the top and to the bottom of the view, is
+  // what a click at its middle lands on.
+  for (const [width, height] of [[390, 844], [800, 900], [1280, 800], [1400, 1000], [1920, 1080]]) {
+    await tab.setViewportSize({width, height});
+    const covered = await tab.evaluate(() => {
+      const out = [];
+      for (const el of document.querySelectorAll('main button:not(.cell), main select, main input')) {
+        if (!el.getClientRects().length) continue;
+        for (const block of ['start', 'end']) {
+          el.scrollIntoView({block});
+          const r = el.getBoundingClientRect();
+          const hit = document.elementFromPoint(r.x + r.width / 2, r.y + r.height / 2);
+          if (!el.contains(hit)) out.push(`${el.id || el.textContent} (${block}): ${hit?.id || hit?.tagName}`);
+        }
+      }
+      return out;
+    });
+    assert.deepEqual(covered, [], `${width} x ${height}`);
+  }
+  await tab.setViewportSize({width: 1280, height: 800});
+  await tab.locator('#download-bps').scrollIntoViewIfNeeded();
+  await tab.mouse.wheel(0, 200);
+  assert.equal((await download(tab, 'download-bps')).subarray(0, 4).toString(), 'BPS1');
 });
 
 test('small, offline, accessible, readable, and fits a phone and a laptop; times printed', async () => {
@@ -485,6 +580,15 @@ test('small, offline, accessible, readable, and fits a phone and a laptop; times
   const [box, editor] = [await cell.boundingBox(), await tab.locator('#editor').boundingBox()];
   assert.ok(box.width >= 24 && box.height >= 24, JSON.stringify(box));
   assert.ok(editor.y >= box.y + box.height - 1 && editor.y < box.y + box.height + 10, `${editor.y} ${box.y}`);
+  // It says the grid scrolls sideways, and its row labels stay in view.
+  assert.equal(await tab.locator('figure .scroll-hint').first().isVisible(), true);
+  const labels = await tab.evaluate(() => {
+    const scroll = document.querySelector('#page0').parentNode;
+    scroll.scrollLeft = scroll.scrollWidth;
+    const label = document.querySelector('#page0 [role="rowheader"]').getBoundingClientRect();
+    return [scroll.scrollLeft > 0, label.left >= scroll.getBoundingClientRect().left - 1];
+  });
+  assert.deepEqual(labels, [true, true]);
 
   const remote = requests.filter((u) => !u.startsWith('file:') && !u.startsWith('blob:') && !u.startsWith('data:'));
   assert.deepEqual(remote, []);

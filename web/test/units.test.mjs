@@ -1,12 +1,18 @@
-// The page's pure modules without a browser: what a file is taken for, and
-// the workspace's promises (kept work never lost, undo that holds, two
-// tabs that ask).   node --test units.test.mjs
+// The page's pure modules without a browser, over the real core: what a
+// file is taken for, and the workspace's promises (kept work never lost,
+// undo that holds, two tabs that ask once).
+//   ZOL_CORE=.../zolcore.js node --test units.test.mjs
 import {test} from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import {createRequire} from 'node:module';
+import {loadCore} from '../src/core.js';
 import {recognise, refusePick} from '../src/files.js';
-import {Workspace} from '../src/workspace.js';
+import {Workspace, browserStore} from '../src/workspace.js';
 
-const START = 0x2EF800;
+const zolcore = process.env.ZOL_CORE;
+const core = await loadCore(fs.readFileSync(zolcore.replace(/\.js$/, '.wasm')), createRequire(import.meta.url)(zolcore));
+const limits = core.constants;
 const bytes = (...b) => Uint8Array.from(b);
 const ascii = (s) => new TextEncoder().encode(s);
 
@@ -22,19 +28,23 @@ test('files: drops are known by content, size and name; foreign files never pass
     ['short.smc', 1000, new Uint8Array(16), {role: 'rom'}],
     ['zol.tbl', 1024, new Uint8Array(16), {role: 'table'}],
     ['zol.tbl', 3, bytes(1, 0, 2), {role: 'table'}],
+    ['notes.txt', 528, grid, {role: 'grid', page: null}],  // LF line ends
+    ['notes.txt', 1150, grid, {role: 'grid', page: null}],  // UTF-8
     ['script.atlas.txt', 9000, ascii('\uFEFF// The text window\n#VAR(Script, TABLE)'), {role: 'script'}],
     ['mine.txt', 50, ascii('\n\n#JMP($2EF800, $2EF80B)\n'), {role: 'script'}],
     ['zolvane.tbl', 3758, ascii('00=<00>\n01=<01>\n'), {role: 'insert-table'}],
   ];
   for (const [name, size, head, want] of rows)
-    assert.deepEqual(recognise(name, size, head, START), want, name);
+    assert.deepEqual(recognise(name, size, head, limits), want, name);
   for (const [name, size, head, why] of [
     ['big.png', 100 << 20, png, /big\.png is a PNG picture/],
     ['notes.pdf', 5000, ascii('%PDF-1.7'), /a PDF/],
     ['rom.zip', 4 << 20, bytes(0x50, 0x4B, 0x03, 0x04), /a ZIP archive/],
     ['huge.sfc', 100 << 20, new Uint8Array(16), /no ROM image/],
     ['mid.bin', 1 << 20, new Uint8Array(16), /mid\.bin \(1,048,576 bytes\) is no ROM image/],
-  ]) assert.match(recognise(name, size, head, START).refused, why, name);
+    ['notes.txt', 16, ascii('call the printer'), /notes\.txt \(16 bytes\) is too small to be a grid/],
+    ['notes.txt', 1300, ascii('a'), /too large to be a grid/],
+  ]) assert.match(recognise(name, size, head, limits).refused, why, name);
 });
 
 test('files: a pick is refused only for what it cannot be', () => {
@@ -54,116 +64,119 @@ test('files: a pick is refused only for what it cannot be', () => {
   }
 });
 
-// A store in memory, shared by the tabs of one test; write fails while
-// `full` is set.
+// A store in memory, shared by the tabs of one test, as localStorage
+// holds records; write fails while `full` is set.
 function memoryStore() {
-  const s = {record: null, full: false, writes: 0};
-  s.read = () => (s.record ? JSON.parse(JSON.stringify(s.record)) : null);
-  s.write = (r) => (s.full ? 'QuotaExceededError' : (s.writes++, (s.record = r), null));
-  s.remove = () => { s.record = null; };
+  const s = {records: new Map(), full: false, blocked: null};
+  s.read = (slot) => (s.records.has(slot) ? JSON.parse(s.records.get(slot)) : null);
+  s.write = (slot, r) => (s.full ? 'QuotaExceededError' : (s.records.set(slot, JSON.stringify(r)), null));
+  s.remove = (slot) => s.records.delete(slot);
+  s.slots = () => [...s.records.keys()].sort((a, b) => (b === 'main') - (a === 'main'));
   return s;
 }
-// A workspace over the store; answers holds its answers to questions.
+// A workspace over the store and the real core; answers holds its answers
+// to questions.
 function tab(store, answers = []) {
   const asked = [];
-  const ws = new Workspace({
-    store, tab: String(Math.random()),
-    ask: (q) => (asked.push(q), answers.shift() ?? false),
-    pack: (g0, g1) => {
-      const t = new Uint8Array(1024);
-      if (g0) t.set(g0.subarray(0, 512));
-      if (g1) t.set(g1.subarray(0, 512), 512);
-      return t;
-    },
-    grid: (page) => {
-      const g = new Uint8Array(544).fill(0x40);
-      if (page) g.set(page.subarray(0, 512));
-      return g;
-    },
-  });
+  const ws = new Workspace({store, core, tab: String(Math.random()), ask: (q) => (asked.push(q), answers.shift() ?? false)});
   ws.asked = asked;
   return ws;
 }
 const grid = (fill) => new Uint8Array(544).fill(fill);
-const cell = (ws, page) => ws.grids[page][0];
+const cell = (ws, page, k = 0) => ws.grids[page][2 * k];
+const edit = (ws, entry, b) => ws.setCell({entry, page: entry >> 8}, [b, b]);
 
-test('workspace: an offer that stands keeps the kept work; restore is one undoable step', () => {
+test('workspace: edits go where glyphpack reads them; a short grid is made whole from what it packs to', () => {
+  const ws = tab(memoryStore());
+  for (const [page, g, entry, at, length] of [
+    [0, grid(0x41), 0x23, 2 * 34 + 3 * 2, 544],  // row 2, column 3
+    [1, grid(0x41), 0x1FF, 15 * 34 + 15 * 2, 544],  // the last cell
+    [0, grid(0x41).subarray(0, 100), 0x35, 3 * 34 + 5 * 2, 544],
+    [1, null, 0x100, 0, 544],  // none: a blank grid
+  ]) {
+    ws.grids[page] = g;
+    edit(ws, entry, 7);
+    const got = ws.grids[page];
+    assert.equal(got.length, length, `${entry}`);
+    assert.deepEqual([got[at], got[at + 1]], [7, 7], `${entry}`);
+    assert.equal(core.pack(...ws.grids)[2 * entry], 7, `${entry} packs`);
+  }
+});
+
+test('workspace: a load is no edit to undo; undo after a reload takes back the last edit', () => {
   const store = memoryStore();
   const first = tab(store);
   first.loadGrid(0, grid(1), 'zol_00.txt');
-  first.setCell(0, [9, 9]);  // kept, not downloaded
-  const kept = store.read();
-
+  assert.equal(first.undos.length, 0);
+  edit(first, 0, 9);
+  edit(first, 1, 8);
   const later = tab(store);  // the page opened again
-  assert.ok(later.offerKept());
-  later.loadGrid(0, grid(2), 'other.txt');  // the offer stands: nothing is kept over it
-  assert.deepEqual(store.read(), kept);
-  assert.equal(later.saved.state, 'waiting');
-  later.restore();
-  assert.equal(cell(later, 0), 9);
-  assert.ok(later.dirty());
+  assert.equal(later.offerKept().length, 1);
+  later.restore('main');
+  assert.equal(cell(later, 0, 1), 8);
   later.undo();
-  assert.equal(cell(later, 0), 2);  // back to the load before the restore
-  later.redo();
-  assert.equal(cell(later, 0), 9);
-  later.undo();  // the edit restored was one step on the kept baseline
+  assert.deepEqual([cell(later, 0, 0), cell(later, 0, 1)], [9, 1]);
+  later.undo();
+  assert.equal(later.dirty(), false);
   later.redo();
   assert.equal(later.saved.state, 'kept');
 });
 
-test('workspace: history survives the other grid\'s load; undoing every edit leaves nothing unsaved', () => {
-  const ws = tab(memoryStore());
-  ws.loadGrid(0, grid(1), 'zol_00.txt');
-  ws.setCell(3, [7, 7]);
-  assert.ok(ws.dirty());
-  ws.loadGrid(1, grid(5), 'zol_01.txt');
-  ws.undo();  // the load
-  assert.equal(ws.grids[1], null);
-  assert.equal(ws.grids[0][6], 7);
-  ws.undo();  // the edit
-  assert.equal(ws.grids[0][6], 1);
-  assert.equal(ws.dirty(), false);
-  // A load over edits not downloaded asks; after a download it does not.
-  ws.setCell(3, [7, 7]);
-  assert.equal(ws.loadGrid(0, grid(2), 'x.txt'), false);
-  assert.equal(ws.asked.length, 1);
-  ws.downloaded();
-  assert.ok(ws.loadGrid(0, grid(2), 'x.txt'));
-  assert.equal(ws.asked.length, 1);
-});
-
-test('workspace: declining kept edits that were never downloaded asks first', () => {
+test('workspace: work made while an offer stands is kept aside; both are offered, and neither is lost', () => {
   const store = memoryStore();
   const first = tab(store);
   first.loadGrid(0, grid(1), 'zol_00.txt');
-  first.setCell(0, [9, 9]);
-  for (const [answer, left] of [[false, true], [true, false]]) {
-    const later = tab(store, [answer]);
-    later.offerKept();
-    assert.equal(later.decline(), answer);
-    assert.equal(later.asked.length, 1);
-    assert.equal(store.read() !== null, left);
-  }
+  edit(first, 0, 9);
+  const kept = store.read('main');
+  const second = tab(store);
+  second.offerKept();
+  second.loadGrid(0, grid(2), 'other.txt');
+  edit(second, 0, 5);  // the offer stands: kept aside
+  assert.deepEqual(store.read('main'), kept);
+  assert.equal(second.saved.state, 'aside');
+  const third = tab(store, [true]);
+  assert.equal(third.offerKept().length, 2);
+  third.restore(third.offers[1].slot);  // the work made beside the offer
+  assert.equal(cell(third, 0), 5);
+  edit(third, 1, 6);
+  const fourth = tab(store, [true]);
+  const offers = fourth.offerKept();
+  assert.equal(offers.length, 2);  // the first's edit is still offered
+  fourth.restore(offers.find((o) => o.slot !== 'main').slot);
+  assert.equal(cell(fourth, 0), 9);
+  // Start afresh: every offer gone, asked once for the edits never downloaded.
+  const fifth = tab(store, [true]);
+  fifth.offerKept();
+  assert.ok(fifth.decline());
+  assert.equal(fifth.asked.length, 1);
+  assert.deepEqual(store.slots(), []);
+  assert.equal(fifth.saved.state, 'none');
 });
 
-test('workspace: two tabs: one that would overwrite the other\'s work asks; a failed save stays said', () => {
+test('workspace: a tab that declines to take over asks once and keeps its work aside; a failed or blocked store is said', () => {
   const store = memoryStore();
   const a = tab(store);
-  const b = tab(store, [false, true]);
+  const b = tab(store, [false]);
   a.loadGrid(0, grid(1), 'zol_00.txt');
   b.loadGrid(0, grid(2), 'zol_00.txt');  // asked: no
-  assert.equal(cell({grids: [Uint8Array.from(atob(store.read().grids[0]), (c) => c.charCodeAt(0))]}, 0), 1);
-  assert.equal(b.saved.state, 'other-tab');
-  b.setCell(0, [4, 4]);  // asked again: yes
-  assert.equal(b.asked.length, 2);
-  assert.equal(store.read().tab, b.tab);
-  b.setCell(1, [5, 5]);  // its own record now: no question
-  assert.equal(b.asked.length, 2);
+  edit(b, 0, 4);
+  edit(b, 1, 5);
+  assert.equal(b.asked.length, 1);
+  assert.equal(store.read('main').tab, a.tab);
+  assert.equal(b.saved.state, 'aside-other');
+  assert.equal(JSON.parse(JSON.stringify(store.read(`aside.${b.tab}`))).tab, b.tab);
 
   store.full = true;
-  b.setCell(2, [6, 6]);
-  assert.deepEqual(b.saved, {state: 'failed', error: 'QuotaExceededError'});
+  edit(a, 2, 6);
+  assert.deepEqual(a.saved, {state: 'failed', error: 'QuotaExceededError'});
   store.full = false;
-  b.undo();
-  assert.equal(b.saved.state, 'kept');
+  a.undo();
+  assert.equal(a.saved.state, 'kept');
+
+  const blocked = browserStore('k', () => { throw new DOMException('denied', 'SecurityError'); });
+  const c = tab(blocked);
+  c.loadGrid(0, grid(1), 'zol_00.txt');
+  edit(c, 0, 3);
+  assert.deepEqual(c.saved, {state: 'blocked', error: 'SecurityError'});
+  assert.equal(cell(c, 0), 3);
 });

@@ -1,0 +1,90 @@
+// The one JSON writer of the page's bindings: objects and arrays written
+// in order, with the commas and the string escapes done here.
+#ifndef ZOL_WEB_JSON_H
+#define ZOL_WEB_JSON_H
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace web {
+
+class Json {
+ public:
+  // Opens an object ('{') or an array ('['), as a value.
+  Json& Open(char bracket) {
+    Separate();
+    out_ += bracket;
+    comma_ = false;
+    return *this;
+  }
+  // Closes what the last open opened.
+  Json& Close(char bracket) {
+    out_ += bracket;
+    comma_ = true;
+    return *this;
+  }
+  // The key of the next value, in an object.
+  Json& Key(std::string_view key) {
+    Str(key);
+    out_ += ':';
+    comma_ = false;
+    return *this;
+  }
+  Json& Num(long long n) {
+    char s[24];
+    std::snprintf(s, sizeof s, "%lld", n);
+    return Raw(s);
+  }
+  Json& Bool(bool b) { return Raw(b ? "true" : "false"); }
+  // text (UTF-8) as a JSON string.
+  Json& Str(std::string_view text) {
+    Separate();
+    out_ += '"';
+    for (const char c : text) {
+      if (c == '"' || c == '\\') {
+        out_ += '\\';
+        out_ += c;
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        char u[8];
+        std::snprintf(u, sizeof u, "\\u%04x", static_cast<unsigned>(c));
+        out_ += u;
+      } else {
+        out_ += c;
+      }
+    }
+    out_ += '"';
+    comma_ = true;
+    return *this;
+  }
+  // A key and its value at once.
+  template <typename T>
+  Json& Field(std::string_view key, const T& value) {
+    Key(key);
+    if constexpr (std::is_same_v<T, bool>)
+      return Bool(value);
+    else if constexpr (std::is_arithmetic_v<T>)
+      return Num(static_cast<long long>(value));
+    else
+      return Str(value);
+  }
+  [[nodiscard]] const std::string& text() const { return out_; }
+
+ private:
+  Json& Raw(const char* value) {
+    Separate();
+    out_ += value;
+    comma_ = true;
+    return *this;
+  }
+  void Separate() {
+    if (comma_) out_ += ',';
+  }
+  std::string out_;
+  bool comma_ = false;  // a value came last: the next one needs a comma
+};
+
+}  // namespace web
+
+#endif  // ZOL_WEB_JSON_H

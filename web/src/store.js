@@ -1,0 +1,81 @@
+// The page's state, in one place: the workspace (the grids, the user's
+// work), the image, the files the bar names, what the last pick refused,
+// the translation to insert and what inserting it gave.  Every module
+// reads it here and changes it through it; each change draws the page
+// again (onChange).  What is worked out from it (the decoded table, the
+// insertion) is worked out by the core, once per change of its inputs.
+
+export function createStore({core, workspace}) {
+  const listeners = [];
+  const store = {
+    core,
+    workspace,
+    image: null,        // {bytes, name, skipHeader}
+    files: {},          // role -> {name, size, file}: what the bar shows
+    refused: [],        // what the user's last pick or drop refused, named
+    insertion: {
+      script: null,     // {text, name}
+      table: null,      // {text, name}: a Thingy table picked, or none
+      fill: -1,         // the page's "Pad shorter lines with", or -1
+      key: null,        // the inputs the report below is for
+      report: null,     // the core's {ok, blocks, problems}
+    },
+
+    onChange(fn) { listeners.push(fn); },
+    changed() { listeners.forEach((fn) => fn(store)); },
+
+    // The image as decoded: without its copier header when that is asked.
+    imageBytes() {
+      const i = store.image;
+      return i && (i.skipHeader ? i.bytes.subarray(core.constants.headerBytes) : i.bytes);
+    },
+    setImage(bytes, name) {
+      store.image = {bytes, name, skipHeader: false};
+      store.changed();
+    },
+    skipHeader(on) {
+      store.image.skipHeader = on;
+      store.changed();
+    },
+    setScript(text, name) {
+      store.insertion.script = {text, name};
+      store.changed();
+    },
+    setInsertTable(text, name) {
+      store.insertion.table = {text, name};
+      store.changed();
+    },
+    setFill(fill) {
+      store.insertion.fill = fill;
+      store.changed();
+    },
+
+    // The Thingy table the insertion uses: the one picked, or the one the
+    // grids make.
+    thingy() {
+      const t = store.insertion.table;
+      return t ? t.text : new TextDecoder('utf-8').decode(core.thingy(workspace.tableBytes()));
+    },
+    // The insertion's report for the state now, or null when there is
+    // nothing to insert; inserted again only when its inputs changed.
+    inserted() {
+      const ins = store.insertion;
+      const img = store.imageBytes();
+      if (!img || !ins.script) return null;
+      const thingy = store.thingy();
+      const key = [img, ins.script.text, thingy, ins.fill];
+      if (!ins.key || key.some((k, i) => k !== ins.key[i])) {
+        ins.report = core.insert(img, ins.script.text, thingy, ins.fill);
+        ins.key = key;
+      }
+      return ins.report;
+    },
+    // The patched image or the BPS patch of the insertion reported.
+    patched(bps) {
+      store.inserted();
+      return core.patched(store.imageBytes(), bps);
+    },
+  };
+  workspace.onChange(() => store.changed());
+  return store;
+}
