@@ -124,16 +124,6 @@ std::vector<unsigned char> Utf16Units(const Renderings& r) {
   return units;
 }
 
-std::string WithCrLf(std::string_view text) {
-  std::string crlf;
-  crlf.reserve(text.size() + text.size() / 16);
-  for (const char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
-}
-
 std::string CodeKey(unsigned index) {
   char s[16];
   if (index < 256)

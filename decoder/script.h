@@ -49,9 +49,6 @@ std::string ScriptHead();
 // browser counts when it traces a character to its code.
 std::vector<unsigned char> Utf16Units(const Renderings& r);
 
-// text with every LF as CR LF, as msgdump.exe's text-mode stream writes it.
-std::string WithCrLf(std::string_view text);
-
 // The indexes of the codes in w that print U+FFFD, in ascending order.
 std::vector<unsigned> CodesNotCp932(const Renderings& r, const Window& w);
 

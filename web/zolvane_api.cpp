@@ -20,6 +20,7 @@
 #include "image_hints.h"
 #include "insert.h"
 #include "json.h"
+#include "line_ends.h"
 #include "packer.h"
 #include "scene.h"
 #include "script.h"
@@ -80,48 +81,22 @@ void Array(Json& j, const Bytes& bytes) {
   j.Close(']');
 }
 
+// The names the page knows the cores' kinds by, in the order of their
+// enums.
 const char* KindOf(grids::FindingKind kind) {
-  switch (kind) {
-    case grids::FindingKind::kLineEnd:
-      return "lineEnd";
-    case grids::FindingKind::kUtf8:
-      return "utf8";
-    case grids::FindingKind::kUtf8LineEnd:
-      return "utf8LineEnd";
-    case grids::FindingKind::kLineEndCell:
-      return "lineEndCell";
-    case grids::FindingKind::kLastLineLong:
-      return "lastLineLong";
-    case grids::FindingKind::kLineLength:
-      return "lineLength";
-    case grids::FindingKind::kSplitCell:
-      return "splitCell";
-    case grids::FindingKind::kIncomplete:
-      break;
-  }
-  return "incomplete";
+  static constexpr const char* kNames[] = {
+      "lineEnd",      "utf8",       "utf8LineEnd", "lineEndCell",
+      "lastLineLong", "lineLength", "splitCell",   "incomplete"};
+  return kNames[static_cast<int>(kind)];
 }
-
 const char* FixOf(grids::FindingFix fix) {
-  return fix == grids::FindingFix::kLineEnds   ? "lineEnds"
-         : fix == grids::FindingFix::kShiftJis ? "shiftJis"
-                                               : "";
+  static constexpr const char* kNames[] = {"", "lineEnds", "shiftJis"};
+  return kNames[static_cast<int>(fix)];
 }
-
 const char* WhyOf(decoder::FillReason why) {
-  switch (why) {
-    case decoder::FillReason::kEmpty:
-      return "empty";
-    case decoder::FillReason::kBlank:
-      return "blank";
-    case decoder::FillReason::kNotShiftJis:
-      return "notShiftJis";
-    case decoder::FillReason::kSameAsAnother:
-      return "same";
-    case decoder::FillReason::kNone:
-      break;
-  }
-  return "";
+  static constexpr const char* kNames[] = {"", "empty", "blank", "notShiftJis",
+                                           "same"};
+  return kNames[static_cast<int>(why)];
 }
 
 // The last insertion: how it went, and the image it made.
@@ -353,7 +328,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_script(const unsigned char* image,
   std::string printed = utf8 != 0 ? "" : decoder::ScriptHead();
   printed += decoder::RenderScript(r, WindowOf(image, size)).text();
   static Kept<std::string> out;
-  return out(crlf != 0 ? decoder::WithCrLf(printed) : printed);
+  return out(crlf != 0 ? line_ends::WithCrLf(printed) : printed);
 }
 
 // How many UTF-16 units each code index shows as in the UTF-8 script.
