@@ -114,7 +114,9 @@ void Insert(const unsigned char* image, std::size_t size,
   Inserted& r = last_insertion;
   r = Inserted{};
   r.image.assign(image, image + size);
-  r.ok = translate::InsertScript(script, table, fill, &r.image, &r.report);
+  translate::InsertOptions options;
+  options.fill = fill;
+  r.ok = translate::InsertScript(script, table, options, &r.image, &r.report);
   if (!r.ok) r.image.clear();
 }
 
