@@ -5,6 +5,8 @@
 //   msgdump --atlas zol.sfc          an Atlas script, to translate and insert
 //   msgdump --thingy                 zol.tbl as a Thingy table, for the above
 //   msgdump --to-fill zol.sfc        the glyphs the table still lacks
+//   msgdump --find-font zol.sfc      where the image's font lies
+//   msgdump --font SPEC --suggest zol.sfc   what each of its glyphs reads as
 //   msgdump -o FILE ...              any of these into FILE, written safely
 //
 // Loads the glyph table (zol.tbl of the current directory, or --table's),
@@ -18,6 +20,7 @@
 
 #include "decoder.h"
 #include "file_io.h"
+#include "fonts.h"
 #include "glyph_table.h"
 #include "hints.h"
 #include "message.h"
@@ -68,6 +71,10 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
                    "no ROM image given; msgdump --help says more");
     return false;
   }
+
+  if (msgdump::ReadsFont(o.mode))
+    return msgdump::RunFontMode(platform::PathArgument(argv, o.image),
+                                o.font != 0 ? argv[o.font] : nullptr, out);
 
   out.Fixed(Format(decoder::kLoadingFormat, glyph_table::kFileName));
   const std::string table_path = o.table != 0

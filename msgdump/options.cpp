@@ -16,7 +16,9 @@ struct Named {
 constexpr Named kModes[] = {{"--utf8", Mode::kUtf8},
                             {"--atlas", Mode::kAtlas},
                             {"--thingy", Mode::kThingy},
-                            {"--to-fill", Mode::kToFill}};
+                            {"--to-fill", Mode::kToFill},
+                            {"--suggest", Mode::kSuggest},
+                            {"--find-font", Mode::kFindFont}};
 
 }  // namespace
 
@@ -34,14 +36,18 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->help = true;
     } else if (std::strcmp(a, "--version") == 0) {
       o->version = true;
-    } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--table") == 0) {
-      int& slot = a[1] == 'o' ? o->output : o->table;
+    } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--table") == 0 ||
+               std::strcmp(a, "--font") == 0) {
+      const bool font = a[2] == 'f';
+      int& slot = font ? o->font : a[1] == 'o' ? o->output : o->table;
       if (i + 1 == argc) {
-        message::Say(a, std::string("needs a file name: ") + a + " FILE");
+        message::Say(a, font ? "needs a spec: --font FORMAT:OFFSET[:KANJI]"
+                             : std::string("needs a file name: ") + a + " FILE");
         return false;
       }
       if (slot != 0) {
-        message::Say(a, "given twice; one file at a time");
+        message::Say(a, font ? "given twice; one font at a time"
+                             : "given twice; one file at a time");
         return false;
       }
       slot = ++i;
@@ -55,12 +61,17 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       }
       if (o->mode != Mode::kClassic && o->mode != named->mode) {
         message::Say(a,
-                     "one of --utf8, --atlas, --thingy and --to-fill at "
-                     "a time");
+                     "one of --utf8, --atlas, --thingy, --to-fill, --suggest "
+                     "and --find-font at a time");
         return false;
       }
       o->mode = named->mode;
     }
+  }
+  if (!o->help && !o->version && (o->mode == Mode::kSuggest) != (o->font != 0)) {
+    message::Say(o->font != 0 ? "--font" : "--suggest",
+                 "--suggest and --font SPEC go together");
+    return false;
   }
   return true;
 }

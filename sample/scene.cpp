@@ -5,9 +5,51 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "font.h"
 #include "window.h"
 
 namespace sample {
+
+namespace {
+
+// The grids (Shift-JIS, CR LF) and the font's glyphs of their characters
+// (records of font::FontData), as the build embeds them.
+const unsigned char kGrid0[] = {
+#include "zol_00.inc"
+};
+const unsigned char kGrid1[] = {
+#include "zol_01.inc"
+};
+const unsigned char kMincho[] = {
+#include "mincho.inc"
+};
+
+// The Shift-JIS code of table entry e in the sample grids, 0 if none.
+unsigned CodeOfEntry(unsigned e) {
+  const unsigned char* grid = e < 256 ? kGrid0 : kGrid1;
+  const std::size_t size = e < 256 ? sizeof kGrid0 : sizeof kGrid1;
+  const std::size_t at = (e % 256 / 16) * 34 + (e % 16) * 2;  // 32 bytes, CR LF
+  return at + 1 < size ? static_cast<unsigned>(grid[at] << 8 | grid[at + 1]) : 0;
+}
+
+// Draws the sample font into image where kFontSpec says.
+void DrawFont(std::vector<unsigned char>* image) {
+  font::Spec spec;
+  font::SpecError error;
+  font::ParseSpec(kFontSpec, &spec, &error);
+  for (unsigned e = 0; e < 512; ++e) {
+    const unsigned code = CodeOfEntry(e);
+    std::uint64_t at = 0;
+    if (code == 0 || !font::GlyphOffset(spec, e, &at)) continue;
+    for (std::size_t r = 0; r + 34 <= sizeof kMincho; r += 34)
+      if (static_cast<unsigned>(kMincho[r] << 8 | kMincho[r + 1]) == code)
+        font::EncodeGlyph(spec.format,
+                          font::DecodeGlyph(font::Format::k1bpp, kMincho + r + 2),
+                          3, image->data() + at);
+  }
+}
+
+}  // namespace
 
 bool ParseScene(const std::string& text, std::string* bytes, std::string* why) {
   int line = 1;
@@ -48,6 +90,7 @@ std::vector<unsigned char> ImageOf(const std::string& scene) {
   std::fill(image.begin() + start, image.begin() + end + 1, kPadding);
   std::copy_n(scene.begin(), std::min(scene.size(), end + 1 - start),
               image.begin() + start);
+  DrawFont(&image);
   return image;
 }
 

@@ -1,0 +1,106 @@
+// msgdump's font modes: the whole image read, its font matched or found.
+#include "fonts.h"
+
+#include <cerrno>
+
+#include "cp932.h"
+#include "file_io.h"
+#include "glyph_table.h"
+#include "message.h"
+#include "platform.h"
+#include "script.h"
+
+namespace msgdump {
+
+namespace {
+
+// Larger than any cartridge: an image this size is not read whole.
+constexpr std::uint64_t kMaxImage = std::uint64_t{64} << 20;
+
+// What a spec error says.
+const char* SpecWhy(const font::SpecError& e) {
+  switch (e.kind) {
+    case font::SpecError::kFormat:
+      return "the format is 1bpp, 2bpp or 4bpp, then ':'";
+    case font::SpecError::kOffset:
+      return "OFFSET is a number (decimal, or hexadecimal after 0x)";
+    case font::SpecError::kKanji:
+      return "KANJI is a number (decimal, or hexadecimal after 0x)";
+    case font::SpecError::kTrailing:
+      break;
+  }
+  return "the spec is FORMAT:OFFSET[:KANJI]";
+}
+
+}  // namespace
+
+std::string SuggestionsText(const std::vector<font::Suggestion>& suggestions) {
+  std::string out;
+  for (const font::Suggestion& s : suggestions) {
+    const int code = glyph_table::CodeOfEntry(s.entry);
+    if (code < 0) continue;
+    out += decoder::CodeKey(static_cast<unsigned>(code)) + "\t";
+    for (std::size_t i = 0; i < s.codes.size(); ++i) {
+      const unsigned char sjis[2] = {static_cast<unsigned char>(s.codes[i] >> 8),
+                                     static_cast<unsigned char>(s.codes[i])};
+      if (i > 0) out += ' ';
+      cp932::ToUtf8(sjis, 2, &out);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string FoundText(const std::vector<font::Found>& found) {
+  std::string out;
+  for (const font::Found& f : found) out += font::SpecText(f.spec) + "\n";
+  return out;
+}
+
+bool RunFontMode(const std::string& path, const char* spec, Output& out) {
+  font::Spec s;
+  font::SpecError error;
+  if (spec != nullptr && !font::ParseSpec(spec, &s, &error)) {
+    message::Say(std::string("--font ") + spec, SpecWhy(error));
+    return false;
+  }
+  const char* why = nullptr;
+  platform::FileInfo info;
+  const file_io::File fp(platform::OpenInput(path.c_str(), &info, &why));
+  if (!fp) {
+    if (why != nullptr)
+      message::Say(path, why);
+    else
+      message::SayErrno(path, errno);
+    return false;
+  }
+  if (info.size > kMaxImage) {
+    message::Say(path, "larger than any cartridge (64 MiB); not read");
+    return false;
+  }
+  std::vector<unsigned char> image(static_cast<std::size_t>(info.size));
+  std::size_t got = 0;
+  if (!file_io::ReadUpTo(fp.get(), image.data(), image.size(), &got)) {
+    message::SayErrno(path, errno);
+    return false;
+  }
+  image.resize(got);
+  const font::Matcher matcher(font::BuiltInReferences());
+  if (spec != nullptr) {
+    const std::vector<font::Suggestion> suggestions =
+        font::Suggest(matcher, s, image.data(), image.size());
+    if (suggestions.empty())
+      message::Say(path, std::string("no inked glyph where ") + spec +
+                             " says the font is; msgdump --find-font " +
+                             "looks for it");
+    out.Put(SuggestionsText(suggestions));
+    return true;
+  }
+  const std::vector<font::Found> found =
+      font::FindFonts(matcher, image.data(), image.size());
+  if (found.empty()) message::Say(path, "no 16 x 16 font found");
+  out.Put(FoundText(found));
+  return true;
+}
+
+}  // namespace msgdump
