@@ -27,7 +27,7 @@ unsigned Planes(Format format) {
 bool ReadNumber(std::string_view text, std::size_t* at, std::uint64_t* value) {
   std::size_t i = *at;
   unsigned base = 10;
-  if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] | 0x20) == 'x') {
+  if (text.size() - i >= 2 && text[i] == '0' && (text[i + 1] | 0x20) == 'x') {
     base = 16;
     i += 2;
   }

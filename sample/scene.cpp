@@ -24,21 +24,13 @@ const unsigned char kMincho[] = {
 #include "mincho.inc"
 };
 
-// The Shift-JIS code of table entry e in the sample grids, 0 if none.
-unsigned CodeOfEntry(unsigned e) {
-  const unsigned char* grid = e < 256 ? kGrid0 : kGrid1;
-  const std::size_t size = e < 256 ? sizeof kGrid0 : sizeof kGrid1;
-  const std::size_t at = (e % 256 / 16) * 34 + (e % 16) * 2;  // 32 bytes, CR LF
-  return at + 1 < size ? static_cast<unsigned>(grid[at] << 8 | grid[at + 1]) : 0;
-}
-
 // Draws the sample font into image where kFontSpec says.
 void DrawFont(std::vector<unsigned char>* image) {
   font::Spec spec;
   font::SpecError error;
   font::ParseSpec(kFontSpec, &spec, &error);
   for (unsigned e = 0; e < 512; ++e) {
-    const unsigned code = CodeOfEntry(e);
+    const unsigned code = GridCode(e);
     std::uint64_t at = 0;
     if (code == 0 || !font::GlyphOffset(spec, e, &at)) continue;
     for (std::size_t r = 0; r + 34 <= sizeof kMincho; r += 34)
@@ -50,6 +42,13 @@ void DrawFont(std::vector<unsigned char>* image) {
 }
 
 }  // namespace
+
+unsigned GridCode(unsigned e) {
+  const unsigned char* grid = e < 256 ? kGrid0 : kGrid1;
+  const std::size_t size = e < 256 ? sizeof kGrid0 : sizeof kGrid1;
+  const std::size_t at = (e % 256 / 16) * 34 + (e % 16) * 2;  // 32 bytes, CR LF
+  return at + 1 < size ? static_cast<unsigned>(grid[at] << 8 | grid[at + 1]) : 0;
+}
 
 bool ParseScene(const std::string& text, std::string* bytes, std::string* why) {
   int line = 1;
