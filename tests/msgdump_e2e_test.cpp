@@ -95,9 +95,17 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
       {"-o", "", Line("-o", "-o FILE"), 1},
       {"--utf-8 rom.sfc", "", Line("--utf-8", "--help"), 1},
       {"--utf8 --atlas rom.sfc", "",
-       Line("--atlas", "--utf8", "--thingy", "--to-fill"), 1},
+       Line("--atlas", "--utf8", "--thingy", "--to-fill", "--suggest",
+            "--find-font"),
+       1},
       {"-o a.txt -o script.txt rom.sfc", "", Line("-o", "twice"), 1},
       {"--table", "", Line("--table", "--table FILE"), 1},
+      {"--font", "", Line("--font", "--font FORMAT:OFFSET[:KANJI]"), 1},
+      {"--suggest rom.sfc", "", Line("--suggest", "--font SPEC"), 1},
+      {"--font 1bpp:0 rom.sfc", "", Line("--font", "--suggest"), 1},
+      {"--font 3bpp:0 --suggest rom.sfc", "",
+       Line("--font 3bpp:0", "1bpp", "2bpp", "4bpp"), 1},
+      {"--find-font", "", no_image, 1},
   };
   for (const Case& c : cases) {
     const auto r = Dump(c.args);
@@ -106,6 +114,50 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
     EXPECT_EQ(r.status, c.status) << c.args;
     EXPECT_FALSE(testing_util::Exists(dir_ / "script.txt"));
   }
+}
+
+// The font modes need no glyph table: one line per inked glyph, its code as
+// --to-fill names it and five characters; the same bytes with -o.  An image
+// with no font finds none, and says so, but the job was done.
+TEST_F(MsgdumpRun, FontModesReadTheImageAlone) {
+  std::filesystem::remove(dir_ / "zol.tbl");
+  std::string image(0x3000, '\0');
+  // 1bpp at 0x100: code 0x10 a box, 0x11 a cross; kanji page at 0x2000:
+  // 0xFF 0x02 a bar.
+  for (int y = 2; y < 14; ++y) {
+    const bool edge = y == 2 || y == 13;
+    image[0x100 + 2 * y] = static_cast<char>(edge ? 0x3F : 0x20);
+    image[0x100 + 2 * y + 1] = static_cast<char>(edge ? 0xFC : 0x04);
+    image[0x120 + 2 * y] = static_cast<char>(y == 7 ? 0x7F : 0x01);
+    image[0x120 + 2 * y + 1] = static_cast<char>(y == 7 ? 0xFE : 0x00);
+  }
+  image[0x2020 + 2 * 8] = 0x7F;
+  image[0x2020 + 2 * 8 + 1] = static_cast<char>(0xFE);
+  WriteFile(dir_ / "rom.sfc", image);
+  const auto r = Dump("--font 1bpp:0x100:8192 --suggest rom.sfc");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(Says(r.err, kQuiet));
+  std::vector<std::string> codes;
+  for (std::size_t at = 0; at < r.out.size();) {
+    const std::size_t end = r.out.find('\n', at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = r.out.substr(at, end - at);
+    const std::size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    codes.push_back(line.substr(0, tab));
+    EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 4) << line;
+    at = end + 1;
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"10", "11", "FF02"}));
+  const auto to_file = Dump("-o s.txt --font 1bpp:0x100:8192 --suggest rom.sfc");
+  EXPECT_EQ(to_file.status, 0);
+  EXPECT_EQ(to_file.out, "");
+  EXPECT_EQ(testing_util::ReadFile(dir_ / "s.txt"), r.out);
+
+  const auto none = Dump("--find-font rom.sfc");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_TRUE(Says(none.err, Line("rom.sfc")));
 }
 
 // Only a missing table gets the advice to run glyphpack; any other reason
