@@ -2,6 +2,8 @@ cmake_minimum_required(VERSION 3.25)
 # Inlines the style, the scripts, the WebAssembly module and the sample (its
 # grids, scene and translation) into the page, the binary parts as base64: one file, no
 # requests.  -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= -DSAMPLE= -DOUT=
+# (and -DFONT=, the gzipped reference font, at /*@FONT@*/ where the page
+# has the placeholder)
 foreach(part TEMPLATE STYLE APP CORE WASM SAMPLE OUT)
   if(NOT DEFINED ${part})
     message(FATAL_ERROR "assemble.cmake needs -D${part}=...")
@@ -17,7 +19,8 @@ set(source_grid1 ${SAMPLE}/zol_01.txt)
 set(source_scene ${SAMPLE}/scene.txt)
 set(source_english ${SAMPLE}/english.atlas.txt)
 set(source_englishtable ${SAMPLE}/english.tbl)
-foreach(part wasm grid0 grid1 scene english englishtable)
+set(source_font ${FONT})
+foreach(part wasm grid0 grid1 scene english englishtable font)
   execute_process(COMMAND base64 -w0 ${source_${part}} OUTPUT_VARIABLE ${part}
                   COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
@@ -36,6 +39,7 @@ string(REPLACE "/*@GRID1@*/" "${grid1}" page "${page}")
 string(REPLACE "/*@SCENE@*/" "${scene}" page "${page}")
 string(REPLACE "/*@ENGLISH@*/" "${english}" page "${page}")
 string(REPLACE "/*@ENGLISHTABLE@*/" "${englishtable}" page "${page}")
+string(REPLACE "/*@FONT@*/" "${font}" page "${page}")
 string(REPLACE "/*@CORE@*/" "${core}" page "${page}")
 string(REPLACE "/*@APP@*/" "${app}" page "${page}")
 file(WRITE ${OUT} "${page}")
