@@ -18,9 +18,12 @@ constexpr std::size_t kMaxBlanks = 64;     // blanks a run may hold in a row
 constexpr std::size_t kMaxOdd = 2;         // and glyphs that look like none
 constexpr std::size_t kOneBytePage = 240;  // entries 16 to 255
 constexpr float kFloor = 0.15F;            // a run standing out less is no font
-constexpr float kAbout = 0.05F;            // scores as good as the best           // a run matching worse is no font
+constexpr float kAbout = 0.05F;  // scores as good as the best           // a
+                                 // run matching worse is no font
 
-int Popcount(unsigned v) { return static_cast<int>(std::bitset<32>(v).count()); }
+int Popcount(unsigned v) {
+  return static_cast<int>(std::bitset<32>(v).count());
+}
 
 // Whether g could be a glyph of a 16-dot font: some ink but not most, and,
 // unless it is a small mark, at least a quarter of it on strokes, runs of 4
@@ -37,11 +40,12 @@ Kind KindOf(const Glyph& g) {
   int alone = 0;
   for (int y = 0; y < 16; ++y) {
     const unsigned r = g[static_cast<std::size_t>(y)];
-    const unsigned up = y > 0 ? g[static_cast<std::size_t>(y - 1)] : 0;
-    const unsigned down = y < 15 ? g[static_cast<std::size_t>(y + 1)] : 0;
+    const unsigned up = y > 0 ? g[static_cast<std::size_t>(y) - 1] : 0;
+    const unsigned down = y < 15 ? g[static_cast<std::size_t>(y) + 1] : 0;
     // A blank pixel is alone where left, right, up and down are all inked
     // (the glyph's edge counts as blank).
-    alone += Popcount(~r & (r << 1 | 1) & (r >> 1 | 0x8000) & up & down & 0xFFFF);
+    alone +=
+        Popcount(~r & (r << 1 | 1) & (r >> 1 | 0x8000) & up & down & 0xFFFF);
   }
   if (alone * 32 > 256 - ink) return kJunk;
   int stroked = 0;
@@ -59,7 +63,8 @@ Kind KindOf(const Glyph& g) {
         if (start < 0 || start + kRun > 16) continue;
         unsigned all = 0xFFFF;
         for (int k = 0; k < kRun; ++k) {
-          const unsigned row = g[static_cast<std::size_t>(start + k)];
+          const unsigned row =
+              g[static_cast<std::size_t>(start) + static_cast<std::size_t>(k)];
           // d 0: straight down; 1: down-right; 2: down-left; aligned to
           // the run's column at row y.
           const int shift = d == 0 ? 0 : d == 1 ? y - start - k : start + k - y;
@@ -135,8 +140,10 @@ Verdict Judge(const Matcher::Impl& m, const std::vector<std::size_t>& subset,
         which = i;
       }
     }
-    const double mean = static_cast<double>(sum) / static_cast<double>(subset.size());
-    v.score += static_cast<float>((best - mean) / (static_cast<double>(kOne) * kOne));
+    const double mean =
+        static_cast<double>(sum) / static_cast<double>(subset.size());
+    v.score +=
+        static_cast<float>((best - mean) / (static_cast<double>(kOne) * kOne));
     v.kanji += IsKanji(m.refs[which].code) ? 1 : 0;
     v.kana += IsKana(m.refs[which].code) ? 1 : 0;
   }
@@ -172,8 +179,8 @@ bool Distinct(Format format, const unsigned char* image,
 
 }  // namespace
 
-std::vector<Found> FindFonts(const Matcher& matcher,
-                             const unsigned char* image, std::size_t size) {
+std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
+                             std::size_t size) {
   const Matcher::Impl& m = matcher.impl();
   // The references judged against: every non-kanji and one kanji in six,
   // once each.
@@ -196,7 +203,8 @@ std::vector<Found> FindFonts(const Matcher& matcher,
     kinds.assign(size - glyph + 1, kJunk);
     for (std::size_t at = 0; at < kinds.size(); ++at) {
       bool blank = true;
-      for (std::size_t i = 0; i < glyph && blank; ++i) blank = image[at + i] == 0;
+      for (std::size_t i = 0; i < glyph && blank; ++i)
+        blank = image[at + i] == 0;
       kinds[at] = blank ? kBlank : KindOf(DecodeGlyph(format, image + at));
     }
     // Each run found from its first glyph; a run inside one already found
@@ -208,8 +216,8 @@ std::vector<Found> FindFonts(const Matcher& matcher,
       covered[at % glyph] = at + run.blocks * glyph;
       if (run.glyphs.size() < kMinGlyphs) continue;
       // Quickly, then with more glyphs.
-      const Verdict quick =
-          Judge(m, subset, format, image, Spread(run.glyphs, 0, run.glyphs.size(), 4));
+      const Verdict quick = Judge(m, subset, format, image,
+                                  Spread(run.glyphs, 0, run.glyphs.size(), 4));
       if (quick.score < kFloor) continue;
       const std::vector<std::uint64_t> sample =
           Spread(run.glyphs, 0, run.glyphs.size(), 24);
@@ -222,10 +230,10 @@ std::vector<Found> FindFonts(const Matcher& matcher,
       while (head < run.glyphs.size() &&
              run.glyphs[head] < at + kOneBytePage * glyph)
         ++head;
-      const Verdict first =
-          head == run.glyphs.size() ? v
-                                    : Judge(m, subset, format, image,
-                                            Spread(run.glyphs, 0, head, 16));
+      const Verdict first = head == run.glyphs.size()
+                                ? v
+                                : Judge(m, subset, format, image,
+                                        Spread(run.glyphs, 0, head, 16));
       run.kanji = first.kanji;
       run.kana = first.kana;
       runs.push_back(std::move(run));
@@ -251,7 +259,8 @@ std::vector<Found> FindFonts(const Matcher& matcher,
   for (std::size_t i = 0; i < runs.size(); ++i) {
     std::size_t pick = i;
     for (std::size_t j = i + 1; j < runs.size(); ++j)
-      if (runs[j].score >= runs[i].score - kAbout && overlap(runs[i], runs[j]) &&
+      if (runs[j].score >= runs[i].score - kAbout &&
+          overlap(runs[i], runs[j]) &&
           round(runs[j].start) > round(runs[pick].start))
         pick = j;
     std::swap(runs[i], runs[pick]);
@@ -259,9 +268,11 @@ std::vector<Found> FindFonts(const Matcher& matcher,
   std::vector<Run> kept;
   for (Run& r : runs) {
     const std::uint64_t end = r.start + r.blocks * GlyphBytes(r.format);
-    const bool overlaps = std::any_of(kept.begin(), kept.end(), [&](const Run& k) {
-      return r.start < k.start + k.blocks * GlyphBytes(k.format) && k.start < end;
-    });
+    const bool overlaps =
+        std::any_of(kept.begin(), kept.end(), [&](const Run& k) {
+          return r.start < k.start + k.blocks * GlyphBytes(k.format) &&
+                 k.start < end;
+        });
     if (!overlaps) kept.push_back(std::move(r));
   }
   // One-byte pages hold kana, kanji pages kanji.  A one-byte page may run
@@ -302,9 +313,9 @@ std::vector<Found> FindFonts(const Matcher& matcher,
     }
     found.push_back(f);
   }
-  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-    return a.score > b.score;
-  });
+  std::stable_sort(
+      found.begin(), found.end(),
+      [](const Found& a, const Found& b) { return a.score > b.score; });
   return found;
 }
 

@@ -147,8 +147,8 @@ struct Found {
 // The likeliest fonts in image[0, size), best first: runs of glyphs in each
 // format that look like the references, the one-byte page told from the
 // kanji page by what it holds.
-std::vector<Found> FindFonts(const Matcher& matcher,
-                             const unsigned char* image, std::size_t size);
+std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
+                             std::size_t size);
 
 }  // namespace font
 

@@ -12,7 +12,7 @@ namespace {
 
 // The byte of tile t's row r, plane p (within its pair of planes) in a
 // 2bpp or 4bpp glyph.
-std::size_t TileByte(Format format, unsigned tile, unsigned row,
+std::size_t TileByte(Format format, std::size_t tile, std::size_t row,
                      unsigned plane) {
   const std::size_t tile_bytes = format == Format::k2bpp ? 16 : 32;
   return tile * tile_bytes + (plane >= 2 ? 16 : 0) + 2 * row + (plane & 1);
@@ -62,7 +62,7 @@ const char* FormatName(Format format) {
 Glyph DecodeGlyph(Format format, const unsigned char* bytes) {
   Glyph g{};
   if (format == Format::k1bpp) {
-    for (unsigned y = 0; y < 16; ++y)
+    for (std::size_t y = 0; y < 16; ++y)
       g[y] = static_cast<std::uint16_t>(bytes[2 * y] << 8 | bytes[2 * y + 1]);
     return g;
   }
@@ -80,7 +80,7 @@ Glyph DecodeGlyph(Format format, const unsigned char* bytes) {
 void EncodeGlyph(Format format, const Glyph& glyph, unsigned ink,
                  unsigned char* bytes) {
   if (format == Format::k1bpp) {
-    for (unsigned y = 0; y < 16; ++y) {
+    for (std::size_t y = 0; y < 16; ++y) {
       bytes[2 * y] = static_cast<unsigned char>(glyph[y] >> 8);
       bytes[2 * y + 1] = static_cast<unsigned char>(glyph[y] & 0xFF);
     }
@@ -136,8 +136,8 @@ std::string SpecText(const Spec& spec) {
   int n = std::snprintf(s, sizeof s, "%s:0x%" PRIX64, FormatName(spec.format),
                         spec.offset);
   if (spec.has_kanji)
-    std::snprintf(s + n, sizeof s - static_cast<std::size_t>(n),
-                  ":0x%" PRIX64, spec.kanji);
+    std::snprintf(s + n, sizeof s - static_cast<std::size_t>(n), ":0x%" PRIX64,
+                  spec.kanji);
   return s;
 }
 

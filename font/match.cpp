@@ -14,11 +14,11 @@ constexpr int kCanvas = 24;  // a glyph drawn at (4, 4), room to shift and blur
 constexpr int kMargin = 4;
 constexpr int kShift = 2;
 constexpr int kPixels = kCanvas * kCanvas;
-constexpr int kPooled = kCanvas / 2;           // directions pooled 2 x 2
+constexpr int kPooled = kCanvas / 2;  // directions pooled 2 x 2
 constexpr int kFine = kPixels + 4 * kPooled * kPooled;
-constexpr float kDirectionWeight = 0.8F;       // of the directions' correlation
-constexpr std::size_t kShortList = 64;         // fine-matched per glyph
-constexpr float kAlmost = 0.04F;               // "scores almost as well"
+constexpr float kDirectionWeight = 0.8F;  // of the directions' correlation
+constexpr std::size_t kShortList = 64;    // fine-matched per glyph
+constexpr float kAlmost = 0.04F;          // "scores almost as well"
 
 using Plane = std::array<float, kPixels>;
 
@@ -35,14 +35,16 @@ void Blur(Plane* p) {
     for (int x = 0; x < kCanvas; ++x) {
       float s = 0;
       for (int i = -2; i <= 2; ++i)
-        if (x + i >= 0 && x + i < kCanvas) s += k[i + 2] * (*p)[y * kCanvas + x + i];
+        if (x + i >= 0 && x + i < kCanvas)
+          s += k[i + 2] * (*p)[y * kCanvas + x + i];
       t[y * kCanvas + x] = s;
     }
   for (int y = 0; y < kCanvas; ++y)
     for (int x = 0; x < kCanvas; ++x) {
       float s = 0;
       for (int i = -2; i <= 2; ++i)
-        if (y + i >= 0 && y + i < kCanvas) s += k[i + 2] * t[(y + i) * kCanvas + x];
+        if (y + i >= 0 && y + i < kCanvas)
+          s += k[i + 2] * t[(y + i) * kCanvas + x];
       (*p)[y * kCanvas + x] = s;
     }
 }
@@ -101,7 +103,8 @@ void FineOf(const Glyph& g, int dx, int dy, std::int16_t* out) {
   for (int d = 0; d < 4; ++d)
     for (int y = 0; y < kPooled; ++y)
       for (int x = 0; x < kPooled; ++x) {
-        const float* p = dirs[d].data() + 2 * y * kCanvas + 2 * x;
+        const int corner = 2 * y * kCanvas + 2 * x;
+        const float* p = dirs[d].data() + corner;
         pooled[(d * kPooled + y) * kPooled + x] =
             p[0] + p[1] + p[kCanvas] + p[kCanvas + 1];
       }
@@ -116,8 +119,8 @@ std::int32_t DotN(const std::int16_t* a, const std::int16_t* b, int n) {
 
 // The fine score of two glyphs' fine features, 1 for the same glyph.
 float FineScore(const std::int16_t* a, const std::int16_t* b) {
-  const float ink = static_cast<float>(DotN(a, b, kPixels));
-  const float dirs =
+  const auto ink = static_cast<float>(DotN(a, b, kPixels));
+  const auto dirs =
       static_cast<float>(DotN(a + kPixels, b + kPixels, kFine - kPixels));
   return (ink + kDirectionWeight * dirs) /
          ((1 + kDirectionWeight) * static_cast<float>(kOne) * kOne);
@@ -203,11 +206,11 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
   for (std::size_t i = 0; i < m.refs.size(); ++i)
     coarse[i] = {Dot(c, m.coarse[i]), i};
   const std::size_t shortlist = std::min(kShortList, coarse.size());
-  std::partial_sort(coarse.begin(), coarse.begin() + shortlist, coarse.end(),
-                    [](const auto& a, const auto& b) {
-                      return a.first > b.first ||
-                             (a.first == b.first && a.second < b.second);
-                    });
+  std::partial_sort(
+      coarse.begin(), coarse.begin() + static_cast<std::ptrdiff_t>(shortlist),
+      coarse.end(), [](const auto& a, const auto& b) {
+        return a.first > b.first || (a.first == b.first && a.second < b.second);
+      });
   // Each scored finely, the glyph shifted up to kShift pixels each way.
   std::vector<std::int16_t> shifted(
       static_cast<std::size_t>((2 * kShift + 1) * (2 * kShift + 1) * kFine));
@@ -225,7 +228,8 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
     }
     float score = -1;
     for (std::size_t s = 0; s < k; ++s)
-      score = std::max(score, FineScore(shifted.data() + s * kFine, fine.data()));
+      score =
+          std::max(score, FineScore(shifted.data() + s * kFine, fine.data()));
     auto same = std::find_if(best.begin(), best.end(), [&](const auto& b) {
       return b.second == m.refs[i].code;
     });
@@ -271,8 +275,9 @@ std::vector<Suggestion> Suggest(const Matcher& matcher, const Spec& spec,
     for (std::size_t r = 0; r < out[g].codes.size(); ++r)
       if (out[g].scores[r] >= out[g].scores[0] - kAlmost)
         pairs.push_back({out[g].scores[r], g, r});
-  std::stable_sort(pairs.begin(), pairs.end(),
-                   [](const Pair& a, const Pair& b) { return a.score > b.score; });
+  std::stable_sort(
+      pairs.begin(), pairs.end(),
+      [](const Pair& a, const Pair& b) { return a.score > b.score; });
   std::vector<bool> placed(out.size(), false);
   std::vector<unsigned> taken;
   for (const Pair& p : pairs) {

@@ -29,8 +29,8 @@ struct Matcher::Impl {
     Glyph glyph;
   };
   std::vector<Ref> refs;
-  std::vector<Coarse> coarse;             // one per ref
-  std::vector<unsigned> characters;       // distinct codes, ascending
+  std::vector<Coarse> coarse;        // one per ref
+  std::vector<unsigned> characters;  // distinct codes, ascending
   mutable std::vector<std::vector<std::int16_t>> fine;  // filled when needed
 };
 

@@ -41,8 +41,9 @@ std::string SuggestionsText(const std::vector<font::Suggestion>& suggestions) {
     if (code < 0) continue;
     out += decoder::CodeKey(static_cast<unsigned>(code)) + "\t";
     for (std::size_t i = 0; i < s.codes.size(); ++i) {
-      const unsigned char sjis[2] = {static_cast<unsigned char>(s.codes[i] >> 8),
-                                     static_cast<unsigned char>(s.codes[i])};
+      const unsigned char sjis[2] = {
+          static_cast<unsigned char>(s.codes[i] >> 8),
+          static_cast<unsigned char>(s.codes[i])};
       if (i > 0) out += ' ';
       cp932::ToUtf8(sjis, 2, &out);
     }

@@ -13,12 +13,10 @@ struct Named {
   const char* name;
   Mode mode;
 };
-constexpr Named kModes[] = {{"--utf8", Mode::kUtf8},
-                            {"--atlas", Mode::kAtlas},
-                            {"--thingy", Mode::kThingy},
-                            {"--to-fill", Mode::kToFill},
-                            {"--suggest", Mode::kSuggest},
-                            {"--find-font", Mode::kFindFont}};
+constexpr Named kModes[] = {
+    {"--utf8", Mode::kUtf8},       {"--atlas", Mode::kAtlas},
+    {"--thingy", Mode::kThingy},   {"--to-fill", Mode::kToFill},
+    {"--suggest", Mode::kSuggest}, {"--find-font", Mode::kFindFont}};
 
 }  // namespace
 
@@ -41,8 +39,9 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       const bool font = a[2] == 'f';
       int& slot = font ? o->font : a[1] == 'o' ? o->output : o->table;
       if (i + 1 == argc) {
-        message::Say(a, font ? "needs a spec: --font FORMAT:OFFSET[:KANJI]"
-                             : std::string("needs a file name: ") + a + " FILE");
+        message::Say(a, font
+                            ? "needs a spec: --font FORMAT:OFFSET[:KANJI]"
+                            : std::string("needs a file name: ") + a + " FILE");
         return false;
       }
       if (slot != 0) {
@@ -68,7 +67,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->mode = named->mode;
     }
   }
-  if (!o->help && !o->version && (o->mode == Mode::kSuggest) != (o->font != 0)) {
+  if (!o->help && !o->version &&
+      (o->mode == Mode::kSuggest) != (o->font != 0)) {
     message::Say(o->font != 0 ? "--font" : "--suggest",
                  "--suggest and --font SPEC go together");
     return false;

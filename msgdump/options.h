@@ -4,7 +4,15 @@
 
 namespace msgdump {
 
-enum class Mode { kClassic, kUtf8, kAtlas, kThingy, kToFill, kSuggest, kFindFont };
+enum class Mode {
+  kClassic,
+  kUtf8,
+  kAtlas,
+  kThingy,
+  kToFill,
+  kSuggest,
+  kFindFont
+};
 
 struct Options {
   Mode mode = Mode::kClassic;
@@ -33,7 +41,8 @@ inline constexpr char kUsage[] =
     "  --thingy      the glyph table as the Thingy table --atlas goes with\n"
     "  --to-fill     the codes the script uses whose glyph is not drawn yet\n"
     "  --find-font   where the image's font lies, as specs, likeliest first\n"
-    "  --suggest     each inked glyph of the font at --font SPEC, and the five\n"
+    "  --suggest     each inked glyph of the font at --font SPEC, and the "
+    "five\n"
     "                characters it looks most like (no glyph table needed)\n"
     "  --font SPEC   FORMAT:OFFSET[:KANJI]: FORMAT 1bpp, 2bpp or 4bpp; the\n"
     "                glyph of code 0x10 at OFFSET, of 0xFF 0x01 at KANJI\n"

@@ -35,9 +35,10 @@ void DrawFont(std::vector<unsigned char>* image) {
     if (code == 0 || !font::GlyphOffset(spec, e, &at)) continue;
     for (std::size_t r = 0; r + 34 <= sizeof kMincho; r += 34)
       if (static_cast<unsigned>(kMincho[r] << 8 | kMincho[r + 1]) == code)
-        font::EncodeGlyph(spec.format,
-                          font::DecodeGlyph(font::Format::k1bpp, kMincho + r + 2),
-                          3, image->data() + at);
+        font::EncodeGlyph(
+            spec.format,
+            font::DecodeGlyph(font::Format::k1bpp, kMincho + r + 2), 3,
+            image->data() + at);
   }
 }
 
@@ -47,7 +48,8 @@ unsigned GridCode(unsigned e) {
   const unsigned char* grid = e < 256 ? kGrid0 : kGrid1;
   const std::size_t size = e < 256 ? sizeof kGrid0 : sizeof kGrid1;
   const std::size_t at = (e % 256 / 16) * 34 + (e % 16) * 2;  // 32 bytes, CR LF
-  return at + 1 < size ? static_cast<unsigned>(grid[at] << 8 | grid[at + 1]) : 0;
+  return at + 1 < size ? static_cast<unsigned>(grid[at] << 8 | grid[at + 1])
+                       : 0;
 }
 
 bool ParseScene(const std::string& text, std::string* bytes, std::string* why) {

@@ -1,12 +1,13 @@
 // The font core: glyphs decoded from and encoded into each format, specs
 // read, where each entry's glyph lies, and the sample's font found and read.
+#include "font.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "font.h"
 #include "scene.h"
 
 namespace {
@@ -23,7 +24,8 @@ TEST(FontGlyphTest, EachFormatDecodesAndEncodesBack) {
   };
   const std::vector<Case> cases = {
       // Row 0 is bytes 0-1, bit 7 of byte 0 the leftmost pixel.
-      {Format::k1bpp, {{0, 0x80}, {1, 0x01}, {2, 0x12}, {3, 0x34}, {31, 0xFF}},
+      {Format::k1bpp,
+       {{0, 0x80}, {1, 0x01}, {2, 0x12}, {3, 0x34}, {31, 0xFF}},
        {{0, 0x8001}, {1, 0x1234}, {15, 0x00FF}}},
       // Tiles of 16 bytes TL, TR, BL, BR; bytes 2r, 2r+1 planes 0, 1.
       {Format::k2bpp,
@@ -37,7 +39,8 @@ TEST(FontGlyphTest, EachFormatDecodesAndEncodesBack) {
   for (const Case& c : cases) {
     const std::size_t size = font::GlyphBytes(c.format);
     std::vector<unsigned char> bytes(size, 0);
-    for (auto [at, value] : c.bytes) bytes[at] = static_cast<unsigned char>(value);
+    for (auto [at, value] : c.bytes)
+      bytes[at] = static_cast<unsigned char>(value);
     font::Glyph want{};
     for (auto [y, row] : c.rows) want[y] = static_cast<std::uint16_t>(row);
     const font::Glyph got = font::DecodeGlyph(c.format, bytes.data());
@@ -59,8 +62,11 @@ TEST(FontGlyphTest, EachFormatDecodesAndEncodesBack) {
       std::vector<unsigned char> plane(size, 0);  // the glyph in plane 0 alone
       font::EncodeGlyph(c.format, want, 1, plane.data());
       for (std::size_t i = 0; i < size; ++i) {
-        const unsigned p = (c.format == Format::k4bpp && i % 32 >= 16 ? 2 : 0) + i % 2;
-        EXPECT_EQ(out[i], (ink >> p & 1) != 0 ? plane[i - i % 2 - (p >= 2 ? 16 : 0)] : 0)
+        const unsigned p =
+            (c.format == Format::k4bpp && i % 32 >= 16 ? 2 : 0) + i % 2;
+        EXPECT_EQ(out[i], (ink >> p & 1) != 0
+                              ? plane[i - i % 2 - (p >= 2 ? 16 : 0)]
+                              : 0)
             << font::FormatName(c.format) << " ink " << ink << " byte " << i;
       }
     }
@@ -81,7 +87,8 @@ TEST(FontSpecTest, SpecsReadAndRefused) {
   using E = font::SpecError;
   const std::vector<Case> cases = {
       {"1bpp:0x10", true, Format::k1bpp, 16, false, 0, E::kFormat, 0},
-      {"2bpp:4096:0x2000", true, Format::k2bpp, 4096, true, 0x2000, E::kFormat, 0},
+      {"2bpp:4096:0x2000", true, Format::k2bpp, 4096, true, 0x2000, E::kFormat,
+       0},
       {"4bpp:0XfF:0", true, Format::k4bpp, 255, true, 0, E::kFormat, 0},
       {"4bpp:18446744073709551615", true, Format::k4bpp, UINT64_MAX, false, 0,
        E::kFormat, 0},
@@ -91,7 +98,8 @@ TEST(FontSpecTest, SpecsReadAndRefused) {
       {"1bpp:", false, Format::k1bpp, 0, false, 0, E::kOffset, 5},
       {"1bpp:0x", false, Format::k1bpp, 0, false, 0, E::kOffset, 5},
       {"1bpp:-1", false, Format::k1bpp, 0, false, 0, E::kOffset, 5},
-      {"1bpp:18446744073709551616", false, Format::k1bpp, 0, false, 0, E::kOffset, 5},
+      {"1bpp:18446744073709551616", false, Format::k1bpp, 0, false, 0,
+       E::kOffset, 5},
       {"1bpp:16:", false, Format::k1bpp, 0, false, 0, E::kKanji, 8},
       {"1bpp:16:32x", false, Format::k1bpp, 0, false, 0, E::kTrailing, 10},
       {"1bpp:16:32:48", false, Format::k1bpp, 0, false, 0, E::kTrailing, 10},
@@ -125,10 +133,10 @@ TEST(FontSpecTest, WhereEachEntrysGlyphLies) {
     std::uint64_t at;
   };
   const std::vector<Case> cases = {
-      {"2bpp:0x100:0x1000", 15, false, 0},   // behind the control codes
+      {"2bpp:0x100:0x1000", 15, false, 0},  // behind the control codes
       {"2bpp:0x100:0x1000", 16, true, 0x100},
       {"2bpp:0x100:0x1000", 255, true, 0x100 + 239 * 64},  // also 0xFF 0x00
-      {"2bpp:0x100:0x1000", 256, true, 0x1000},           // 0xFF 0x01
+      {"2bpp:0x100:0x1000", 256, true, 0x1000},            // 0xFF 0x01
       {"2bpp:0x100:0x1000", 509, true, 0x1000 + 253 * 64},
       {"2bpp:0x100:0x1000", 510, false, 0},  // no code reaches it
       {"1bpp:0x100", 256, false, 0},         // no kanji page
@@ -140,7 +148,8 @@ TEST(FontSpecTest, WhereEachEntrysGlyphLies) {
     font::SpecError e;
     ASSERT_TRUE(font::ParseSpec(c.spec, &s, &e)) << c.spec;
     std::uint64_t at = 0;
-    EXPECT_EQ(font::GlyphOffset(s, c.entry, &at), c.has) << c.spec << " " << c.entry;
+    EXPECT_EQ(font::GlyphOffset(s, c.entry, &at), c.has)
+        << c.spec << " " << c.entry;
     if (c.has) {
       EXPECT_EQ(at, c.at) << c.spec << " " << c.entry;
     }
@@ -185,7 +194,8 @@ TEST(FontSampleTest, FoundAndReadFirstTime) {
   EXPECT_EQ(suggestions.size(), inked);
   const double share = static_cast<double>(first) / static_cast<double>(inked);
   std::printf("sample font: %zu glyphs, first choice %.1f%%, top five %.1f%%\n",
-              inked, 100 * share, 100.0 * static_cast<double>(five) / static_cast<double>(inked));
+              inked, 100 * share,
+              100.0 * static_cast<double>(five) / static_cast<double>(inked));
   EXPECT_GE(share, 0.93);
 }
 

@@ -149,7 +149,8 @@ TEST_F(MsgdumpRun, FontModesReadTheImageAlone) {
     at = end + 1;
   }
   EXPECT_EQ(codes, (std::vector<std::string>{"10", "11", "FF02"}));
-  const auto to_file = Dump("-o s.txt --font 1bpp:0x100:8192 --suggest rom.sfc");
+  const auto to_file =
+      Dump("-o s.txt --font 1bpp:0x100:8192 --suggest rom.sfc");
   EXPECT_EQ(to_file.status, 0);
   EXPECT_EQ(to_file.out, "");
   EXPECT_EQ(testing_util::ReadFile(dir_ / "s.txt"), r.out);
