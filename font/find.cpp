@@ -18,8 +18,7 @@ constexpr std::size_t kMaxBlanks = 64;     // blanks a run may hold in a row
 constexpr std::size_t kMaxOdd = 2;         // and glyphs that look like none
 constexpr std::size_t kOneBytePage = 240;  // entries 16 to 255
 constexpr float kFloor = 0.15F;            // a run standing out less is no font
-constexpr float kAbout = 0.05F;  // scores as good as the best           // a
-                                 // run matching worse is no font
+constexpr float kAbout = 0.05F;            // scores about as well
 
 int Popcount(unsigned v) {
   return static_cast<int>(std::bitset<32>(v).count());
@@ -29,7 +28,7 @@ int Popcount(unsigned v) {
 // unless it is a small mark, at least a quarter of it on strokes, runs of 4
 // pixels or more in one of the four directions (most noise has fewer).
 Kind KindOf(const Glyph& g) {
-  constexpr int kRun = 4;
+  constexpr std::size_t kRun = 4;
   int ink = 0;
   for (std::uint16_t r : g) ink += Popcount(r);
   if (ink == 0) return kBlank;
@@ -48,32 +47,31 @@ Kind KindOf(const Glyph& g) {
         Popcount(~r & (r << 1 | 1) & (r >> 1 | 0x8000) & up & down & 0xFFFF);
   }
   if (alone * 32 > 256 - ink) return kJunk;
-  int stroked = 0;
-  for (int y = 0; y < 16; ++y) {
-    const unsigned r = g[static_cast<std::size_t>(y)];
-    // Horizontal: a run starts at each bit of h, and covers it and the
-    // kRun - 1 to its right.
-    unsigned h = r;
-    for (int k = 1; k < kRun; ++k) h &= r >> k;
-    unsigned on = 0;
-    for (int k = 0; k < kRun; ++k) on |= h << k;
-    // Vertical and diagonal: each run through row y, by its first row.
-    for (int d = 0; d < 3; ++d)
-      for (int start = y - kRun + 1; start <= y; ++start) {
-        if (start < 0 || start + kRun > 16) continue;
-        unsigned all = 0xFFFF;
-        for (int k = 0; k < kRun; ++k) {
-          const unsigned row =
-              g[static_cast<std::size_t>(start) + static_cast<std::size_t>(k)];
-          // d 0: straight down; 1: down-right; 2: down-left; aligned to
-          // the run's column at row y.
-          const int shift = d == 0 ? 0 : d == 1 ? y - start - k : start + k - y;
-          all &= shift >= 0 ? row >> shift : row << -shift;
-        }
-        on |= all;
-      }
-    stroked += Popcount(r & on & 0xFFFF);
+  // Every pixel on a run: runs found by the row they start on (bits of the
+  // masks where a run's first pixel is), then the pixels they cover.
+  std::array<unsigned, 16> on{};
+  for (std::size_t y = 0; y < 16; ++y) {
+    unsigned h = g[y];  // horizontal, starting at the run's left end
+    for (std::size_t k = 1; k < kRun; ++k)
+      h &= static_cast<unsigned>(g[y]) >> k;
+    for (std::size_t k = 0; k < kRun; ++k) on[y] |= h << k;
   }
+  for (std::size_t y = 0; y + kRun <= 16; ++y) {
+    unsigned down = 0xFFFF;
+    unsigned right = 0xFFFF;  // down and to the right
+    unsigned left = 0xFFFF;   // down and to the left
+    for (std::size_t k = 0; k < kRun; ++k) {
+      const unsigned row = g[y + k];
+      down &= row;
+      right &= row << k;
+      left &= row >> k;
+    }
+    for (std::size_t k = 0; k < kRun; ++k)
+      on[y + k] |= down | right >> k | left << k;
+  }
+  int stroked = 0;
+  for (std::size_t y = 0; y < 16; ++y)
+    stroked += Popcount(g[y] & on[y] & 0xFFFF);
   return stroked * 4 >= ink ? kLike : kJunk;
 }
 
@@ -195,18 +193,23 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
       if (!IsKanji(code) || kanji++ % 6 == 0) subset.push_back(i);
     }
   }
+  // How many zero bytes start at each offset (up to 255): a blank glyph
+  // is known at a glance.
+  std::vector<unsigned char> zeros(size + 1, 0);
+  for (std::size_t at = size; at-- > 0;)
+    zeros[at] =
+        image[at] != 0
+            ? 0
+            : static_cast<unsigned char>(std::min(255, zeros[at + 1] + 1));
   std::vector<Run> runs;
   std::vector<Kind> kinds;
   for (Format format : kFormats) {
     const std::size_t glyph = GlyphBytes(format);
     if (size < glyph) continue;
     kinds.assign(size - glyph + 1, kJunk);
-    for (std::size_t at = 0; at < kinds.size(); ++at) {
-      bool blank = true;
-      for (std::size_t i = 0; i < glyph && blank; ++i)
-        blank = image[at + i] == 0;
-      kinds[at] = blank ? kBlank : KindOf(DecodeGlyph(format, image + at));
-    }
+    for (std::size_t at = 0; at < kinds.size(); ++at)
+      kinds[at] =
+          zeros[at] >= glyph ? kBlank : KindOf(DecodeGlyph(format, image + at));
     // Each run found from its first glyph; a run inside one already found
     // at the same stride is not followed again.
     std::vector<std::uint64_t> covered(glyph, 0);  // per phase: followed to
@@ -313,9 +316,10 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
     }
     found.push_back(f);
   }
-  std::stable_sort(
-      found.begin(), found.end(),
-      [](const Found& a, const Found& b) { return a.score > b.score; });
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.score > b.score ||
+           (a.score == b.score && a.spec.offset < b.spec.offset);
+  });
   return found;
 }
 

@@ -22,30 +22,52 @@ constexpr float kAlmost = 0.04F;          // "scores almost as well"
 
 using Plane = std::array<float, kPixels>;
 
+// A score and what it scores (two keys), best first, then by the keys: the
+// one order every list here is sorted in (one sort, in the page's module).
+struct Scored {
+  float score;
+  unsigned key;
+  unsigned rank;
+};
+bool Better(const Scored& a, const Scored& b) {
+  if (a.score != b.score) return a.score > b.score;
+  return a.key != b.key ? a.key < b.key : a.rank < b.rank;
+}
+
+// Moves v[at] to the front, the ones before it one place on.
+template <typename T>
+void ToFront(std::vector<T>* v, std::size_t at) {
+  const T front = (*v)[at];
+  for (std::size_t i = at; i > 0; --i) (*v)[i] = (*v)[i - 1];
+  (*v)[0] = front;
+}
+
 bool Ink(const Glyph& g, int x, int y) {
   return x >= 0 && x < 16 && y >= 0 && y < 16 && (g[y] >> (15 - x) & 1) != 0;
 }
 
 // Blurs p in place with the binomial kernel 1 4 6 4 1, rows then columns.
+// Its ink lies within kShift of the glyph's square, so that the blur stays
+// on the canvas; each inked value is spread (most are 0).
 void Blur(Plane* p) {
   static constexpr float k[5] = {1 / 16.F, 4 / 16.F, 6 / 16.F, 4 / 16.F,
                                  1 / 16.F};
+  constexpr int kFirst = kMargin - kShift;
+  constexpr int kEnd = kMargin + 16 + kShift;
+  static_assert(kFirst >= 2 && kEnd + 2 <= kCanvas);
   Plane t{};
-  for (int y = 0; y < kCanvas; ++y)
-    for (int x = 0; x < kCanvas; ++x) {
-      float s = 0;
-      for (int i = -2; i <= 2; ++i)
-        if (x + i >= 0 && x + i < kCanvas)
-          s += k[i + 2] * (*p)[y * kCanvas + x + i];
-      t[y * kCanvas + x] = s;
+  for (int y = kFirst; y < kEnd; ++y)
+    for (int x = kFirst; x < kEnd; ++x) {
+      const float v = (*p)[y * kCanvas + x];
+      if (v == 0) continue;
+      for (int i = -2; i <= 2; ++i) t[y * kCanvas + x + i] += k[i + 2] * v;
     }
-  for (int y = 0; y < kCanvas; ++y)
+  p->fill(0);
+  for (int y = kFirst; y < kEnd; ++y)
     for (int x = 0; x < kCanvas; ++x) {
-      float s = 0;
-      for (int i = -2; i <= 2; ++i)
-        if (y + i >= 0 && y + i < kCanvas)
-          s += k[i + 2] * t[(y + i) * kCanvas + x];
-      (*p)[y * kCanvas + x] = s;
+      const float v = t[y * kCanvas + x];
+      if (v == 0) continue;
+      for (int i = -2; i <= 2; ++i) (*p)[(y + i) * kCanvas + x] += k[i + 2] * v;
     }
 }
 
@@ -202,15 +224,14 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
   if (m.refs.empty()) return 0;
   // The short list: the references closest by their coarse features.
   const Coarse c = CoarseOf(glyph);
-  std::vector<std::pair<std::int32_t, std::size_t>> coarse(m.refs.size());
+  std::vector<Scored> coarse(m.refs.size());
   for (std::size_t i = 0; i < m.refs.size(); ++i)
-    coarse[i] = {Dot(c, m.coarse[i]), i};
+    coarse[i] = {static_cast<float>(Dot(c, m.coarse[i])),
+                 static_cast<unsigned>(i), 0};
   const std::size_t shortlist = std::min(kShortList, coarse.size());
-  std::partial_sort(
-      coarse.begin(), coarse.begin() + static_cast<std::ptrdiff_t>(shortlist),
-      coarse.end(), [](const auto& a, const auto& b) {
-        return a.first > b.first || (a.first == b.first && a.second < b.second);
-      });
+  std::partial_sort(coarse.begin(),
+                    coarse.begin() + static_cast<std::ptrdiff_t>(shortlist),
+                    coarse.end(), Better);
   // Each scored finely, the glyph shifted up to kShift pixels each way.
   std::vector<std::int16_t> shifted(
       static_cast<std::size_t>((2 * kShift + 1) * (2 * kShift + 1) * kFine));
@@ -218,9 +239,9 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
   for (int dy = -kShift; dy <= kShift; ++dy)
     for (int dx = -kShift; dx <= kShift; ++dx, ++k)
       FineOf(glyph, dx, dy, shifted.data() + k * kFine);
-  std::vector<std::pair<float, unsigned>> best;  // per character: score, code
+  std::vector<Scored> best;  // per character: its best score, its code
   for (std::size_t j = 0; j < shortlist; ++j) {
-    const std::size_t i = coarse[j].second;
+    const std::size_t i = coarse[j].key;
     std::vector<std::int16_t>& fine = m.fine[i];
     if (fine.empty()) {
       fine.resize(kFine);
@@ -230,20 +251,18 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
     for (std::size_t s = 0; s < k; ++s)
       score =
           std::max(score, FineScore(shifted.data() + s * kFine, fine.data()));
-    auto same = std::find_if(best.begin(), best.end(), [&](const auto& b) {
-      return b.second == m.refs[i].code;
+    auto same = std::find_if(best.begin(), best.end(), [&](const Scored& b) {
+      return b.key == m.refs[i].code;
     });
     if (same == best.end())
-      best.emplace_back(score, m.refs[i].code);
+      best.push_back({score, m.refs[i].code, 0});
     else
-      same->first = std::max(same->first, score);
+      same->score = std::max(same->score, score);
   }
-  std::sort(best.begin(), best.end(), [](const auto& a, const auto& b) {
-    return a.first > b.first || (a.first == b.first && a.second < b.second);
-  });
+  std::sort(best.begin(), best.end(), Better);
   for (std::size_t j = 0; j < best.size() && j < n; ++j) {
-    codes->push_back(best[j].second);
-    scores->push_back(best[j].first);
+    codes->push_back(best[j].key);
+    scores->push_back(best[j].score);
   }
   return codes->size();
 }
@@ -265,33 +284,24 @@ std::vector<Suggestion> Suggest(const Matcher& matcher, const Spec& spec,
   // One glyph per character: the candidates within kAlmost of each glyph's
   // best, taken best score first, each character and glyph once.  A glyph
   // that gets one puts it first; the others keep their order.
-  struct Pair {
-    float score;
-    std::size_t glyph;
-    std::size_t rank;
-  };
-  std::vector<Pair> pairs;
+  std::vector<Scored> pairs;  // score, glyph, rank
   for (std::size_t g = 0; g < out.size(); ++g)
     for (std::size_t r = 0; r < out[g].codes.size(); ++r)
       if (out[g].scores[r] >= out[g].scores[0] - kAlmost)
-        pairs.push_back({out[g].scores[r], g, r});
-  std::stable_sort(
-      pairs.begin(), pairs.end(),
-      [](const Pair& a, const Pair& b) { return a.score > b.score; });
+        pairs.push_back({out[g].scores[r], static_cast<unsigned>(g),
+                         static_cast<unsigned>(r)});
+  std::sort(pairs.begin(), pairs.end(), Better);
   std::vector<bool> placed(out.size(), false);
   std::vector<unsigned> taken;
-  for (const Pair& p : pairs) {
-    const unsigned code = out[p.glyph].codes[p.rank];
-    if (placed[p.glyph] ||
+  for (const Scored& p : pairs) {
+    const unsigned code = out[p.key].codes[p.rank];
+    if (placed[p.key] ||
         std::find(taken.begin(), taken.end(), code) != taken.end())
       continue;
-    placed[p.glyph] = true;
+    placed[p.key] = true;
     taken.push_back(code);
-    Suggestion& s = out[p.glyph];
-    std::rotate(s.codes.begin(), s.codes.begin() + static_cast<long>(p.rank),
-                s.codes.begin() + static_cast<long>(p.rank) + 1);
-    std::rotate(s.scores.begin(), s.scores.begin() + static_cast<long>(p.rank),
-                s.scores.begin() + static_cast<long>(p.rank) + 1);
+    ToFront(&out[p.key].codes, p.rank);
+    ToFront(&out[p.key].scores, p.rank);
   }
   for (Suggestion& s : out) {
     if (s.codes.size() > kSuggestions) {
