@@ -3,7 +3,6 @@
 // against the references to tell a font from other data, and the one-byte
 // page from the kanji page.
 #include <algorithm>
-#include <bitset>
 
 #include "match_impl.h"
 
@@ -20,8 +19,12 @@ constexpr std::size_t kOneBytePage = 240;  // entries 16 to 255
 constexpr float kFloor = 0.15F;            // a run standing out less is no font
 constexpr float kAbout = 0.05F;            // scores about as well
 
+// The bits set in v (by halves, quarters, ...: no table, no library call).
 int Popcount(unsigned v) {
-  return static_cast<int>(std::bitset<32>(v).count());
+  v = v - ((v >> 1) & 0x55555555U);
+  v = (v & 0x33333333U) + ((v >> 2) & 0x33333333U);
+  v = (v + (v >> 4)) & 0x0F0F0F0FU;
+  return static_cast<int>((v * 0x01010101U) >> 24);
 }
 
 // Whether g could be a glyph of a 16-dot font: some ink but not most, and,

@@ -66,14 +66,20 @@ Glyph DecodeGlyph(Format format, const unsigned char* bytes) {
       g[y] = static_cast<std::uint16_t>(bytes[2 * y] << 8 | bytes[2 * y + 1]);
     return g;
   }
-  for (unsigned tile = 0; tile < 4; ++tile)
-    for (unsigned r = 0; r < 8; ++r) {
-      unsigned ink = 0;
-      for (unsigned p = 0; p < Planes(format); ++p)
-        ink |= bytes[TileByte(format, tile, r, p)];
-      const unsigned y = (tile / 2) * 8 + r;
-      g[y] = static_cast<std::uint16_t>(g[y] | ink << ((tile & 1) ? 0 : 8));
+  // (The same as TileByte's layout, written out: this runs at every offset
+  // of an image.)
+  const bool four = format == Format::k4bpp;
+  const std::size_t tile_bytes = four ? 32 : 16;
+  for (std::size_t tile = 0; tile < 4; ++tile) {
+    const unsigned char* t = bytes + tile * tile_bytes;
+    const std::size_t top = (tile / 2) * 8;
+    const int shift = (tile & 1) != 0 ? 0 : 8;
+    for (std::size_t r = 0; r < 8; ++r) {
+      unsigned ink = t[2 * r] | t[2 * r + 1];
+      if (four) ink |= t[16 + 2 * r] | t[16 + 2 * r + 1];
+      g[top + r] = static_cast<std::uint16_t>(g[top + r] | ink << shift);
     }
+  }
   return g;
 }
 
