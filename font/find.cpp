@@ -86,6 +86,7 @@ struct Run {
   float score = 0;
   float kanji = 0;  // the share of its glyphs that look like kanji
   float kana = 0;
+  float edges = 0;  // the share of its glyphs with a blank edge
 };
 
 // The run of glyph-like blocks from start on at stride size, ending at its
@@ -115,9 +116,43 @@ Run Follow(const std::vector<Kind>& kinds, Format format, std::uint64_t start) {
   return run;
 }
 
+// The share of g's quarters (8 x 8) that hold ink: a 16 x 16 glyph fills
+// its square, a font read in another format gives pieces of one.
+float Filled(const Glyph& g) {
+  int quarters = 0;
+  for (std::size_t half = 0; half < 2; ++half) {
+    unsigned rows = 0;
+    for (std::size_t y = 8 * half; y < 8 * half + 8; ++y) rows |= g[y];
+    quarters += ((rows & 0xFF00) != 0 ? 1 : 0) + ((rows & 0xFF) != 0 ? 1 : 0);
+  }
+  return static_cast<float>(quarters) / 4;
+}
+
+// The largest share of the glyphs at offsets that leave one edge blank (the
+// top or bottom row, the first or last column): a font's spacing, where it
+// is read at its own offset; another offset moves the blank line inside.
+float BlankEdges(Format format, const unsigned char* image,
+                 const std::vector<std::uint64_t>& offsets) {
+  std::size_t blank[4] = {};
+  for (std::uint64_t at : offsets) {
+    const Glyph g = DecodeGlyph(format, image + at);
+    unsigned rows = 0;
+    for (std::uint16_t r : g) rows |= r;
+    blank[0] += g[0] == 0 ? 1 : 0;
+    blank[1] += g[15] == 0 ? 1 : 0;
+    blank[2] += (rows & 0x8000) == 0 ? 1 : 0;
+    blank[3] += (rows & 1) == 0 ? 1 : 0;
+  }
+  const std::size_t most = *std::max_element(blank, blank + 4);
+  return offsets.empty()
+             ? 0
+             : static_cast<float>(most) / static_cast<float>(offsets.size());
+}
+
 // How well the glyphs at offsets match the references: the mean of how far
 // each's best correlation stands above its mean one (noise correlates with
-// every reference alike), and the shares of kanji and kana among the best.
+// every reference alike), times how much of its square it fills; and the
+// shares of kanji and kana among the best.
 struct Verdict {
   float score = 0;
   float kanji = 0;
@@ -129,7 +164,8 @@ Verdict Judge(const Matcher::Impl& m, const std::vector<std::size_t>& subset,
   Verdict v;
   if (offsets.empty() || subset.empty()) return v;
   for (std::uint64_t at : offsets) {
-    const Coarse c = CoarseOf(DecodeGlyph(format, image + at));
+    const Glyph g = DecodeGlyph(format, image + at);
+    const Coarse c = CoarseOf(g);
     std::int32_t best = -kOne * kOne;
     std::int64_t sum = 0;
     std::size_t which = 0;
@@ -144,6 +180,7 @@ Verdict Judge(const Matcher::Impl& m, const std::vector<std::size_t>& subset,
     const double mean =
         static_cast<double>(sum) / static_cast<double>(subset.size());
     v.score +=
+        Filled(g) *
         static_cast<float>((best - mean) / (static_cast<double>(kOne) * kOne));
     v.kanji += IsKanji(m.refs[which].code) ? 1 : 0;
     v.kana += IsKana(m.refs[which].code) ? 1 : 0;
@@ -231,6 +268,7 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
       const Verdict v = Judge(m, subset, format, image, sample);
       if (v.score < kFloor) continue;
       run.score = v.score;
+      run.edges = BlankEdges(format, image, sample);
       // What its first page holds tells the pages apart.
       std::size_t head = 0;
       while (head < run.glyphs.size() &&
@@ -247,8 +285,9 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
   }
   // Of runs that overlap, the one that matches best is the font (the
   // others are it read at another offset or in another format); of those
-  // that match about as well, the one at the roundest offset (a font read
-  // a row off matches as well; fonts are stored aligned).
+  // that match about as well (a font read a row off matches as well), the
+  // one whose glyphs keep a blank edge most, then the one at the roundest
+  // offset (fonts are stored aligned).
   std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
     return a.score > b.score || (a.score == b.score && a.start < b.start);
   });
@@ -267,7 +306,9 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
     for (std::size_t j = i + 1; j < runs.size(); ++j)
       if (runs[j].score >= runs[i].score - kAbout &&
           overlap(runs[i], runs[j]) &&
-          round(runs[j].start) > round(runs[pick].start))
+          (runs[j].edges > runs[pick].edges + kAbout ||
+           (runs[j].edges >= runs[pick].edges - kAbout &&
+            round(runs[j].start) > round(runs[pick].start))))
         pick = j;
     std::swap(runs[i], runs[pick]);
   }

@@ -199,4 +199,59 @@ TEST(FontSampleTest, FoundAndReadFirstTime) {
   EXPECT_GE(share, 0.93);
 }
 
+// The sample's glyphs stored again in each format, at round and odd
+// offsets, the kanji page apart, before the one-byte page, straight after
+// it, or missing: found where they were put.
+TEST(FontFindTest, FontsFoundWhereverTheyLie) {
+  const std::vector<unsigned char> sample_image = sample::ImageOf("");
+  font::Spec from;
+  font::SpecError e;
+  ASSERT_TRUE(font::ParseSpec(sample::kFontSpec, &from, &e));
+  const font::Matcher matcher(font::BuiltInReferences());
+  const char* const cases[] = {
+      "1bpp:0x10000:0x20000",
+      "4bpp:0x40000:0x10000",  // the kanji page first
+      "2bpp:0x8000:0xBC00",    // the kanji page straight after entry 255
+      "1bpp:0x12345:0x30001",  // odd offsets
+      "4bpp:0x100000",         // no kanji page
+  };
+  for (const char* text : cases) {
+    font::Spec to;
+    ASSERT_TRUE(font::ParseSpec(text, &to, &e)) << text;
+    std::vector<unsigned char> image(std::size_t{2} << 20, 0);
+    for (unsigned entry = 16; entry < 510; ++entry) {
+      font::Glyph g{};
+      std::uint64_t at = 0;
+      if (font::GlyphOfEntry(from, sample_image.data(), sample_image.size(),
+                             entry, &g) &&
+          font::GlyphOffset(to, entry, &at))
+        font::EncodeGlyph(to.format, g, 1, image.data() + at);
+    }
+    const std::vector<font::Found> found =
+        font::FindFonts(matcher, image.data(), image.size());
+    ASSERT_FALSE(found.empty()) << text;
+    EXPECT_EQ(font::SpecText(found[0].spec), font::SpecText(to)) << text;
+  }
+}
+
+// Images too small for a glyph, and no references at all: nothing found,
+// nothing suggested, nothing read out of bounds.
+TEST(FontFindTest, NothingToFindOrMatch) {
+  const font::Matcher none({});
+  const font::Matcher refs(font::BuiltInReferences());
+  font::Spec spec;
+  font::SpecError e;
+  ASSERT_TRUE(font::ParseSpec("4bpp:0:0", &spec, &e));
+  for (std::size_t size : {0, 1, 31, 127, 300}) {
+    const std::vector<unsigned char> image(size, 0xFF);
+    EXPECT_TRUE(font::FindFonts(none, image.data(), size).empty()) << size;
+    EXPECT_TRUE(font::FindFonts(refs, image.data(), size).empty()) << size;
+    EXPECT_TRUE(font::Suggest(none, spec, image.data(), size).empty()) << size;
+  }
+  std::vector<unsigned> codes;
+  std::vector<float> scores;
+  EXPECT_EQ(none.Match(font::Glyph{0xFFFF}, 5, &codes, &scores), 0U);
+  EXPECT_TRUE(codes.empty());
+}
+
 }  // namespace
