@@ -1,7 +1,6 @@
 // Glyphs in and out of the image's three formats, and where the spec puts
 // each table entry's glyph.
 #include <cctype>
-#include <cinttypes>
 #include <cstdio>
 
 #include "font.h"
@@ -139,11 +138,11 @@ bool ParseSpec(std::string_view text, Spec* spec, SpecError* error) {
 
 std::string SpecText(const Spec& spec) {
   char s[64];
-  int n = std::snprintf(s, sizeof s, "%s:0x%" PRIX64, FormatName(spec.format),
-                        spec.offset);
+  int n = std::snprintf(s, sizeof s, "%s:0x%llX", FormatName(spec.format),
+                        static_cast<unsigned long long>(spec.offset));
   if (spec.has_kanji)
-    std::snprintf(s + n, sizeof s - static_cast<std::size_t>(n), ":0x%" PRIX64,
-                  spec.kanji);
+    std::snprintf(s + n, sizeof s - static_cast<std::size_t>(n), ":0x%llX",
+                  static_cast<unsigned long long>(spec.kanji));
   return s;
 }
 
