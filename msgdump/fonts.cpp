@@ -69,10 +69,7 @@ bool RunFontMode(const std::string& path, const char* spec, Output& out) {
   platform::FileInfo info;
   const file_io::File fp(platform::OpenInput(path.c_str(), &info, &why));
   if (!fp) {
-    if (why != nullptr)
-      message::Say(path, why);
-    else
-      message::SayErrno(path, errno);
+    message::SayWhy(path, why);
     return false;
   }
   if (info.size > kMaxImage) {
