@@ -18,14 +18,16 @@ if ! command -v clang++ >/dev/null || ! probe; then
 fi
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target decoder_fuzz packer_fuzz
+cmake --build --preset fuzz --target decoder_fuzz packer_fuzz insert_fuzz
 
-for target in decoder packer; do
+for target in decoder packer insert; do
   work="$(mktemp -d)"
   log="$(mktemp)"
+  dict=()  # a target's words, where it has them
+  [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
   echo "fuzz: ${target}_fuzz for ${seconds}s"
   if ! "build-fuzz/fuzz/${target}_fuzz" -max_total_time="$seconds" \
-      -print_final_stats=1 -artifact_prefix="$work/" \
+      -print_final_stats=1 -artifact_prefix="$work/" "${dict[@]}" \
       "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz: ${target}_fuzz found a problem (input saved in $work)"

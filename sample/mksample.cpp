@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> patched(image.begin(), image.end());
     translate::Insertion report;
     const bool ok =
-        translate::InsertScript(script, table, -1, &patched, &report);
+        translate::InsertScript(script, table, {}, &patched, &report);
     for (const translate::Insertion::Problem& p : report.problems)
       message::Say(std::string(p.in_table ? argv[4] : argv[3]) + ":" +
                        std::to_string(p.line),

@@ -396,46 +396,72 @@ TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
         std::vector<unsigned char> scratch(image.begin(), image.end());
         for (std::uint64_t i = 0; i < taken; ++i) scratch[i] ^= 0x5A;
         translate::Insertion report;
-        EXPECT_TRUE(translate::InsertScript(translate::AtlasScript(thingy, w),
-                                            translate::ThingyText(thingy), -1,
-                                            &scratch, &report))
+        // (The window is not the game's: as Atlas, that is only said.  A
+        // script of no block is refused.)
+        EXPECT_EQ(translate::InsertScript(translate::AtlasScript(thingy, w),
+                                          translate::ThingyText(thingy),
+                                          {-1, true}, &scratch, &report),
+                  taken > 0)
             << (report.problems.empty() ? "" : report.problems[0].what);
+        if (taken == 0) continue;
         EXPECT_EQ(std::string(scratch.begin(), scratch.end()), image)
             << size << " " << end;
+        for (const translate::Insertion::Problem& p : report.problems)
+          EXPECT_EQ(p.kind, translate::Insertion::Kind::kOutsideWindow)
+              << p.line << ": " << p.what;
       }
     }
   }
 }
 
-// An edited script, inserted as Atlas 1.12 inserts it: every line keeps
-// its bytes, a shorter one is padded only where #FILL says, a longer one is
-// cut at its own bound, and what Atlas refuses inserts nothing.
-TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
+// An edited script, inserted: every line keeps its bytes and its break,
+// padded only where #FILL says and between its text and its break.  By
+// default a line that would be cut, leave the original's bytes behind or
+// lose its text or break is refused; as Atlas (a warning) it goes in as
+// Atlas 1.12 puts it.  Every number is checked first, and each problem is
+// named with its own block.
+TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
+  using Kind = translate::Insertion::Kind;
   std::string letters(1024, '\0');  // codes 0x41-0x5A print A-Z
   for (char c = 'A'; c <= 'Z'; ++c) letters[2 * static_cast<unsigned>(c)] = c;
   const GlyphTable table = TableOf(letters);
-  const std::string image = "HI" + Bytes({0}) + "BYE" + Bytes({0});
+  const std::uint32_t at = decoder::kWindowStart;
+  std::string image(decoder::kWindowEnd + 1, '\0');
+  image.replace(at, 7, "HI" + Bytes({0}) + "BYE" + Bytes({0}));
   const std::string script = translate::AtlasScript(
-      translate::MakeThingy(table), WindowOf(image, 0, 6));
+      translate::MakeThingy(table), WindowOf(image, at, at + 6));
   const std::string thingy =
       translate::ThingyText(translate::MakeThingy(table));
-  auto edit = [&](const std::string& from, const std::string& to) {
-    std::string s = script;
-    const std::size_t at = s.rfind(from);  // the copy, not the comment
-    return at == std::string::npos ? s : s.replace(at, from.size(), to);
+  auto edit = [](std::string s, const std::string& from,
+                 const std::string& to) {
+    const std::size_t k = s.rfind(from);  // the copy, not the comment
+    return k == std::string::npos ? s : s.replace(k, from.size(), to);
   };
-  const std::string first_jmp = "#JMP($000000, $000002)";
+  auto edited = [&](const std::string& from, const std::string& to) {
+    return edit(script, from, to);
+  };
+  const std::string first = "#JMP($2EF800, $2EF801)\nHI\n";
+  // A problem: its kind, the text its line holds (the last such line; the
+  // line after a leading newline), its block's offset and budget, and
+  // whether it is a warning.
+  struct Want {
+    Kind kind;
+    std::string line;
+    std::uint64_t offset = 0, budget = 0;
+    bool warning = false;
+  };
   struct Case {
     const char* name;
     std::string script;
-    int fill;
-    std::string image;        // after, or "" for nothing inserted
-    int problem_line = 0;     // the first problem's line, if any
-    std::size_t written = 3;  // into the first block
+    translate::InsertOptions options;
+    std::string bytes;  // the window's 7 bytes after, or "" for refused
+    std::vector<Want> problems = {};
+    std::string table = "";  // or the Thingy table's text
   };
-  const std::string none;
+  const std::string none, atlas_row = "HI" + Bytes({0}) + "BYE" + Bytes({0});
+  const std::uint64_t kBye = at + 3;
   const std::vector<Case> cases = {
-      {"untouched", script, -1, image},
+      {"untouched", script, {}, atlas_row},
       {"CR LF line ends",
        [&] {
          std::string crlf;
@@ -443,53 +469,152 @@ TEST(InsertTest, EditedScriptsGoInAsAtlasPutsThem) {
            crlf += c == '\n' ? "\r\n" : std::string(1, c);
          return crlf;
        }(),
-       -1, image},
-      {"shorter, no #FILL: the original's tail stays",
-       edit("BYE<00>", "BY<00>"), -1, "HI" + Bytes({0}) + "BY" + Bytes({0, 0})},
-      {"shorter, #FILL from the start", edit("BYE<00>", "BY<00>"), 0x20,
-       "HI" + Bytes({0}) + "BY" + Bytes({0, 0x20})},
-      {"#FILL in the script wins over the start's",
-       "#FILL($21)\n" + edit("BYE<00>", "B<00>"), 0x20,
-       "HI" + Bytes({0}) + "B" + Bytes({0, 0x21, 0x21})},
-      {"#FILL mid-script pads the block above too",
+       {},
+       atlas_row},
+      {"CR-only line ends are refused, not read as one comment",
        [&] {
-         std::string s = edit("HI<00>", "H");
-         return s.insert(s.find("\n//$000003"), "\n#FILL($2E)");
+         std::string cr = script;
+         for (char& c : cr) c = c == '\n' ? '\r' : c;
+         return cr;
        }(),
-       -1, "H..BYE" + Bytes({0}), 0, 1},
-      {"longer: cut at its own bound", edit("HI<00>", "HELLO<00>"), -1,
-       "HELBYE" + Bytes({0})},
-      {"a line of blanks inserts nothing", edit("HI<00>", "  \t"), 0x2A,
-       "***BYE" + Bytes({0}), 0, 0},
-      {"blanks before // make a comment", edit("HI<00>", "  //HI<00>"), 0x2A,
-       "***BYE" + Bytes({0}), 0, 0},
+       {},
+       none,
+       {{Kind::kLineEnds, "//"}}},
+      {"shorter, no fill: refused, with the bytes it leaves",
+       edited("BYE\n", "AB\n"), {}, none,
+       {{Kind::kShorterLeft, "AB", kBye, 3}}},
+      {"as Atlas: the original's last byte stays", edited("BYE\n", "AB\n"),
+       {-1, true}, "HI" + Bytes({0}) + "ABE" + Bytes({0}),
+       {{Kind::kShorterLeft, "AB", kBye, 3, true}}},
+      {"shorter, with fill: padded between its text and its break",
+       edited("BYE\n", "BY\n"), {0x20, false}, "HI" + Bytes({0}) + "BY " +
+       Bytes({0})},
+      {"#FILL in the script wins over the start's",
+       "#FILL($21)\n" + edited("BYE\n", "B\n"), {0x20, false},
+       "HI" + Bytes({0}) + "B!!" + Bytes({0})},
+      {"longer: refused", edited("HI\n", "HELLO\n"), {}, none,
+       {{Kind::kCut, "HELLO", at, 2}}},
+      {"longer, as Atlas: cut at its own bound", edited("HI\n", "HELLO\n"),
+       {-1, true}, "HE" + Bytes({0}) + "BYE" + Bytes({0}),
+       {{Kind::kCut, "HELLO", at, 2, true}}},
+      {"text and break in one block: padding after the break loses it",
+       edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
+            "#JMP($2EF800, $2EF802)\nH<00>\n"),
+       {0x20, false}, none, {{Kind::kLostBreak, "H<00>", at, 3}}},
+      {"as Atlas, the same is a warning",
+       edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
+            "#JMP($2EF800, $2EF802)\nH<00>\n"),
+       {0x20, true}, "H" + Bytes({0}) + " BYE" + Bytes({0}),
+       {{Kind::kLostBreak, "H<00>", at, 3, true}}},
+      {"a line commented out is left with no text", edited("HI\n", "//HI\n"),
+       {0x2A, false}, none, {{Kind::kNoText, "#JMP($2EF800", at, 2}}},
+      {"a break deleted is lost", edited("<00>\n\n", "\n\n"), {0x2A, false},
+       none, {{Kind::kLostBreak, "#JMP($2EF802", at + 2, 1}}},
       {"raw bytes, and the lower case Atlas takes",
-       edit("HI<00>", "<$48>($49)<$0a>"), -1,
-       "HI" + Bytes({0x0A}) + "BYE" + Bytes({0})},
-      {"<$a0> is no raw byte to Atlas", edit("HI<00>", "<$a0>"), -1, none, 16},
-      {"lower-case hex is refused", edit(first_jmp, "#JMP($000000, $00000a)"),
-       -1, none, 15},
-      {"a command we do not take", edit(first_jmp, "#HDR($200)\n" + first_jmp),
-       -1, none, 15},
-      {"blanks before # make a command", edit("HI<00>", " #HI"), -1, none, 16},
-      {"text the table lacks stops there", edit("BYE<00>", "Bye<00>"), -1, none,
-       21},
-      {"no #JMP before the text", edit(first_jmp, ""), -1, none, 16},
+       edited("HI\n", "<$48><$0a>\n"), {}, "H\n" + Bytes({0}) + "BYE" +
+       Bytes({0})},
+      {"<$a0> is no raw byte to Atlas: tokens are upper case",
+       edited("HI\n", "<$a0>\n"), {-1, true}, none,
+       {{Kind::kLowerCaseToken, "<$a0>", at, 2}}},
+      {"<0a>: tokens are upper case", edited("HI\n", "H<0a>\n"), {}, none,
+       {{Kind::kLowerCaseToken, "H<0a>", at, 2}}},
+      {"lower-case hex in a command",
+       edit(script, "#JMP($2EF803, $2EF805)", "#JMP($2EF803, $2ef805)"), {},
+       none, {{Kind::kLowerCaseToken, "$2ef805"}}},
+      {"a command we do not take", "#HDR($200)\n" + script, {}, none,
+       {{Kind::kSyntax, "#HDR"}}},
+      {"blanks before # make a command", edited("HI\n", " #HI\n"), {}, none,
+       {{Kind::kSyntax, " #HI"}}},
+      {"each line the table lacks, in its own block",
+       edited("BYE\n", "Bye\n").replace(script.rfind("HI\n"), 2, "Hi"), {},
+       none,
+       {{Kind::kNotEncodable, "Hi", at, 2},
+        {Kind::kNotEncodable, "Bye", kBye, 3}}},
+      {"and each layout problem after an earlier one",
+       edited("BYE\n", "BYEE\n").replace(script.rfind("HI\n"), 2, "Hi"), {},
+       none,
+       {{Kind::kNotEncodable, "Hi", at, 2}, {Kind::kCut, "BYEE", kBye, 3}}},
+      {"a script or table not UTF-8 says so",
+       edited("HI\n", "\x82\xA0\n"), {}, none,
+       {{Kind::kNotUtf8, "41=\x82"}, {Kind::kNotUtf8, "\x82\xA0"}},
+       "41=\x82\xA0\n" + thingy},
+      {"no #JMP before the text", edit(script, "#JMP($2EF800, $2EF801)\n", ""),
+       {}, none, {{Kind::kNoBlock, "HI"}}},
+      {"no #JMP at all", "#FILL($20)\n", {}, none, {{Kind::kNoBlock, ""}}},
+      // Numbers past what the image or 32 bits hold.
+      {"#JMP far past the image", edit(script, "2EF800, $2EF801", "7FFFFFFF"),
+       {}, none, {{Kind::kOutsideImage, "$7FFFFFFF"}}},
+      {"#JMP just past the image", edit(script, "2EF800, $2EF801", "3FFFFF"),
+       {}, none, {{Kind::kOutsideImage, "$3FFFFF"}}},
+      {"#JMP one digit too many",
+       edit(script, "2EF800, $2EF801", "2EF8000, $2EF8001"), {}, none,
+       {{Kind::kOutsideImage, "$2EF8000"}}},
+      {"#JMP of 64 bits",
+       edit(script, "2EF800, $2EF801", "FFFFFFFFFFFFFFFF"), {}, none,
+       {{Kind::kBadNumber, "$FFFFFFFFFFFFFFFF"}}},
+      {"#JMP above 32 bits, not cut to them",
+       edit(script, "2EF800, $2EF801", "100002EF800, $100002EF801"), {},
+       none, {{Kind::kBadNumber, "$100002EF800"}}},
+      {"a bound of 63 bits", edit(script, "2EF800, $2EF801", "0, $7FFFFFFFFFFFFFFF"),
+       {}, none, {{Kind::kBadNumber, "$7FFFFFFFFFFFFFFF"}}},
+      {"a bound past the image, with #FILL",
+       edit(script, "2EF803, $2EF805", "2EF803, $2FFFFFFF") + "#FILL($08)\n",
+       {}, none, {{Kind::kOutsideImage, "$2FFFFFFF"}}},
+      {"a #FILL byte above $FF", "#FILL($1234)\n" + script, {}, none,
+       {{Kind::kBadNumber, "#FILL($1234)"}}},
+      {"a #FILL count of 64 bits",
+       edited("HI\n", "#FILL($41, 18446744073709551615)\n"), {}, none,
+       {{Kind::kBadNumber, "#FILL($41"}}},
+      {"a #FILL count past its block",
+       edited("HI\n", "#FILL($41, 4000000000)\n"), {}, none,
+       {{Kind::kFillBeyond, "#FILL($41", at, 2}}},
+      {"a #FILL count within its block, as Atlas",
+       edited("HI\n", "#FILL($41, 2)\n"), {-1, true},
+       "AA" + Bytes({0}) + "BYE" + Bytes({0}),
+       {{Kind::kNoText, "#JMP($2EF800", at, 2, true}}},
+      // The layout the script came from.
+      {"a block outside the text window",
+       edit(script, "2EF803, $2EF805", "00FFC0, $00FFC2"), {}, none,
+       {{Kind::kLostBreak, "BYE", 0xFFC0, 3},  // (zeros were there)
+        {Kind::kOutsideWindow, "BYE", 0xFFC0, 3}}},
+      {"a bound too far: the blocks overlap",
+       edit(script, "2EF800, $2EF801", "2EF800, $2EF803") , {0x20, false},
+       none, {{Kind::kOverlap, "\n<00>\n\n", at + 2, 1},
+              {Kind::kOverlap, "BYE", kBye, 3}}},
   };
   for (const Case& c : cases) {
     std::vector<unsigned char> got(image.begin(), image.end());
     translate::Insertion report;
-    const bool ok =
-        translate::InsertScript(c.script, thingy, c.fill, &got, &report);
-    EXPECT_EQ(ok, !c.image.empty()) << c.name;
-    if (ok) {
-      EXPECT_EQ(std::string(got.begin(), got.end()), c.image) << c.name;
-      ASSERT_EQ(report.blocks.size(), 2u) << c.name;
-      EXPECT_EQ(report.blocks[0].written, c.written) << c.name;
-    } else {
-      ASSERT_FALSE(report.problems.empty()) << c.name;
-      EXPECT_EQ(report.problems[0].line, c.problem_line)
-          << c.name << ": " << report.problems[0].what;
+    const bool ok = translate::InsertScript(
+        c.script, c.table.empty() ? thingy : c.table, c.options, &got,
+        &report);
+    EXPECT_EQ(ok, !c.bytes.empty()) << c.name;
+    ASSERT_EQ(got.size(), image.size()) << c.name;
+    std::string want = image;
+    if (ok) want.replace(at, 7, c.bytes);
+    EXPECT_EQ(std::string(got.begin(), got.end()), want) << c.name;
+    ASSERT_EQ(report.problems.size(), c.problems.size()) << c.name << ": "
+        << (report.problems.empty() ? "" : report.problems[0].what);
+    for (std::size_t k = 0; k < c.problems.size(); ++k) {
+      const translate::Insertion::Problem& p = report.problems[k];
+      const Want& w = c.problems[k];
+      const std::string& file = p.in_table ? c.table : c.script;
+      const std::size_t line =
+          w.line.empty()
+              ? 0
+              : std::count(file.begin(),
+                           file.begin() + static_cast<std::ptrdiff_t>(
+                                              file.rfind(w.line) +
+                                              (w.line[0] == '\n' ? 1 : 0)),
+                           '\n') + 1;
+      EXPECT_EQ(p.kind, w.kind) << c.name << " " << k << ": " << p.what;
+      EXPECT_EQ(p.line, static_cast<int>(line)) << c.name << " " << k;
+      EXPECT_EQ(p.offset, w.offset) << c.name << " " << k;
+      EXPECT_EQ(p.budget, w.budget) << c.name << " " << k;
+      EXPECT_EQ(p.warning, w.warning) << c.name << " " << k;
+      if (p.kind == Kind::kOutsideImage) {
+        EXPECT_EQ(p.image_size, image.size()) << c.name;
+      }
     }
   }
 }

@@ -24,24 +24,56 @@ std::string Hex(unsigned byte) {
   return {kDigits[byte >> 4 & 15], kDigits[byte & 15]};
 }
 
-// The raw token of one byte.
-std::string Raw(unsigned byte) { return "<$" + Hex(byte) + ">"; }
+// The raw token scripts are written with: <$XX>.
+const std::string& Raw(unsigned byte) { return RawTokens()[byte].text; }
 
-// Whether t is a proper prefix of some raw token <$XX> or ($XX).
+// Whether t is a proper prefix of a raw token.
 bool PrefixOfRawToken(const std::string& t) {
   if (t.empty()) return false;
-  for (const char* form : {"<$XX>", "($XX)"}) {
-    bool prefix = t.size() < 5;
-    for (std::size_t i = 0; prefix && i < t.size(); ++i)
-      prefix = form[i] == 'X'
-                   ? std::isxdigit(static_cast<unsigned char>(t[i])) != 0
-                   : t[i] == form[i];
-    if (prefix) return true;
-  }
+  for (const RawToken& r : RawTokens())
+    if (t.size() < r.text.size() && r.text.compare(0, t.size(), t) == 0)
+      return true;
   return false;
 }
 
 }  // namespace
+
+const std::vector<RawToken>& RawTokens() {
+  static const std::vector<RawToken> tokens = [] {
+    std::vector<RawToken> t;
+    for (const char* form : {"<$%s>", "($%s)"})
+      for (unsigned v = 0; v < 256; ++v) {
+        char s[8];
+        std::snprintf(s, sizeof s, form, Hex(v).c_str());
+        t.push_back({s, static_cast<unsigned char>(v)});
+      }
+    auto lower = [](std::string s) {
+      for (char& c : s) c = static_cast<char>(std::tolower(c));
+      return s;
+    };
+    for (unsigned v = 0; v < 256; ++v) {
+      if ((v & 0x0F) >= 0x0A) t.push_back({lower(t[v].text), t[v].byte});
+      if ((v & 0x0F) == 0x0A)
+        t.push_back({lower(t[256 + v].text), t[256 + v].byte});
+    }
+    return t;
+  }();
+  return tokens;
+}
+
+std::vector<std::string_view> ScriptLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (at <= text.size()) {
+    std::size_t lf = text.find('\n', at);
+    if (lf == std::string_view::npos) lf = text.size();
+    std::size_t end = lf;
+    if (end > at && text[end - 1] == '\r') --end;
+    lines.push_back(text.substr(at, end - at));
+    at = lf + 1;
+  }
+  return lines;
+}
 
 ThingyTable MakeThingy(const GlyphTable& table) {
   // Every candidate line, as (text, code index); sorted, equal texts sit
@@ -90,11 +122,14 @@ constexpr char kHeader[] =
     "// The text window of a Zolvane ROM image, from msgdump --atlas, for\n"
     "// Atlas with the table zolvane.tbl from msgdump --thingy.  One block\n"
     "// per line of the script: its offset, the original as a comment, the\n"
-    "// bytes it fills (#JMP, first and last) and a copy to translate.\n"
+    "// bytes it fills (#JMP, first and last) and a copy to translate; the\n"
+    "// line's break (<00>, <01>, <02>, <0B><$XX>) follows in a #JMP of its\n"
+    "// own, to be left as it is.\n"
     "// Translate under each original, within its bytes: the game expects\n"
     "// every line where it is, and text past a line's last byte is cut.\n"
     "// To pad shorter lines, add #FILL($XX) before the first #JMP, with XX\n"
-    "// the one-byte code of a blank glyph.\n"
+    "// the one-byte code of a blank glyph: the padding goes between the\n"
+    "// text and its break.\n"
     "#VAR(Script, TABLE)\n"
     "#ADDTBL(\"zolvane.tbl\", Script)\n"
     "#ACTIVETBL(Script)\n";
@@ -139,50 +174,54 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
   if (tail == codes.size() || last + 1 - codes[tail].offset < kFillRun)
     tail = codes.size();
 
-  // The blocks: lines up to a line-break code, a run of lines of nothing
-  // but those as one.
+  // The blocks: each line's text, then its break in a block of its own
+  // (trailing it) with the breaks of the empty lines after it.
   struct Block {
     std::uint64_t first = 0, last = 0;
     std::string text;
-    bool breaks_only = true;
+    bool breaks = false;    // of break codes alone
+    bool trailing = false;  // right after a line's text, with no comments
   };
   std::vector<Block> blocks;
-  Block line;
-  auto add = [&] {
-    if (line.text.empty()) return;
-    if (!blocks.empty() && blocks.back().breaks_only && line.breaks_only) {
-      blocks.back().text += line.text;
-      blocks.back().last = line.last;
-    } else {
-      blocks.push_back(line);
-    }
-    line = Block{};
-  };
+  Block text;  // the current line's text so far
   for (std::size_t k = 0; k < tail; ++k) {
     const Code& c = codes[k];
-    if (line.text.empty()) line.first = c.offset;
     const std::string& t = thingy.text[c.index];
+    std::string token;
     if (c.index < 0x10) {
-      line.text += t;
-      if (c.size == 2) line.text += Raw(byte(c.offset + 1));  // 05, 0B's byte
-    } else if (!t.empty() && !(line.text.empty() && BadStart(t))) {
-      line.text += t;
+      token = t;
+      if (c.size == 2) token += Raw(byte(c.offset + 1));  // 05, 0B's byte
+    } else if (!t.empty() && !(text.text.empty() && BadStart(t))) {
+      token = t;
     } else {
-      for (unsigned i = 0; i < c.size; ++i)
-        line.text += Raw(byte(c.offset + i));
+      for (unsigned i = 0; i < c.size; ++i) token += Raw(byte(c.offset + i));
     }
     const bool breaks = c.index == 0x00 || c.index == 0x01 || c.index == 0x02 ||
                         c.index == 0x0B;
-    line.breaks_only = line.breaks_only && breaks;
-    line.last = end_of(c);
-    if (breaks) add();
+    if (!breaks) {
+      if (text.text.empty()) text.first = c.offset;
+      text.text += token;
+      text.last = end_of(c);
+    } else if (!text.text.empty()) {
+      blocks.push_back(text);
+      text = Block{};
+      blocks.push_back({c.offset, end_of(c), token, true, true});
+    } else if (!blocks.empty() && blocks.back().breaks) {
+      blocks.back().text += token;
+      blocks.back().last = end_of(c);
+    } else {
+      blocks.push_back({c.offset, end_of(c), token, true, false});
+    }
   }
-  add();
+  if (!text.text.empty()) blocks.push_back(text);
 
-  for (const Block& block : blocks)
-    out += "\n//" + Offset(block.first) + "\n//" + block.text + "\n#JMP(" +
-           Offset(block.first) + ", " + Offset(block.last) + ")\n" +
-           block.text + "\n";
+  for (const Block& block : blocks) {
+    const std::string jmp =
+        "#JMP(" + Offset(block.first) + ", " + Offset(block.last) + ")\n";
+    out += block.trailing ? jmp + block.text + "\n"
+                          : "\n//" + Offset(block.first) + "\n//" +
+                                block.text + "\n" + jmp + block.text + "\n";
+  }
   if (tail < codes.size()) {
     const std::uint64_t from = codes[tail].offset;
     const std::string fill = "$" + Hex(byte(last));
@@ -196,26 +235,36 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
 }
 
 std::size_t TranslatedLine(std::string_view script) {
-  std::vector<std::string_view> lines;
-  for (std::size_t at = 0; at <= script.size();) {
-    std::size_t end = script.find('\n', at);
-    if (end == std::string_view::npos) end = script.size();
-    std::string_view line = script.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    at = end + 1;
-  }
+  std::vector<std::string_view> lines = ScriptLines(script);
   auto starts = [](std::string_view line, std::string_view with) {
     return line.substr(0, with.size()) == with;
   };
-  // A block as AtlasScript writes it: //$offset, //original, #JMP, then
-  // the copy alone up to a blank line.
+  // Whether line is break tokens alone, as a break block's copy is.
+  auto breaks_only = [&](std::string_view line) {
+    while (!line.empty()) {
+      std::size_t n = 0;
+      for (std::string_view b : {"<00>", "<01>", "<02>"})
+        if (starts(line, b)) n = 4;
+      if (starts(line, "<0B><$") && line.size() >= 10 && line[9] == '>')
+        n = 10;
+      if (n == 0) return false;
+      line.remove_prefix(n);
+    }
+    return true;
+  };
+  // A block as AtlasScript writes it: //$offset, //original, #JMP, the
+  // copy, perhaps its break's #JMP and breaks, then a blank line.
   for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
     if (!starts(lines[i], "#JMP(") || !starts(lines[i - 2], "//$") ||
         !starts(lines[i - 1], "//"))
       continue;
     if (lines[i + 1] != lines[i - 1].substr(2)) return i + 2;
-    if (i + 2 < lines.size() && !lines[i + 2].empty()) return i + 3;
+    std::size_t next = i + 2;
+    if (next + 1 < lines.size() && starts(lines[next], "#JMP(")) {
+      if (!breaks_only(lines[next + 1])) return next + 2;
+      next += 2;
+    }
+    if (next < lines.size() && !lines[next].empty()) return next + 1;
   }
   return 0;
 }

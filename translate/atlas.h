@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "table.h"
 #include "walk.h"
@@ -27,6 +28,20 @@ namespace translate {
 
 using decoder::GlyphTable;
 using decoder::Window;
+
+// The raw tokens Atlas reads as one byte each: first <$XX> for every byte
+// XX (the form scripts are written with, at index XX), then ($XX), then
+// the lower-case forms Atlas also takes: <$1b> where the last digit is a
+// letter, and ($0a) where it is a.
+struct RawToken {
+  std::string text;
+  unsigned char byte;
+};
+const std::vector<RawToken>& RawTokens();
+
+// A script's or a table's lines as Atlas reads them: split at LF, a CR
+// before the LF dropped, a UTF-8 byte order mark skipped.
+std::vector<std::string_view> ScriptLines(std::string_view text);
 
 // The text of every code in the Thingy table, by the walk's index (c, or
 // 256 + n for 0xFF n); empty where the code has no line.  The control codes
@@ -42,11 +57,16 @@ std::string ThingyText(const ThingyTable& thingy);
 // The window as an Atlas script in the translator's layout: a header that
 // says how to translate and names the table (zolvane.tbl), then one block
 // per script line (a line ends at a line-break code: 0x00, 0x01, 0x02,
-// 0x0B; a run of lines of nothing else is one block):
+// 0x0B), its break in a block of its own right after it, so that #FILL
+// pads between a line's text and its break:
 //   //$2EF80C                     its offset
-//   //<03><07>「ここだ。」<0A><02>   the original, as a comment
-//   #JMP($2EF80C, $2EF817)        its first and last byte
-//   <03><07>「ここだ。」<0A><02>     the copy to translate
+//   //<03><07>「ここだ。」<0A>       the original, as a comment
+//   #JMP($2EF80C, $2EF816)        its first and last byte
+//   <03><07>「ここだ。」<0A>         the copy to translate
+//   #JMP($2EF817, $2EF817)        the break's bytes
+//   <02>                          the break, with those of the empty lines
+//                                 after it
+// Empty lines with no line of text before them are a block as a line is.
 // A run of one byte value at the end of what the walk took, 16 bytes or
 // more (a window's padding), is one block of #JMP and #FILL.  No line
 // starts the way Atlas reads a command or a comment ('#' or "//", after
@@ -55,8 +75,9 @@ std::string ThingyText(const ThingyTable& thingy);
 std::string AtlasScript(const ThingyTable& thingy, const Window& w);
 
 // The first line (from 1) of script that holds a translation: in a block,
-// a line to translate that is no longer the original above its #JMP, or a
-// line added after it (any line ends); 0 if there is none.
+// a line to translate that is no longer the original above its #JMP, a
+// break after it that is no longer breaks alone, or a line added after
+// them (any line ends); 0 if there is none.
 std::size_t TranslatedLine(std::string_view script);
 
 }  // namespace translate

@@ -1,36 +1,42 @@
-// The inserter: an Atlas script into an image, as Atlas 1.12 puts it.
+// The inserter: an Atlas script into an image, as Atlas 1.12 puts it, with
+// every number checked and the layout held to the lines it came from.
 #include "insert.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
+
+#include "atlas.h"
+#include "window.h"
 
 namespace translate {
 
 namespace {
 
+using Kind = Insertion::Kind;
 using Problems = std::vector<Insertion::Problem>;
 
-void Add(Problems* problems, int line, std::string what,
-         bool in_table = false) {
-  problems->push_back({line, in_table, std::move(what)});
+constexpr std::uint64_t kMax32 = 0xFFFFFFFF;
+
+Insertion::Problem& Add(Problems* problems, int line, Kind kind,
+                        std::string what, bool in_table = false) {
+  Insertion::Problem p;
+  p.line = line;
+  p.in_table = in_table;
+  p.what = std::move(what);
+  p.kind = kind;
+  problems->push_back(std::move(p));
+  return problems->back();
 }
 
-// The lines of a text file as Atlas reads them: split at LF, a CR before
-// the LF dropped, a UTF-8 byte order mark skipped.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  while (at <= text.size()) {
-    std::size_t lf = text.find('\n', at);
-    if (lf == std::string::npos) lf = text.size();
-    std::size_t end = lf;
-    if (end > at && text[end - 1] == '\r') --end;
-    lines.push_back(text.substr(at, end - at));
-    at = lf + 1;
-  }
-  return lines;
+std::string Hex(std::uint64_t v) {
+  char s[24];
+  std::snprintf(s, sizeof s, "$%.6llX", static_cast<unsigned long long>(v));
+  return s;
 }
 
 bool IsHex(char c) {
@@ -38,65 +44,135 @@ bool IsHex(char c) {
          (c >= 'a' && c <= 'f');
 }
 
-std::string Hex2(unsigned v, const char* format) {
-  char s[8];
-  std::snprintf(s, sizeof s, format, v);
-  return s;
+// The length of the well-formed UTF-8 character at s's start, or 0.
+std::size_t Utf8Length(std::string_view s) {
+  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char c = b(0);
+  std::size_t n = 0;
+  unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) n = 2;
+  if (c >= 0xE0 && c <= 0xEF) n = 3;
+  if (c >= 0xF0 && c <= 0xF4) n = 4;
+  if (c == 0xE0) lo = 0xA0;  // no overlong forms, no surrogates, no more
+  if (c == 0xED) hi = 0x9F;  // than U+10FFFF
+  if (c == 0xF0) lo = 0x90;
+  if (c == 0xF4) hi = 0x8F;
+  if (n == 0 || s.size() < n || b(1) < lo || b(1) > hi) return 0;
+  for (std::size_t i = 2; i < n; ++i)
+    if ((b(i) & 0xC0) != 0x80) return 0;
+  return n;
 }
 
-// A table as Atlas holds one: every text with its bytes (the first line of
-// a text wins, and the raw tokens come first), and the longest text that
-// starts with each byte.
-struct Table {
-  std::map<std::string, std::string> bytes;
-  std::size_t longest[256] = {};
-
-  void Put(const std::string& text, const std::string& value) {
-    bytes.emplace(text, value);
-    std::size_t& n = longest[static_cast<unsigned char>(text[0])];
-    if (text.size() > n) n = text.size();
+// Checks what every line of a file must be: UTF-8 (the first line that is
+// not is named), and ended by LF or CR LF (a CR alone is named).
+void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
+                bool as_atlas, Problems* problems) {
+  const char* file = in_table ? "the table" : "the script";
+  bool utf8_said = false;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string_view line = lines[k];
+    const int number = static_cast<int>(k + 1);
+    if (line.find('\r') != std::string_view::npos)
+      Add(problems, number, Kind::kLineEnds,
+          std::string(file) +
+              " has a CR that ends no line: save it with LF or CR LF "
+              "line ends",
+          in_table);
+    for (std::size_t at = 0; !utf8_said && at < line.size();) {
+      const std::size_t n = Utf8Length(line.substr(at));
+      if (n == 0) {
+        utf8_said = true;
+        Add(problems, number, Kind::kNotUtf8,
+            std::string(file) + " is not UTF-8: save it as UTF-8", in_table)
+            .warning = as_atlas;
+      }
+      at += n;
+    }
   }
+}
+
+// A table as Atlas holds one: every text with its bytes, the first line
+// of a text winning and the raw tokens first.  The table's lines are in a
+// trie, so that the longest match at a place costs at most one step per
+// byte matched.
+class Table {
+ public:
+  void Put(std::string_view text, std::string value) {
+    std::uint32_t node = 0;
+    for (const char c : text) {
+      const auto [it, added] = edges_.emplace(
+          Edge(node, c), static_cast<std::uint32_t>(value_of_.size()));
+      if (added) value_of_.push_back(-1);
+      node = it->second;
+    }
+    if (value_of_[node] < 0) {
+      value_of_[node] = static_cast<int>(values_.size());
+      values_.push_back(std::move(value));
+    }
+  }
+
+  // The length of the longest text at s's start (0 if none), its bytes in
+  // *value.
+  std::size_t Match(std::string_view s, const std::string** value) const {
+    // The raw tokens, which come first: all are 5 bytes long.
+    static const std::unordered_map<std::string_view, std::string> raw = [] {
+      std::unordered_map<std::string_view, std::string> r;
+      for (const RawToken& t : RawTokens())
+        r.emplace(t.text, std::string(1, static_cast<char>(t.byte)));
+      return r;
+    }();
+    const auto token = raw.find(s.substr(0, 5));
+    std::size_t best = 0;
+    if (token != raw.end()) {
+      best = 5;
+      *value = &token->second;
+    }
+    std::uint32_t node = 0;
+    for (std::size_t k = 0; k < s.size(); ++k) {
+      const auto it = edges_.find(Edge(node, s[k]));
+      if (it == edges_.end()) break;
+      node = it->second;
+      if (value_of_[node] >= 0 && k + 1 > best) {
+        best = k + 1;
+        *value = &values_[static_cast<std::size_t>(value_of_[node])];
+      }
+    }
+    return best;
+  }
+
+ private:
+  static std::uint64_t Edge(std::uint32_t node, char c) {
+    return std::uint64_t{node} << 8 | static_cast<unsigned char>(c);
+  }
+  std::unordered_map<std::uint64_t, std::uint32_t> edges_;
+  std::vector<int> value_of_ = {-1};  // by node: an index of values_, or -1
+  std::vector<std::string> values_;
 };
-
-// The raw tokens: <$XX> and ($XX) for every byte.  Atlas takes lower case
-// only where a byte's last digit is a letter (<$1b>, <$ff>, not <$a0>), and
-// in parentheses only for a last digit a (($0a), ($fa)).
-void PutRawTokens(Table* t) {
-  for (unsigned v = 0; v < 256; ++v) {
-    const std::string b(1, static_cast<char>(v));
-    t->Put("<$" + Hex2(v, "%02X") + ">", b);
-    t->Put("($" + Hex2(v, "%02X") + ")", b);
-    if ((v & 0x0F) >= 0x0A) t->Put("<$" + Hex2(v, "%02x") + ">", b);
-    if ((v & 0x0F) == 0x0A) t->Put("($" + Hex2(v, "%02x") + ")", b);
-  }
-}
 
 // Reads a Thingy table: HEX=text lines (and *HEX=text, an end-of-line
 // entry); blank lines and bookmarks ( [ { $ ! @ are skipped.
-bool ReadTable(const std::string& text, Table* t, Problems* problems) {
-  static const Table raw = [] {
-    Table r;
-    PutRawTokens(&r);
-    return r;
-  }();
-  *t = raw;
-  const std::size_t before = problems->size();
+void ReadTable(const std::vector<std::string_view>& lines, Table* t,
+               Problems* problems) {
   int number = 0;
-  for (const std::string& raw : Lines(text)) {
+  for (const std::string_view raw_line : lines) {
     ++number;
-    if (raw.empty() || std::string("([{$!@").find(raw[0]) != std::string::npos)
+    if (raw_line.empty() ||
+        std::string_view("([{$!@").find(raw_line[0]) != std::string_view::npos)
       continue;
-    const std::string line = raw[0] == '*' ? raw.substr(1) : raw;
+    const std::string_view line =
+        raw_line[0] == '*' ? raw_line.substr(1) : raw_line;
     std::size_t digits = 0;
     while (digits < line.size() && IsHex(line[digits])) ++digits;
     const std::size_t eq = line.find('=');
-    if (raw[0] == '/') {
-      Add(problems, number, "end tokens (/...) are not taken here", true);
-    } else if (digits == 0 && raw[0] != '*') {
-      Add(problems, number, "not a HEX=text line", true);
-    } else if (digits % 2 != 0 || eq == std::string::npos ||
+    if (raw_line[0] == '/') {
+      Add(problems, number, Kind::kSyntax,
+          "end tokens (/...) are not taken here", true);
+    } else if (digits == 0 && raw_line[0] != '*') {
+      Add(problems, number, Kind::kSyntax, "not a HEX=text line", true);
+    } else if (digits % 2 != 0 || eq == std::string_view::npos ||
                eq + 1 == line.size()) {
-      Add(problems, number,
+      Add(problems, number, Kind::kSyntax,
           digits % 2 != 0 ? "an odd number of hex digits"
                           : "no text after HEX=",
           true);
@@ -104,32 +180,10 @@ bool ReadTable(const std::string& text, Table* t, Problems* problems) {
       std::string value;
       for (std::size_t k = 0; k < digits; k += 2)
         value += static_cast<char>(
-            std::strtoul(line.substr(k, 2).c_str(), nullptr, 16));
-      t->Put(line.substr(eq + 1), value);
+            std::stoi(std::string(line.substr(k, 2)), nullptr, 16));
+      t->Put(line.substr(eq + 1), std::move(value));
     }
   }
-  return problems->size() == before;
-}
-
-// Encodes text by the longest match at each byte; false, with *bad where
-// nothing matches.
-bool Encode(const Table& t, const std::string& text, std::string* out,
-            std::size_t* bad) {
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t n = t.longest[static_cast<unsigned char>(text[at])];
-    for (; n > 0; --n) {
-      const auto it = t.bytes.find(text.substr(at, n));
-      if (it == t.bytes.end()) continue;
-      *out += it->second;
-      at += n;
-      break;
-    }
-    if (n == 0) {
-      *bad = at;
-      return false;
-    }
-  }
-  return true;
 }
 
 // A command's parameter, typed as Atlas types it.
@@ -163,9 +217,17 @@ Param::Type TypeOf(std::string* v) {
   return Param::kInvalid;
 }
 
+// A number as Atlas writes one ($hex or decimal), or kMax32 + 1 for one
+// above 32 bits.
 std::uint64_t NumberOf(const std::string& s) {
-  return s[0] == '$' ? std::strtoull(s.c_str() + 1, nullptr, 16)
-                     : std::strtoull(s.c_str(), nullptr, 10);
+  const bool hex = s[0] == '$';
+  std::uint64_t n = 0;
+  for (std::size_t k = hex ? 1 : 0; k < s.size() && n <= kMax32; ++k) {
+    const int digit =
+        s[k] <= '9' ? s[k] - '0' : std::toupper(s[k]) - 'A' + 10;
+    n = n * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+  }
+  return std::min(n, kMax32 + 1);
 }
 
 struct Command {
@@ -177,17 +239,20 @@ struct Command {
     for (const Param& p : params) t += "?VSVND"[p.type];
     return t;
   }
+  [[nodiscard]] std::uint64_t Number(std::size_t k) const {
+    return NumberOf(params[k].value);
+  }
 };
 
 // A block as Atlas groups a script: commands, then the text after them.
 struct Block {
   std::vector<Command> commands;
-  std::vector<std::pair<int, std::string>> text;
+  std::vector<std::pair<int, std::string_view>> text;
 };
 
 // "#NAME(a, b)" as Atlas splits it: the name up to '(', parameters at
 // commas up to ')', blanks around them dropped.
-Command ParseCommand(const std::string& line, int number) {
+Command ParseCommand(std::string_view line, int number) {
   Command c;
   c.line = number;
   std::size_t at = 1;
@@ -213,86 +278,144 @@ Command ParseCommand(const std::string& line, int number) {
   return c;
 }
 
-// Checks a command as Atlas's parser does: a known name, parameters of
-// the right kinds, variables declared (TABLE ones for the tables).
-void Check(const Command& c, std::map<std::string, std::string>* vars,
-           Problems* problems) {
+// Checks a command as Atlas's parser does (a known name, parameters of the
+// right kinds, variables declared, TABLE ones for the tables), and its
+// numbers against the image.
+void Check(const Command& c, std::uint64_t image_size,
+           std::map<std::string, std::string>* vars, Problems* problems) {
   const std::string types = c.Types();
+  auto say = [&](Kind kind, const std::string& what) -> Insertion::Problem& {
+    return Add(problems, c.line, kind, what);
+  };
   auto table_var = [&](std::size_t k) {
     const auto it = vars->find(c.params[k].value);
     if (it == vars->end())
-      Add(problems, c.line, "undefined variable " + c.params[k].value);
+      say(Kind::kSyntax, "undefined variable " + c.params[k].value);
     else if (it->second != "TABLE")
-      Add(problems, c.line, c.params[k].value + " is no TABLE");
+      say(Kind::kSyntax, c.params[k].value + " is no TABLE");
+  };
+  // A number that must be 32 bits, and within the image where it is an
+  // address.
+  auto number = [&](std::size_t k, const char* what, bool address) {
+    const std::uint64_t n = c.Number(k);
+    if (n > kMax32) {
+      say(Kind::kBadNumber, std::string("#") + c.name + "'s " + what + " " +
+                                c.params[k].value + " is above 32 bits");
+      return false;
+    }
+    if (address && n >= image_size) {
+      say(Kind::kOutsideImage, std::string("#") + c.name + "'s " + what +
+                                   " " + Hex(n) + " is past the image's end")
+          .image_size = image_size;
+      return false;
+    }
+    return true;
   };
   for (std::size_t k = 0; k < c.params.size(); ++k)
-    if (c.params[k].type == Param::kInvalid)
-      Add(problems, c.line,
-          "#" + c.name + ": \"" + c.params[k].value +
+    if (c.params[k].type == Param::kInvalid) {
+      const std::string& v = c.params[k].value;
+      const bool lower = !v.empty() && v[0] == '$' &&
+                         std::all_of(v.begin() + 1, v.end(), IsHex);
+      say(lower ? Kind::kLowerCaseToken : Kind::kSyntax,
+          "#" + c.name + ": \"" + v +
               "\" is no number, string or name (hex digits are upper case)");
+    }
   if (types.find('?') != std::string::npos) return;
   if (c.name == "JMP") {
-    if (types != "N" && types != "NN" && types != "NS" && types != "NNS")
-      Add(problems, c.line, "#JMP takes an address and a last byte");
-    else if (types[1] == 'N' &&
-             NumberOf(c.params[1].value) + 1 < NumberOf(c.params[0].value))
-      Add(problems, c.line, "#JMP's last byte comes before its first");
+    if (types != "N" && types != "NN" && types != "NS" && types != "NNS") {
+      say(Kind::kSyntax, "#JMP takes an address and a last byte");
+    } else if (number(0, "address", true) &&
+               (types[1] != 'N' || number(1, "last byte", true)) &&
+               types[1] == 'N' && c.Number(1) + 1 < c.Number(0)) {
+      say(Kind::kSyntax, "#JMP's last byte comes before its first");
+    }
   } else if (c.name == "FILL") {
-    if (types != "N" && types != "NN")
-      Add(problems, c.line, "#FILL takes a byte, as $XX");
+    if (types != "N" && types != "NN") {
+      say(Kind::kSyntax, "#FILL takes a byte, as $XX");
+    } else if (c.Number(0) > 0xFF) {
+      say(Kind::kBadNumber, "#FILL's byte " + c.params[0].value +
+                                " is more than one byte ($00 to $FF)");
+    } else if (types == "NN") {
+      number(1, "count", false);
+    }
   } else if (c.name == "VAR") {
     if (types != "VV")
-      Add(problems, c.line, "#VAR takes a name and a type");
+      say(Kind::kSyntax, "#VAR takes a name and a type");
     else
       (*vars)[c.params[0].value] = c.params[1].value;
   } else if (c.name == "ADDTBL") {
     if (types != "SV")
-      Add(problems, c.line, "#ADDTBL takes a file name and a name");
+      say(Kind::kSyntax, "#ADDTBL takes a file name and a name");
     else
       table_var(1);
   } else if (c.name == "ACTIVETBL") {
     if (types != "V")
-      Add(problems, c.line, "#ACTIVETBL takes a name");
+      say(Kind::kSyntax, "#ACTIVETBL takes a name");
     else
       table_var(0);
   } else {
-    Add(problems, c.line,
-        "#" + c.name +
-            " is not taken here (only #VAR, #ADDTBL, "
-            "#ACTIVETBL, #JMP and #FILL)");
+    say(Kind::kSyntax, "#" + c.name +
+                           " is not taken here (only #VAR, #ADDTBL, "
+                           "#ACTIVETBL, #JMP and #FILL)");
   }
 }
 
 // Splits a script into Atlas's blocks, checking every command.
-std::vector<Block> Parse(const std::string& script, Problems* problems) {
+std::vector<Block> Parse(const std::vector<std::string_view>& lines,
+                         std::uint64_t image_size, Problems* problems) {
   std::vector<Block> blocks(1);
   std::map<std::string, std::string> vars;
   int number = 0;
-  for (const std::string& line : Lines(script)) {
+  bool jmp = false;
+  for (const std::string_view line : lines) {
     ++number;
     const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) {
+    if (first == std::string_view::npos) {
       blocks.back().text.emplace_back(number, "");  // inserts nothing
     } else if (line[first] == '#') {
       if (!blocks.back().text.empty()) blocks.emplace_back();
       blocks.back().commands.push_back(
           ParseCommand(line.substr(first), number));
-      Check(blocks.back().commands.back(), &vars, problems);
+      Check(blocks.back().commands.back(), image_size, &vars, problems);
+      jmp = jmp || blocks.back().commands.back().name == "JMP";
     } else if (line.compare(first, 2, "//") != 0) {
       blocks.back().text.emplace_back(number, line);
     }
   }
+  if (!jmp) Add(problems, 0, Kind::kNoBlock, "the script has no #JMP");
   return blocks;
 }
 
-// Runs the blocks on the image as Atlas's core does.
+// Whether code c takes two bytes (its own and the next).
+bool TwoBytes(unsigned char c) { return c == 0x05 || c == 0x0B || c == 0xFF; }
+
+// Where the last code of bytes starts, walking from the first; a two-byte
+// code cut by the end counts as one.
+std::size_t LastCode(std::string_view bytes) {
+  std::size_t at = 0, last = 0;
+  while (at < bytes.size()) {
+    last = at;
+    at += TwoBytes(static_cast<unsigned char>(bytes[at])) ? 2 : 1;
+  }
+  return last;
+}
+
+bool IsBreak(unsigned char c) { return c <= 0x02 || c == 0x0B; }
+
+// Runs the blocks as Atlas's core does.  Without an image to write to, it
+// only works out the report: every block with its own problems.
 class Inserter {
  public:
-  Inserter(const Table& table, int fill, std::vector<unsigned char>* image,
-           Insertion* report)
-      : table_(table), image_(*image), report_(*report) {
-    fill_on_ = fill >= 0;
-    fill_ = static_cast<unsigned char>(fill);
+  Inserter(const Table& table, const InsertOptions& options,
+           const std::vector<unsigned char>& original,
+           std::vector<unsigned char>* out, Insertion* report)
+      : table_(table),
+        options_(options),
+        original_(original),
+        out_(out),
+        report_(*report) {
+    fill_on_ = options.fill >= 0;
+    fill_ = static_cast<unsigned char>(options.fill);
   }
 
   void Run(const std::vector<Block>& blocks) {
@@ -301,31 +424,42 @@ class Inserter {
       for (const Command& c : block.commands) Execute(c);
       for (const auto& [line, text] : block.text) Text(line, text);
     }
-    Flush();
-    PadToBound();
+    Close();
   }
 
-  bool failed = false;
-
  private:
+  [[nodiscard]] std::uint64_t Room() const {
+    if (bounded_) return bound_ + 1 - at_;  // the bound is never passed
+    return original_.size() - at_;
+  }
+
   void Execute(const Command& c) {
-    if (failed) return;
-    const auto number = [&](std::size_t k) {
-      return NumberOf(c.params[k].value);
-    };
     if (c.name == "JMP") {
-      PadToBound();
-      at_ = number(0);
-      bound_ = c.Types().substr(0, 2) == "NN"
-                   ? static_cast<std::int64_t>(number(1))
-                   : -1;
-      report_.blocks.push_back(
-          {c.line, static_cast<std::uint32_t>(at_), bound_});
+      Close();
+      at_ = c.Number(0);
+      bounded_ = c.Types().substr(0, 2) == "NN";
+      bound_ = bounded_ ? c.Number(1) : 0;
+      Insertion::Block b;
+      b.line = c.line;
+      b.start = static_cast<std::uint32_t>(at_);
+      b.bound = bounded_ ? static_cast<std::int64_t>(bound_) : -1;
+      report_.blocks.push_back(b);
+      content_.clear();
+      broken_ = false;
     } else if (c.name == "FILL" && c.params.size() == 1) {
       fill_on_ = true;
-      fill_ = static_cast<unsigned char>(number(0));
+      fill_ = static_cast<unsigned char>(c.Number(0));
     } else if (c.name == "FILL") {
-      Put(std::string(number(1), static_cast<char>(number(0))));
+      if (report_.blocks.empty())  // (Atlas would write at offset 0)
+        return Problem(c.line, Kind::kNoBlock, "#FILL before the first #JMP");
+      const std::uint64_t n = c.Number(1);
+      if (n > Room()) {
+        Problem(c.line, bounded_ ? Kind::kFillBeyond : Kind::kOutsideImage,
+                "#FILL's " + std::to_string(n) + " bytes are more than the " +
+                    std::to_string(Room()) + " left in its block");
+        return;
+      }
+      Put(static_cast<unsigned char>(c.Number(0)), n);
     } else if (c.name == "ADDTBL") {
       tables_.push_back(c.params[1].value);
     } else if (c.name == "ACTIVETBL") {
@@ -334,99 +468,275 @@ class Inserter {
       for (const std::string& t : tables_)
         active_ = active_ || t == c.params[0].value;
       if (!active_)
-        Stop(c.line,
-             "table " + c.params[0].value + " is used before #ADDTBL loads it");
+        Problem(c.line, Kind::kSyntax,
+                "table " + c.params[0].value +
+                    " is used before #ADDTBL loads it");
     }
   }
 
-  void Text(int line, const std::string& text) {
+  void Text(int line, std::string_view text) {
     if (text.empty()) return;
-    if (report_.blocks.empty()) return Stop(line, "text before the first #JMP");
-    if (!active_) return Stop(line, "text before #ACTIVETBL");
+    if (report_.blocks.empty())
+      return Problem(line, Kind::kNoBlock, "text before the first #JMP");
+    if (!active_) return Problem(line, Kind::kSyntax, "text before #ACTIVETBL");
     Insertion::Block& block = report_.blocks.back();
-    if (block.text == 0 && pending_.empty()) block.line = line;
-    std::size_t bad = 0;
-    std::string bytes;
-    if (!Encode(table_, text, &bytes, &bad)) {
-      std::size_t n = 1;  // the whole UTF-8 character
-      while (bad + n < text.size() &&
-             (static_cast<unsigned char>(text[bad + n]) & 0xC0) == 0x80)
-        ++n;
-      return Stop(line, "\"" + text.substr(bad, n) + "\" is not in the table");
+    if (block.text == 0 && pending_text_ == 0) block.line = line;
+    const std::size_t before = pending_.size();
+    const std::uint64_t room = Room();
+    std::uint64_t size = 0;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::string* bytes = nullptr;
+      const std::size_t n = table_.Match(text.substr(at), &bytes);
+      if (n == 0) {
+        pending_.resize(before);
+        return NotEncodable(line, text.substr(at));
+      }
+      // Only what can go in is kept; the rest is counted.
+      for (const char b : *bytes)
+        if (pending_.size() < room) pending_ += b;
+      size += bytes->size();
+      at += n;
     }
-    if (!failed) pending_ += bytes;
+    pending_text_ += size;
+  }
+
+  void NotEncodable(int line, std::string_view rest) {
+    // A token in lower case, if its upper-case form is in the table.
+    const char close = rest[0] == '<' ? '>' : rest[0] == '(' ? ')' : 0;
+    const std::size_t end = close != 0 ? rest.find(close) : 0;
+    if (close != 0 && end != std::string_view::npos && end < 16) {
+      std::string upper(rest.substr(0, end + 1));
+      for (char& c : upper) c = static_cast<char>(std::toupper(c));
+      const std::string* bytes = nullptr;
+      if (upper != rest.substr(0, end + 1) &&
+          table_.Match(upper, &bytes) == upper.size())
+        return Problem(line, Kind::kLowerCaseToken,
+                       "\"" + std::string(rest.substr(0, end + 1)) +
+                           "\" is no token: tokens are upper case (" + upper +
+                           ")");
+    }
+    std::size_t n = 1;  // the whole UTF-8 character
+    while (n < rest.size() && n < 4 &&
+           (static_cast<unsigned char>(rest[n]) & 0xC0) == 0x80)
+      ++n;
+    Problem(line, Kind::kNotEncodable,
+            "\"" + std::string(rest.substr(0, n)) + "\" is not in the table");
   }
 
   // Writes the text encoded so far, up to the block's bound.
   void Flush() {
-    if (pending_.empty() || report_.blocks.empty()) return;
+    if (report_.blocks.empty()) return;
     Insertion::Block& block = report_.blocks.back();
-    std::size_t room = pending_.size();
-    if (bound_ >= 0)
-      room = at_ > static_cast<std::uint64_t>(bound_)
-                 ? 0
-                 : static_cast<std::size_t>(bound_ + 1 -
-                                            static_cast<std::int64_t>(at_));
-    const std::size_t n = room < pending_.size() ? room : pending_.size();
-    block.text += pending_.size();
-    block.written += n;
-    Put(pending_.substr(0, n));
+    if (!bounded_ && pending_text_ > Room())
+      Problem(block.line, Kind::kOutsideImage,
+              "its text runs " + std::to_string(pending_text_ - Room()) +
+                  " bytes past the image's end");
+    block.text += pending_text_;
+    block.written += pending_.size();
+    Put(pending_);
     pending_.clear();
+    pending_text_ = 0;
   }
 
-  // With #FILL in force, pads the block from its text to its bound.
-  void PadToBound() {
-    if (!fill_on_ || bound_ < 0 || report_.blocks.empty() ||
-        at_ > static_cast<std::uint64_t>(bound_))
-      return;
-    const auto n =
-        static_cast<std::size_t>(bound_ + 1 - static_cast<std::int64_t>(at_));
-    report_.blocks.back().padded += n;
-    report_.blocks.back().fill = fill_;
-    Put(std::string(n, static_cast<char>(fill_)));
+  // Ends the block: pads it to its bound where #FILL is in force (so Atlas
+  // does at each #JMP and at the end), then checks what it became.
+  void Close() {
+    Flush();
+    if (report_.blocks.empty()) return;
+    Insertion::Block& block = report_.blocks.back();
+    if (fill_on_ && bounded_) {
+      block.padded += Room();
+      block.fill = fill_;
+      Put(fill_, Room());
+    }
+    if (out_ != nullptr) return;  // checked already
+    if (bounded_ && !broken_) CheckLayout();
+    const std::uint64_t last =
+        bounded_ ? bound_ : std::max<std::uint64_t>(at_, block.start + 1) - 1;
+    if (block.start < decoder::kWindowStart || last > decoder::kWindowEnd)
+      Problem(block.line, Kind::kOutsideWindow,
+              "outside the text window (" + Hex(decoder::kWindowStart) +
+                  " to " + Hex(decoder::kWindowEnd) + ")",
+              true);
+    content_.clear();
+  }
+
+  // A bounded block's text against the line it replaces.
+  void CheckLayout() {
+    Insertion::Block& block = report_.blocks.back();
+    const std::uint64_t budget = bound_ + 1 - block.start;
+    const std::uint64_t used = at_ - block.start;
+    if (block.text > block.written)
+      Problem(block.line, Kind::kCut,
+              "its text is " + std::to_string(block.text - block.written) +
+                  " bytes too long for its " + std::to_string(budget) +
+                  ": they are dropped",
+              true);
+    if (used < budget) {
+      block.left = budget - used;
+      Problem(block.line, Kind::kShorterLeft,
+              std::to_string(used) + " bytes of its " + std::to_string(budget) +
+                  " with no #FILL: the original's last " +
+                  std::to_string(block.left) + " stay",
+              true);
+    }
+    if (used == 0) return;  // the original stays whole
+    const auto line = std::string_view(
+        reinterpret_cast<const char*>(original_.data()) + block.start,
+        budget);
+    // A run of one byte, 16 or more, is padding, not a line.
+    const bool padding =
+        budget >= 16 && line.find_first_not_of(line[0]) == std::string::npos;
+    bool text = false;
+    for (std::size_t at = 0; at < line.size();
+         at += TwoBytes(static_cast<unsigned char>(line[at])) ? 2 : 1)
+      text = text || !IsBreak(static_cast<unsigned char>(line[at]));
+    if (block.text == 0 && text && !padding)
+      Problem(block.line, Kind::kNoText, "the line is left with no text", true);
+    const std::size_t was = LastCode(line);
+    if (!IsBreak(static_cast<unsigned char>(line[was]))) return;
+    const std::string now = content_ + std::string(line.substr(used));
+    if (LastCode(now) != was || now.compare(was, std::string::npos, line,
+                                            was, std::string::npos) != 0)
+      Problem(block.line, Kind::kLostBreak,
+              "the line no longer ends with its break (at " +
+                  Hex(block.start + was) + ")",
+              true);
   }
 
   void Put(const std::string& bytes) {
-    if (failed || bytes.empty()) return;
-    if (image_.size() < at_ + bytes.size()) image_.resize(at_ + bytes.size());
-    std::copy(bytes.begin(), bytes.end(),
-              image_.begin() + static_cast<std::ptrdiff_t>(at_));
+    if (bytes.empty()) return;
+    if (out_ != nullptr)
+      std::copy(bytes.begin(), bytes.end(),
+                out_->begin() + static_cast<std::ptrdiff_t>(at_));
+    else if (bounded_)
+      content_ += bytes;
     at_ += bytes.size();
   }
 
-  // Text or a command that stops Atlas: nothing after it is written, but
-  // the lines after it are still checked.
-  void Stop(int line, std::string what) {
-    Add(&report_.problems, line, std::move(what));
-    report_.problems.back().block = static_cast<int>(report_.blocks.size()) - 1;
-    failed = true;
-    pending_.clear();
+  void Put(unsigned char byte, std::uint64_t n) {
+    if (n == 0) return;
+    if (out_ != nullptr)
+      std::fill_n(out_->begin() + static_cast<std::ptrdiff_t>(at_), n, byte);
+    else if (bounded_)
+      content_.append(n, static_cast<char>(byte));
+    at_ += n;
+  }
+
+  // Names a problem with the block it is in.  One that is no warning
+  // stops the insertion; later lines are still checked, each in its own
+  // block.
+  void Problem(int line, Kind kind, std::string what, bool layout = false) {
+    Insertion::Problem& p = Add(&report_.problems, line, kind, std::move(what));
+    p.warning = layout && options_.as_atlas;
+    if (!report_.blocks.empty()) {
+      const Insertion::Block& b = report_.blocks.back();
+      p.block = static_cast<int>(report_.blocks.size()) - 1;
+      p.offset = b.start;
+      p.budget = b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
+    }
+    if (kind == Kind::kOutsideImage) p.image_size = original_.size();
+    if (!layout) broken_ = true;  // not what was meant: not checked
   }
 
   const Table& table_;
-  std::vector<unsigned char>& image_;
+  const InsertOptions& options_;
+  const std::vector<unsigned char>& original_;
+  std::vector<unsigned char>* out_;
   Insertion& report_;
   std::uint64_t at_ = 0;
-  std::int64_t bound_ = -1;
+  bool bounded_ = false;
+  std::uint64_t bound_ = 0;
   bool fill_on_ = false;
   unsigned char fill_ = 0;
   bool active_ = false;
   std::vector<std::string> tables_;
-  std::string pending_;
+  std::string pending_;            // the text's bytes that fit
+  std::uint64_t pending_text_ = 0;  // and how many it makes in all
+  std::string content_;  // what the block's bytes have become so far
+  bool broken_ = false;  // its text could not be encoded: not checked
 };
+
+// Names, on the later of each pair, blocks that share bytes.
+void CheckOverlaps(const InsertOptions& options, Insertion* report) {
+  struct Span {
+    std::uint64_t first, last;
+    std::size_t block;
+  };
+  std::vector<Span> spans;
+  for (std::size_t k = 0; k < report->blocks.size(); ++k) {
+    const Insertion::Block& b = report->blocks[k];
+    const std::uint64_t size =
+        b.bound >= 0 ? static_cast<std::uint64_t>(b.bound) + 1 - b.start
+                     : b.written;
+    if (size > 0) spans.push_back({b.start, b.start + size - 1, k});
+  }
+  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
+    return a.first != b.first ? a.first < b.first : a.block < b.block;
+  });
+  const Span* reach = nullptr;  // the span reaching furthest so far
+  for (const Span& s : spans) {
+    if (reach != nullptr && s.first <= reach->last) {
+      const std::size_t later = std::max(s.block, reach->block);
+      const std::size_t other = std::min(s.block, reach->block);
+      const Insertion::Block& b = report->blocks[later];
+      Insertion::Problem& p =
+          Add(&report->problems, b.line, Kind::kOverlap,
+              "its bytes overlap those of the block at line " +
+                  std::to_string(report->blocks[other].line));
+      p.warning = options.as_atlas;
+      p.block = static_cast<int>(later);
+      p.offset = b.start;
+      p.budget =
+          b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
+    }
+    if (reach == nullptr || s.last > reach->last) reach = &s;
+  }
+}
 
 }  // namespace
 
-bool InsertScript(const std::string& script, const std::string& table, int fill,
+bool InsertScript(const std::string& script, const std::string& table,
+                  const InsertOptions& options,
                   std::vector<unsigned char>* image, Insertion* report) {
   *report = Insertion{};
+  Problems& problems = report->problems;
+  const std::vector<std::string_view> table_lines = ScriptLines(table);
+  const std::vector<std::string_view> script_lines = ScriptLines(script);
+  CheckLines(table_lines, true, options.as_atlas, &problems);
+  CheckLines(script_lines, false, options.as_atlas, &problems);
+  if (std::any_of(problems.begin(), problems.end(),
+                  [](const Insertion::Problem& p) {
+                    return p.kind == Kind::kLineEnds;
+                  }))
+    return false;  // its lines are not what they seem
+  if (options.fill > 0xFF)
+    Add(&problems, 0, Kind::kBadNumber, "the fill byte is more than $FF");
   Table t;
-  ReadTable(table, &t, &report->problems);
-  const std::vector<Block> blocks = Parse(script, &report->problems);
-  if (!report->problems.empty()) return false;
-  Inserter inserter(t, fill, image, report);
-  inserter.Run(blocks);
-  return !inserter.failed;
+  ReadTable(table_lines, &t, &problems);
+  const std::vector<Block> blocks =
+      Parse(script_lines, image->size(), &problems);
+  const auto stops = [&] {
+    return std::any_of(problems.begin(), problems.end(),
+                       [](const Insertion::Problem& p) { return !p.warning; });
+  };
+  if (stops()) return false;
+  {
+    Inserter dry(t, options, *image, nullptr, report);
+    dry.Run(blocks);
+  }
+  CheckOverlaps(options, report);
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const Insertion::Problem& a, const Insertion::Problem& b) {
+                     return a.in_table != b.in_table ? a.in_table
+                                                     : a.line < b.line;
+                   });
+  if (stops()) return false;
+  // Nothing stops it: the same run again, writing.
+  Insertion again;
+  Inserter writer(t, options, *image, image, &again);
+  writer.Run(blocks);
+  return true;
 }
 
 }  // namespace translate

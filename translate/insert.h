@@ -1,17 +1,23 @@
 // Putting a translation back: an Atlas script (as msgdump --atlas writes
 // it and a translator edits it) inserted into a ROM image with a Thingy
-// table, byte for byte as Atlas 1.12 inserts it.  The page, the tests and
-// the fuzzer use this one inserter.
+// table.  msginsert, the page, the tests and the fuzzer use this one
+// inserter.
 //
 // It reads what msgdump writes: #VAR, #ADDTBL, #ACTIVETBL, #JMP with one or
 // two addresses, #FILL, "//" comments, blanks before any of them, <$XX> and
-// ($XX) raw bytes, and text by the longest match in the table.  As Atlas
-// does, it writes a bounded block up to its bound and drops the rest; a
+// ($XX) raw bytes, and text by the longest match in the table.  The bytes
+// are Atlas 1.12's: a bounded block takes its text up to its bound; a
 // #FILL pads from the end of a block's text to its bound, holds from where
 // it stands on, and pads at the next #JMP (so also the block above it);
 // hex digits are upper case; a CR before a line's LF is dropped, as Atlas
-// on Windows reads a CR LF script.  Any other command, or a table line of
-// another kind, is a problem, and then nothing is inserted.
+// on Windows reads a CR LF script.
+//
+// Every number is checked before anything is written, and the image never
+// changes size.  By default each line must stay a line: a block whose text
+// is cut, that leaves some of the original behind, that loses its text or
+// its closing break, that lies outside the text window or overlaps another
+// is a problem, and nothing is written.  With as_atlas those are warnings
+// and the insertion goes on as Atlas's would.
 #ifndef ZOL_TRANSLATE_INSERT_H
 #define ZOL_TRANSLATE_INSERT_H
 
@@ -21,6 +27,11 @@
 #include <vector>
 
 namespace translate {
+
+struct InsertOptions {
+  int fill = -1;          // the #FILL byte in force from the start, or -1
+  bool as_atlas = false;  // the layout checks only warn, as Atlas does not
+};
 
 struct Insertion {
   // One #JMP's block, with the text after it up to the next #JMP.
@@ -32,39 +43,49 @@ struct Insertion {
     std::size_t written = 0;  // of those, the ones within the bound
     std::size_t padded = 0;   // bytes of #FILL after them
     int fill = -1;            // the byte they were padded with
+    std::size_t left = 0;     // bytes of the original left after them
   };
   std::vector<Block> blocks;
+
+  enum class Kind {
+    kCut,            // text longer than its block: the rest is dropped
+    kShorterLeft,    // shorter, no fill: the original's last bytes stay
+    kNoText,         // a line left with no text
+    kLostBreak,      // a line that no longer ends with its original break
+    kOutsideWindow,  // a block outside the text window
+    kOverlap,        // a block over another one's bytes
+    kNotEncodable,   // text the table has no line for
+    kLowerCaseToken,  // a token written in lower case (<0a>, <$d1>)
+    kNotUtf8,        // the script or the table is not UTF-8
+    kLineEnds,       // a CR that ends no line (CR-only line ends)
+    kBadNumber,      // above 32 bits, or a #FILL byte above $FF
+    kOutsideImage,   // a #JMP, bound or text past the image's end
+    kFillBeyond,     // a #FILL count past its block's bound
+    kNoBlock,        // no #JMP at all, or text before the first
+    kSyntax,         // a command or table line this inserter does not take
+  };
   struct Problem {
     int line = 0;  // in the script (or the table, with in_table)
     bool in_table = false;
     std::string what;
-    int block = -1;  // the block it stopped, if any (an index of blocks)
+    int block = -1;  // the block it is about, if any (an index of blocks)
+    bool warning = false;  // said, but it did not stop the insertion
+    std::uint64_t offset = 0;  // that block's first byte
+    std::uint64_t budget = 0;  // and its bytes (0 where it has no bound)
+    Kind kind = Kind::kSyntax;
+    std::uint64_t image_size = 0;  // with kOutsideImage: the image's size
   };
-  // A problem in the script or the table means nothing was inserted; text
-  // that the table cannot encode stops the insertion there, as in Atlas
-  // (every such line is named).
+  // A problem that is no warning means nothing was inserted.  Every
+  // problem is named, each with its own block.
   std::vector<Problem> problems;
 };
 
 // Inserts script into *image with table (Thingy text, UTF-8 HEX=text
-// lines).  fill is the #FILL byte in force from the script's start, or -1.
-// True when every block went in; *image then holds what Atlas makes of it.
-bool InsertScript(const std::string& script, const std::string& table, int fill,
+// lines).  True when it went in, with warnings only; *image then holds
+// what Atlas makes of it, at its own size.  False leaves *image as it was.
+bool InsertScript(const std::string& script, const std::string& table,
+                  const InsertOptions& options,
                   std::vector<unsigned char>* image, Insertion* report);
-
-// How a script goes in: fill is the #FILL byte in force from the start,
-// or -1; as_atlas asks for exactly what Atlas 1.12 makes of it.
-struct InsertOptions {
-  int fill = -1;
-  bool as_atlas = false;
-};
-
-// InsertScript with options (every insertion is Atlas's for now).
-inline bool InsertScript(const std::string& script, const std::string& table,
-                         const InsertOptions& options,
-                         std::vector<unsigned char>* image, Insertion* report) {
-  return InsertScript(script, table, options.fill, image, report);
-}
 
 }  // namespace translate
 

@@ -108,14 +108,17 @@ struct Inserted {
 Inserted last_insertion;
 
 // Inserts script into a copy of the image with table (Thingy text); fill
-// is the #FILL byte from the start, or -1.  The one call of the inserter.
+// is the #FILL byte from the start, or -1; as_atlas inserts as Atlas does.
+// The one call of the inserter.
 void Insert(const unsigned char* image, std::size_t size,
-            const std::string& script, const std::string& table, int fill) {
+            const std::string& script, const std::string& table, int fill,
+            bool as_atlas) {
   Inserted& r = last_insertion;
   r = Inserted{};
   r.image.assign(image, image + size);
   translate::InsertOptions options;
   options.fill = fill;
+  options.as_atlas = as_atlas;
   r.ok = translate::InsertScript(script, table, options, &r.image, &r.report);
   if (!r.ok) r.image.clear();
 }
@@ -402,19 +405,27 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
 }
 
 // Inserts an Atlas script into a copy of the image with a Thingy table;
-// fill is the #FILL byte from the start, or -1.  Says how it went:
-// {"ok", "blocks": [{"line", "start", "bound", "text", "written",
-// "padded", "fill"}, ...], "problems": [{"line", "inTable", "what",
-// "block"}, ...]}; the image it made is kept for zol_patched.
+// fill is the #FILL byte from the start, or -1; as_atlas (last, so 0 when
+// not given) inserts as Atlas does.  Says how it went: {"ok", "fillLine",
+// "fill" (the script's first #FILL, which wins), "blocks": [{"line",
+// "start", "bound", "text", "written", "padded", "fill", "left"}, ...],
+// "problems": [{"line", "inTable", "what", "block", "warning", "kind"
+// (Insertion::Kind's order), "offset", "budget", "imageSize"}, ...]}; the
+// image it made is kept for zol_patched.
 EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     const unsigned char* image, std::size_t size, const char* script,
     std::size_t script_size, const char* table, std::size_t table_size,
-    int fill) {
+    int fill, int as_atlas) {
   Insert(image, size, std::string(script, script_size),
-         std::string(table, table_size), fill);
+         std::string(table, table_size), fill, as_atlas != 0);
   const translate::Insertion& report = last_insertion.report;
   Json j;
-  j.Open('{').Field("ok", last_insertion.ok).Key("blocks").Open('[');
+  j.Open('{')
+      .Field("ok", last_insertion.ok)
+      .Field("fillLine", report.fill_line)
+      .Field("fill", report.fill)
+      .Key("blocks")
+      .Open('[');
   for (const translate::Insertion::Block& b : report.blocks)
     j.Open('{')
         .Field("line", b.line)
@@ -424,6 +435,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
         .Field("written", b.written)
         .Field("padded", b.padded)
         .Field("fill", b.fill)
+        .Field("left", b.left)
         .Close('}');
   j.Close(']').Key("problems").Open('[');
   for (const translate::Insertion::Problem& p : report.problems)
@@ -432,6 +444,11 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
         .Field("inTable", p.in_table)
         .Field("what", p.what)
         .Field("block", p.block)
+        .Field("warning", p.warning)
+        .Field("kind", static_cast<int>(p.kind))
+        .Field("offset", p.offset)
+        .Field("budget", p.budget)
+        .Field("imageSize", p.image_size)
         .Close('}');
   static Kept<std::string> out;
   return Answer(out, j.Close(']').Close('}'));
