@@ -93,17 +93,24 @@ void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
 }
 
 // A table as Atlas holds one: every text with its bytes, the first line
-// of a text winning and the raw tokens first.  The table's lines are in a
-// trie, so that the longest match at a place costs at most one step per
-// byte matched.
+// of a text winning and the raw tokens first.  The table's texts are held
+// reversed, with the links of an Aho-Corasick automaton, so that one pass
+// from a line's end to its start finds the longest text at every place:
+// encoding takes time linear in the line, whatever the table.
 class Table {
  public:
+  // Adds a text (before Ready), unless it is in the table already.
   void Put(std::string_view text, std::string value) {
     std::uint32_t node = 0;
-    for (const char c : text) {
+    for (std::size_t k = text.size(); k-- > 0;) {
       const auto [it, added] = edges_.emplace(
-          Edge(node, c), static_cast<std::uint32_t>(value_of_.size()));
-      if (added) value_of_.push_back(-1);
+          Edge(node, text[k]), static_cast<std::uint32_t>(value_of_.size()));
+      if (added) {
+        value_of_.push_back(-1);
+        depth_.push_back(depth_[node] + 1);
+        parent_.push_back(node);
+        byte_.push_back(text[k]);
+      }
       node = it->second;
     }
     if (value_of_[node] < 0) {
@@ -112,9 +119,33 @@ class Table {
     }
   }
 
-  // The length of the longest text at s's start (0 if none), its bytes in
-  // *value.
-  std::size_t Match(std::string_view s, const std::string** value) const {
+  // Works out each node's failure link (its longest proper suffix in the
+  // table) and the longest text among its suffixes.
+  void Ready() {
+    std::vector<std::uint32_t> order(value_of_.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) {
+                       return depth_[a] < depth_[b];
+                     });
+    fail_.assign(order.size(), 0);
+    longest_.assign(order.size(), -1);
+    for (const std::uint32_t node : order) {
+      if (node != 0 && parent_[node] != 0)
+        fail_[node] = Next(fail_[parent_[node]], byte_[node]);
+      longest_[node] = value_of_[node] >= 0
+                           ? static_cast<std::int64_t>(node)
+                           : node == 0 ? -1 : longest_[fail_[node]];
+    }
+  }
+
+  struct Match {
+    std::size_t size = 0;  // 0 for none
+    const std::string* bytes = nullptr;
+  };
+
+  // The longest text at each place of s.
+  void Longest(std::string_view s, std::vector<Match>* at) const {
     // The raw tokens, which come first: all are 5 bytes long.
     static const std::unordered_map<std::string_view, std::string> raw = [] {
       std::unordered_map<std::string_view, std::string> r;
@@ -122,31 +153,44 @@ class Table {
         r.emplace(t.text, std::string(1, static_cast<char>(t.byte)));
       return r;
     }();
-    const auto token = raw.find(s.substr(0, 5));
-    std::size_t best = 0;
-    if (token != raw.end()) {
-      best = 5;
-      *value = &token->second;
-    }
+    at->assign(s.size(), Match{});
     std::uint32_t node = 0;
-    for (std::size_t k = 0; k < s.size(); ++k) {
-      const auto it = edges_.find(Edge(node, s[k]));
-      if (it == edges_.end()) break;
-      node = it->second;
-      if (value_of_[node] >= 0 && k + 1 > best) {
-        best = k + 1;
-        *value = &values_[static_cast<std::size_t>(value_of_[node])];
+    for (std::size_t k = s.size(); k-- > 0;) {
+      node = Next(node, s[k]);
+      const std::int64_t found = longest_[node];
+      if (found >= 0) {
+        const auto n = static_cast<std::size_t>(found);
+        (*at)[k] = {depth_[n],
+                    &values_[static_cast<std::size_t>(value_of_[n])]};
       }
+      const auto token = raw.find(s.substr(k, 5));
+      if (token != raw.end() && (*at)[k].size <= 5)
+        (*at)[k] = {5, &token->second};
     }
-    return best;
   }
 
  private:
   static std::uint64_t Edge(std::uint32_t node, char c) {
     return std::uint64_t{node} << 8 | static_cast<unsigned char>(c);
   }
+  // The node after node and c: its child, or its suffix's.
+  [[nodiscard]] std::uint32_t Next(std::uint32_t node, char c) const {
+    for (;;) {
+      const auto it = edges_.find(Edge(node, c));
+      if (it != edges_.end()) return it->second;
+      if (node == 0) return 0;
+      node = fail_[node];
+    }
+  }
+
   std::unordered_map<std::uint64_t, std::uint32_t> edges_;
-  std::vector<int> value_of_ = {-1};  // by node: an index of values_, or -1
+  // By node (0 the root):
+  std::vector<int> value_of_ = {-1};  // an index of values_, or -1
+  std::vector<std::size_t> depth_ = {0};
+  std::vector<std::uint32_t> parent_ = {0};
+  std::vector<char> byte_ = {0};
+  std::vector<std::uint32_t> fail_;
+  std::vector<std::int64_t> longest_;  // the node of its longest text
   std::vector<std::string> values_;
 };
 
@@ -184,6 +228,7 @@ void ReadTable(const std::vector<std::string_view>& lines, Table* t,
       t->Put(line.substr(eq + 1), std::move(value));
     }
   }
+  t->Ready();
 }
 
 // A command's parameter, typed as Atlas types it.
@@ -484,18 +529,18 @@ class Inserter {
     const std::size_t before = pending_.size();
     const std::uint64_t room = Room();
     std::uint64_t size = 0;
+    table_.Longest(text, &matches_);
     for (std::size_t at = 0; at < text.size();) {
-      const std::string* bytes = nullptr;
-      const std::size_t n = table_.Match(text.substr(at), &bytes);
-      if (n == 0) {
+      const Table::Match& m = matches_[at];
+      if (m.size == 0) {
         pending_.resize(before);
         return NotEncodable(line, text.substr(at));
       }
       // Only what can go in is kept; the rest is counted.
-      for (const char b : *bytes)
+      for (const char b : *m.bytes)
         if (pending_.size() < room) pending_ += b;
-      size += bytes->size();
-      at += n;
+      size += m.bytes->size();
+      at += m.size;
     }
     pending_text_ += size;
   }
@@ -507,9 +552,9 @@ class Inserter {
     if (close != 0 && end != std::string_view::npos && end < 16) {
       std::string upper(rest.substr(0, end + 1));
       for (char& c : upper) c = static_cast<char>(std::toupper(c));
-      const std::string* bytes = nullptr;
+      table_.Longest(upper, &matches_);
       if (upper != rest.substr(0, end + 1) &&
-          table_.Match(upper, &bytes) == upper.size())
+          matches_[0].size == upper.size())
         return Problem(line, Kind::kLowerCaseToken,
                        "\"" + std::string(rest.substr(0, end + 1)) +
                            "\" is no token: tokens are upper case (" + upper +
@@ -654,6 +699,7 @@ class Inserter {
   std::string pending_;            // the text's bytes that fit
   std::uint64_t pending_text_ = 0;  // and how many it makes in all
   std::string content_;  // what the block's bytes have become so far
+  std::vector<Table::Match> matches_;  // the longest text at each place
   bool broken_ = false;  // its text could not be encoded: not checked
 };
 
