@@ -128,9 +128,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   for (const char c : script) saved += c == '\n' ? "\r\n" : std::string{c};
   Check(translate::LostLine(saved, script) == 0,
         "an untouched script, with CR LF and a byte order mark, is no one's");
+  std::vector<unsigned char> same = original;
+  translate::InsertScript(script, thingy_text, {-1, true}, &same, &report);
   for (const translate::Insertion::Problem& p : report.problems)
     Check(taken == 0 || p.kind == translate::Insertion::Kind::kOutsideWindow,
-          "an untouched script breaks no line");
+          "an untouched script over its own bytes breaks no line");
 
   // One block's copy replaced: only its bytes may change.
   const std::size_t jmp = script.find("\n#JMP($", script.size() / 2);

@@ -406,6 +406,11 @@ TEST(AtlasTest, InsertsBackToTheBytesItCameFrom) {
         if (taken == 0) continue;
         EXPECT_EQ(std::string(scratch.begin(), scratch.end()), image)
             << size << " " << end;
+        // Over its own bytes, it breaks no line.
+        scratch.assign(image.begin(), image.end());
+        translate::InsertScript(translate::AtlasScript(thingy, w),
+                                translate::ThingyText(thingy), {-1, true},
+                                &scratch, &report);
         for (const translate::Insertion::Problem& p : report.problems)
           EXPECT_EQ(p.kind, translate::Insertion::Kind::kOutsideWindow)
               << p.line << ": " << p.what;

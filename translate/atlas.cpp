@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -29,11 +30,13 @@ const std::string& Raw(unsigned byte) { return RawTokens()[byte].text; }
 
 // Whether t is a proper prefix of a raw token.
 bool PrefixOfRawToken(const std::string& t) {
-  if (t.empty()) return false;
-  for (const RawToken& r : RawTokens())
-    if (t.size() < r.text.size() && r.text.compare(0, t.size(), t) == 0)
-      return true;
-  return false;
+  static const std::set<std::string> prefixes = [] {
+    std::set<std::string> p;
+    for (const RawToken& r : RawTokens())
+      for (std::size_t n = 1; n < r.text.size(); ++n) p.insert(r.text.substr(0, n));
+    return p;
+  }();
+  return prefixes.count(t) != 0;
 }
 
 }  // namespace
@@ -245,8 +248,8 @@ std::size_t TranslatedLine(std::string_view script) {
       std::size_t n = 0;
       for (std::string_view b : {"<00>", "<01>", "<02>"})
         if (starts(line, b)) n = 4;
-      if (starts(line, "<0B><$") && line.size() >= 10 && line[9] == '>')
-        n = 10;
+      if (starts(line, "<0B><$") && line.size() >= 9 && line[8] == '>')
+        n = 9;
       if (n == 0) return false;
       line.remove_prefix(n);
     }
