@@ -45,9 +45,9 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> Spans(
     const translate::Insertion& report, std::size_t image_size) {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
   for (const translate::Insertion::Block& b : report.blocks)
-    spans.emplace_back(b.start,
-                       b.bound < 0 ? image_size
-                                   : static_cast<std::uint64_t>(b.bound) + 1);
+    spans.emplace_back(b.start, b.bound < 0
+                                    ? image_size
+                                    : static_cast<std::uint64_t>(b.bound) + 1);
   std::sort(spans.begin(), spans.end());
   return spans;
 }
@@ -69,9 +69,9 @@ bool OnlySpansChanged(
     if (from < at)
       std::memcpy(image->data() + from, pristine.data() + from, at - from);
   }
-  return same && (at >= size || std::memcmp(image->data() + at,
-                                            pristine.data() + at,
-                                            size - at) == 0);
+  return same &&
+         (at >= size || std::memcmp(image->data() + at, pristine.data() + at,
+                                    size - at) == 0);
 }
 
 }  // namespace
@@ -134,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   bool same_as_atlas = true;
   if (ok) {
     translate::Insertion as_atlas;
-    same_as_atlas = translate::InsertScript(script, table, {fill, true},
-                                            &atlas, &as_atlas) &&
+    same_as_atlas = translate::InsertScript(script, table, {fill, true}, &atlas,
+                                            &as_atlas) &&
                     atlas == image;
     Check(OnlySpansChanged(&atlas, pristine, Spans(as_atlas, atlas.size())),
           "as Atlas, only the blocks' bytes change");

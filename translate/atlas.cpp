@@ -33,7 +33,8 @@ bool PrefixOfRawToken(const std::string& t) {
   static const std::set<std::string> prefixes = [] {
     std::set<std::string> p;
     for (const RawToken& r : RawTokens())
-      for (std::size_t n = 1; n < r.text.size(); ++n) p.insert(r.text.substr(0, n));
+      for (std::size_t n = 1; n < r.text.size(); ++n)
+        p.insert(r.text.substr(0, n));
     return p;
   }();
   return prefixes.count(t) != 0;
@@ -222,8 +223,8 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
     const std::string jmp =
         "#JMP(" + Offset(block.first) + ", " + Offset(block.last) + ")\n";
     out += block.trailing ? jmp + block.text + "\n"
-                          : "\n//" + Offset(block.first) + "\n//" +
-                                block.text + "\n" + jmp + block.text + "\n";
+                          : "\n//" + Offset(block.first) + "\n//" + block.text +
+                                "\n" + jmp + block.text + "\n";
   }
   if (tail < codes.size()) {
     const std::uint64_t from = codes[tail].offset;
@@ -248,8 +249,7 @@ std::size_t TranslatedLine(std::string_view script) {
       std::size_t n = 0;
       for (std::string_view b : {"<00>", "<01>", "<02>"})
         if (starts(line, b)) n = 4;
-      if (starts(line, "<0B><$") && line.size() >= 9 && line[8] == '>')
-        n = 9;
+      if (starts(line, "<0B><$") && line.size() >= 9 && line[8] == '>') n = 9;
       if (n == 0) return false;
       line.remove_prefix(n);
     }

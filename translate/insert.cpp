@@ -46,10 +46,13 @@ bool IsHex(char c) {
 
 // The length of the well-formed UTF-8 character at s's start, or 0.
 std::size_t Utf8Length(std::string_view s) {
-  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const auto b = [&](std::size_t i) {
+    return static_cast<unsigned char>(s[i]);
+  };
   const unsigned char c = b(0);
   std::size_t n = 0;
-  unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+  unsigned char lo = 0x80;  // the second byte's range
+  unsigned char hi = 0xBF;
   if (c < 0x80) return 1;
   if (c >= 0xC2 && c <= 0xDF) n = 2;
   if (c >= 0xE0 && c <= 0xEF) n = 3;
@@ -133,9 +136,9 @@ class Table {
     for (const std::uint32_t node : order) {
       if (node != 0 && parent_[node] != 0)
         fail_[node] = Next(fail_[parent_[node]], byte_[node]);
-      longest_[node] = value_of_[node] >= 0
-                           ? static_cast<std::int64_t>(node)
-                           : node == 0 ? -1 : longest_[fail_[node]];
+      longest_[node] = value_of_[node] >= 0 ? static_cast<std::int64_t>(node)
+                       : node == 0          ? -1
+                                            : longest_[fail_[node]];
     }
   }
 
@@ -268,8 +271,7 @@ std::uint64_t NumberOf(const std::string& s) {
   const bool hex = s[0] == '$';
   std::uint64_t n = 0;
   for (std::size_t k = hex ? 1 : 0; k < s.size() && n <= kMax32; ++k) {
-    const int digit =
-        s[k] <= '9' ? s[k] - '0' : std::toupper(s[k]) - 'A' + 10;
+    const int digit = s[k] <= '9' ? s[k] - '0' : std::toupper(s[k]) - 'A' + 10;
     n = n * (hex ? 16 : 10) + static_cast<unsigned>(digit);
   }
   return std::min(n, kMax32 + 1);
@@ -349,8 +351,8 @@ void Check(const Command& c, std::uint64_t image_size,
       return false;
     }
     if (address && n >= image_size) {
-      say(Kind::kOutsideImage, std::string("#") + c.name + "'s " + what +
-                                   " " + Hex(n) + " is past the image's end")
+      say(Kind::kOutsideImage, std::string("#") + c.name + "'s " + what + " " +
+                                   Hex(n) + " is past the image's end")
           .image_size = image_size;
       return false;
     }
@@ -437,7 +439,8 @@ bool TwoBytes(unsigned char c) { return c == 0x05 || c == 0x0B || c == 0xFF; }
 // Where the last code of bytes starts, walking from the first; a two-byte
 // code cut by the end counts as one.
 std::size_t LastCode(std::string_view bytes) {
-  std::size_t at = 0, last = 0;
+  std::size_t at = 0;
+  std::size_t last = 0;
   while (at < bytes.size()) {
     last = at;
     at += TwoBytes(static_cast<unsigned char>(bytes[at])) ? 2 : 1;
@@ -513,9 +516,9 @@ class Inserter {
       for (const std::string& t : tables_)
         active_ = active_ || t == c.params[0].value;
       if (!active_)
-        Problem(c.line, Kind::kSyntax,
-                "table " + c.params[0].value +
-                    " is used before #ADDTBL loads it");
+        Problem(
+            c.line, Kind::kSyntax,
+            "table " + c.params[0].value + " is used before #ADDTBL loads it");
     }
   }
 
@@ -547,14 +550,13 @@ class Inserter {
 
   void NotEncodable(int line, std::string_view rest) {
     // A token in lower case, if its upper-case form is in the table.
-    const char close = rest[0] == '<' ? '>' : rest[0] == '(' ? ')' : 0;
+    const char close = rest[0] == '<' ? '>' : rest[0] == '(' ? ')' : '\0';
     const std::size_t end = close != 0 ? rest.find(close) : 0;
     if (close != 0 && end != std::string_view::npos && end < 16) {
       std::string upper(rest.substr(0, end + 1));
       for (char& c : upper) c = static_cast<char>(std::toupper(c));
       table_.Longest(upper, &matches_);
-      if (upper != rest.substr(0, end + 1) &&
-          matches_[0].size == upper.size())
+      if (upper != rest.substr(0, end + 1) && matches_[0].size == upper.size())
         return Problem(line, Kind::kLowerCaseToken,
                        "\"" + std::string(rest.substr(0, end + 1)) +
                            "\" is no token: tokens are upper case (" + upper +
@@ -627,8 +629,7 @@ class Inserter {
     }
     if (used == 0) return;  // the original stays whole
     const auto line = std::string_view(
-        reinterpret_cast<const char*>(original_.data()) + block.start,
-        budget);
+        reinterpret_cast<const char*>(original_.data()) + block.start, budget);
     // A run of one byte, 16 or more, is padding, not a line.
     const bool padding =
         budget >= 16 && line.find_first_not_of(line[0]) == std::string::npos;
@@ -641,8 +642,8 @@ class Inserter {
     const std::size_t was = LastCode(line);
     if (!IsBreak(static_cast<unsigned char>(line[was]))) return;
     const std::string now = content_ + std::string(line.substr(used));
-    if (LastCode(now) != was || now.compare(was, std::string::npos, line,
-                                            was, std::string::npos) != 0)
+    if (LastCode(now) != was ||
+        now.compare(was, std::string::npos, line, was, std::string::npos) != 0)
       Problem(block.line, Kind::kLostBreak,
               "the line no longer ends with its break (at " +
                   Hex(block.start + was) + ")",
@@ -678,7 +679,8 @@ class Inserter {
       const Insertion::Block& b = report_.blocks.back();
       p.block = static_cast<int>(report_.blocks.size()) - 1;
       p.offset = b.start;
-      p.budget = b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
+      p.budget =
+          b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
     }
     if (kind == Kind::kOutsideImage) p.image_size = original_.size();
     if (!layout) broken_ = true;  // not what was meant: not checked
@@ -696,9 +698,9 @@ class Inserter {
   unsigned char fill_ = 0;
   bool active_ = false;
   std::vector<std::string> tables_;
-  std::string pending_;            // the text's bytes that fit
+  std::string pending_;             // the text's bytes that fit
   std::uint64_t pending_text_ = 0;  // and how many it makes in all
-  std::string content_;  // what the block's bytes have become so far
+  std::string content_;             // what the block's bytes have become so far
   std::vector<Table::Match> matches_;  // the longest text at each place
   bool broken_ = false;  // its text could not be encoded: not checked
 };
@@ -772,11 +774,11 @@ bool InsertScript(const std::string& script, const std::string& table,
     dry.Run(blocks);
   }
   CheckOverlaps(options, report);
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const Insertion::Problem& a, const Insertion::Problem& b) {
-                     return a.in_table != b.in_table ? a.in_table
-                                                     : a.line < b.line;
-                   });
+  std::stable_sort(
+      problems.begin(), problems.end(),
+      [](const Insertion::Problem& a, const Insertion::Problem& b) {
+        return a.in_table != b.in_table ? a.in_table : a.line < b.line;
+      });
   if (stops()) return false;
   // Nothing stops it: the same run again, writing.
   Insertion again;

@@ -48,27 +48,27 @@ struct Insertion {
   std::vector<Block> blocks;
 
   enum class Kind {
-    kCut,            // text longer than its block: the rest is dropped
-    kShorterLeft,    // shorter, no fill: the original's last bytes stay
-    kNoText,         // a line left with no text
-    kLostBreak,      // a line that no longer ends with its original break
-    kOutsideWindow,  // a block outside the text window
-    kOverlap,        // a block over another one's bytes
-    kNotEncodable,   // text the table has no line for
+    kCut,             // text longer than its block: the rest is dropped
+    kShorterLeft,     // shorter, no fill: the original's last bytes stay
+    kNoText,          // a line left with no text
+    kLostBreak,       // a line that no longer ends with its original break
+    kOutsideWindow,   // a block outside the text window
+    kOverlap,         // a block over another one's bytes
+    kNotEncodable,    // text the table has no line for
     kLowerCaseToken,  // a token written in lower case (<0a>, <$d1>)
-    kNotUtf8,        // the script or the table is not UTF-8
-    kLineEnds,       // a CR that ends no line (CR-only line ends)
-    kBadNumber,      // above 32 bits, or a #FILL byte above $FF
-    kOutsideImage,   // a #JMP, bound or text past the image's end
-    kFillBeyond,     // a #FILL count past its block's bound
-    kNoBlock,        // no #JMP at all, or text before the first
-    kSyntax,         // a command or table line this inserter does not take
+    kNotUtf8,         // the script or the table is not UTF-8
+    kLineEnds,        // a CR that ends no line (CR-only line ends)
+    kBadNumber,       // above 32 bits, or a #FILL byte above $FF
+    kOutsideImage,    // a #JMP, bound or text past the image's end
+    kFillBeyond,      // a #FILL count past its block's bound
+    kNoBlock,         // no #JMP at all, or text before the first
+    kSyntax,          // a command or table line this inserter does not take
   };
   struct Problem {
     int line = 0;  // in the script (or the table, with in_table)
     bool in_table = false;
     std::string what;
-    int block = -1;  // the block it is about, if any (an index of blocks)
+    int block = -1;        // the block it is about, if any (an index of blocks)
     bool warning = false;  // said, but it did not stop the insertion
     std::uint64_t offset = 0;  // that block's first byte
     std::uint64_t budget = 0;  // and its bytes (0 where it has no bound)
