@@ -212,7 +212,7 @@ test('files are what they claim: pictures, huge files and empty tables; drops by
   await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 2);
   assert.deepEqual(await fresh.locator('#loaded li').evaluateAll((l) => l.map((e) => e.dataset.role)), ['grid0', 'rom']);
   // (the script taken as one: it needs english.tbl for its letters)
-  assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 17 \(\$2EF800, 12 bytes\): "H" is not in the table/);
+  assert.match((await fresh.locator('#insert-report li').allTextContents())[0], /^translated\.txt line 20 \(\$2EF800, 11 bytes\): "H" is not in the table/);
   assert.match((await said(fresh)).join('\n'), /^big picture\.png is a PNG picture/m);
   // (a question left unanswered, with Escape, loads nothing)
   await drop(fresh, [['kanji.txt', read(file('zol_01.txt'))], ['notes.txt', grid], ['todo.txt', Buffer.from('buy milk\n')],
@@ -450,8 +450,8 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   await tab.click('#insert-sample');
   await tab.locator('#insert-report li', {hasText: 'Inserted'}).waitFor();
   assert.deepEqual(await tab.locator('#insert-report li').allTextContents(), [
-    'english.atlas.txt line 17 ($2EF800): 11 bytes of its 12, padded with 1 byte of $D0.',
-    'Inserted 6 blocks into sample.sfc: 0 cut short, 1 padded.',
+    'english.atlas.txt line 20 ($2EF800): 10 bytes of its 11, padded with 1 byte of $D0.',
+    'Inserted 11 blocks into sample.sfc: 0 cut short, 1 padded.',
   ]);
   assert.equal(await tab.textContent('#insert-table-used'), 'Table: english.tbl.');
   await tab.selectOption('#fill', '10');  // the script's own #FILL wins, and the page says so
@@ -497,7 +497,7 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   fs.writeFileSync(file('bad.atlas.txt'), expected('english.atlas.txt').toString('utf8').replace('Hi？', 'Hi!?'));
   await tab.setInputFiles('#insert-script', file('bad.atlas.txt'));
   await tab.locator('#insert-report li', {hasText: 'problem'}).waitFor();
-  assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 17 \(\$2EF800, 12 bytes\): "!" is not in the table\.$/);
+  assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 20 \(\$2EF800, 11 bytes\): "!" is not in the table\.$/);
   assert.equal(await tab.isDisabled('#download-patched'), true);
 });
 
