@@ -692,6 +692,9 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
         EXPECT_EQ(p.image_size, image.size()) << c.name;
       }
     }
+    // The script's #FILL, which wins over the start's, is named.
+    const bool fills = c.script.compare(0, 6, "#FILL(") == 0 && ok;
+    EXPECT_EQ(report.fill_line, fills ? 1 : 0) << c.name;
   }
 }
 

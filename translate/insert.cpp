@@ -497,6 +497,10 @@ class Inserter {
     } else if (c.name == "FILL" && c.params.size() == 1) {
       fill_on_ = true;
       fill_ = static_cast<unsigned char>(c.Number(0));
+      if (report_.fill_line == 0) {
+        report_.fill_line = c.line;
+        report_.fill = fill_;
+      }
     } else if (c.name == "FILL") {
       if (report_.blocks.empty())  // (Atlas would write at offset 0)
         return Problem(c.line, Kind::kNoBlock, "#FILL before the first #JMP");

@@ -75,6 +75,11 @@ struct Insertion {
     Kind kind = Kind::kSyntax;
     std::uint64_t image_size = 0;  // with kOutsideImage: the image's size
   };
+  // The script's first #FILL($XX), which wins over the fill given at the
+  // start: its line (0 if none) and byte.
+  int fill_line = 0;
+  int fill = -1;
+
   // A problem that is no warning means nothing was inserted.  Every
   // problem is named, each with its own block.
   std::vector<Problem> problems;
