@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -30,14 +29,15 @@ const std::string& Raw(unsigned byte) { return RawTokens()[byte].text; }
 
 // Whether t is a proper prefix of a raw token.
 bool PrefixOfRawToken(const std::string& t) {
-  static const std::set<std::string> prefixes = [] {
-    std::set<std::string> p;
+  static const std::vector<std::string> prefixes = [] {
+    std::vector<std::string> p;
     for (const RawToken& r : RawTokens())
       for (std::size_t n = 1; n < r.text.size(); ++n)
-        p.insert(r.text.substr(0, n));
+        p.push_back(r.text.substr(0, n));
+    std::sort(p.begin(), p.end());
     return p;
   }();
-  return prefixes.count(t) != 0;
+  return std::binary_search(prefixes.begin(), prefixes.end(), t);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <map>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "atlas.h"
@@ -96,44 +95,61 @@ void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
 }
 
 // A table as Atlas holds one: every text with its bytes, the first line
-// of a text winning and the raw tokens first.  The table's texts are held
-// reversed, with the links of an Aho-Corasick automaton, so that one pass
-// from a line's end to its start finds the longest text at every place:
-// encoding takes time linear in the line, whatever the table.
+// of a text winning (the raw tokens come first).  The texts are held
+// reversed in a trie with the links of an Aho-Corasick automaton, so that
+// one pass from a line's end to its start finds the longest text at every
+// place: encoding takes time linear in the line, whatever the table.
 class Table {
  public:
-  // Adds a text (before Ready), unless it is in the table already.
+  // Adds a text, unless it is in the table already (once Ready).
   void Put(std::string_view text, std::string value) {
-    std::uint32_t node = 0;
-    for (std::size_t k = text.size(); k-- > 0;) {
-      const auto [it, added] = edges_.emplace(
-          Edge(node, text[k]), static_cast<std::uint32_t>(value_of_.size()));
-      if (added) {
-        value_of_.push_back(-1);
-        depth_.push_back(depth_[node] + 1);
-        parent_.push_back(node);
-        byte_.push_back(text[k]);
-      }
-      node = it->second;
-    }
-    if (value_of_[node] < 0) {
-      value_of_[node] = static_cast<int>(values_.size());
-      values_.push_back(std::move(value));
-    }
+    texts_.emplace_back(std::string(text.rbegin(), text.rend()),
+                        std::move(value));
   }
 
-  // Works out each node's failure link (its longest proper suffix in the
-  // table) and the longest text among its suffixes.
+  // Builds the trie from the texts in order, with each node's failure link
+  // (its longest proper suffix in the trie) and the longest text among its
+  // suffixes.
   void Ready() {
-    std::vector<std::uint32_t> order(value_of_.size());
-    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) {
-                       return depth_[a] < depth_[b];
-                     });
-    fail_.assign(order.size(), 0);
-    longest_.assign(order.size(), -1);
-    for (const std::uint32_t node : order) {
+    // Sorted (equal texts in the order they came), a text shares its path
+    // with the one before up to their common prefix: the path is a stack.
+    std::vector<std::pair<std::string, unsigned>> sorted;
+    for (std::size_t k = 0; k < texts_.size(); ++k)
+      sorted.emplace_back(texts_[k].first, static_cast<unsigned>(k));
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::uint32_t> path = {0};
+    const std::string* before = nullptr;
+    for (const auto& [text, k] : sorted) {
+      std::size_t common = 0;
+      while (before != nullptr && common < text.size() &&
+             common < before->size() && text[common] == (*before)[common])
+        ++common;
+      path.resize(common + 1);
+      for (std::size_t d = common; d < text.size(); ++d) {
+        const auto node = static_cast<std::uint32_t>(depth_.size());
+        edges_.emplace_back(Edge(path.back(), text[d]), node);
+        depth_.push_back(d + 1);
+        parent_.push_back(path.back());
+        byte_.push_back(text[d]);
+        value_of_.push_back(-1);
+        path.push_back(node);
+      }
+      if (value_of_[path.back()] < 0)
+        value_of_[path.back()] = static_cast<std::int64_t>(k);
+      before = &text;
+    }
+    std::sort(edges_.begin(), edges_.end());
+    // Breadth first (by depth), a node's link is worked out after its
+    // parent's.
+    std::vector<std::size_t> first(depth_.size() + 1, 0);
+    for (const std::size_t d : depth_) ++first[d + 1];
+    for (std::size_t d = 1; d < first.size(); ++d) first[d] += first[d - 1];
+    std::vector<std::uint32_t> nodes(depth_.size());
+    for (std::uint32_t k = 0; k < nodes.size(); ++k)
+      nodes[first[depth_[k]]++] = k;
+    fail_.assign(nodes.size(), 0);
+    longest_.assign(nodes.size(), -1);
+    for (const std::uint32_t node : nodes) {
       if (node != 0 && parent_[node] != 0)
         fail_[node] = Next(fail_[parent_[node]], byte_[node]);
       longest_[node] = value_of_[node] >= 0 ? static_cast<std::int64_t>(node)
@@ -149,13 +165,6 @@ class Table {
 
   // The longest text at each place of s.
   void Longest(std::string_view s, std::vector<Match>* at) const {
-    // The raw tokens, which come first: all are 5 bytes long.
-    static const std::unordered_map<std::string_view, std::string> raw = [] {
-      std::unordered_map<std::string_view, std::string> r;
-      for (const RawToken& t : RawTokens())
-        r.emplace(t.text, std::string(1, static_cast<char>(t.byte)));
-      return r;
-    }();
     at->assign(s.size(), Match{});
     std::uint32_t node = 0;
     for (std::size_t k = s.size(); k-- > 0;) {
@@ -164,11 +173,8 @@ class Table {
       if (found >= 0) {
         const auto n = static_cast<std::size_t>(found);
         (*at)[k] = {depth_[n],
-                    &values_[static_cast<std::size_t>(value_of_[n])]};
+                    &texts_[static_cast<std::size_t>(value_of_[n])].second};
       }
-      const auto token = raw.find(s.substr(k, 5));
-      if (token != raw.end() && (*at)[k].size <= 5)
-        (*at)[k] = {5, &token->second};
     }
   }
 
@@ -179,28 +185,31 @@ class Table {
   // The node after node and c: its child, or its suffix's.
   [[nodiscard]] std::uint32_t Next(std::uint32_t node, char c) const {
     for (;;) {
-      const auto it = edges_.find(Edge(node, c));
-      if (it != edges_.end()) return it->second;
+      const std::pair<std::uint64_t, std::uint32_t> key{Edge(node, c), 0};
+      const auto it = std::lower_bound(edges_.begin(), edges_.end(), key);
+      if (it != edges_.end() && it->first == key.first) return it->second;
       if (node == 0) return 0;
       node = fail_[node];
     }
   }
 
-  std::unordered_map<std::uint64_t, std::uint32_t> edges_;
+  std::vector<std::pair<std::string, std::string>> texts_;      // reversed
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> edges_;  // sorted
   // By node (0 the root):
-  std::vector<int> value_of_ = {-1};  // an index of values_, or -1
+  std::vector<std::int64_t> value_of_ = {-1};  // an index of texts_, or -1
   std::vector<std::size_t> depth_ = {0};
   std::vector<std::uint32_t> parent_ = {0};
   std::vector<char> byte_ = {0};
   std::vector<std::uint32_t> fail_;
   std::vector<std::int64_t> longest_;  // the node of its longest text
-  std::vector<std::string> values_;
 };
 
 // Reads a Thingy table: HEX=text lines (and *HEX=text, an end-of-line
 // entry); blank lines and bookmarks ( [ { $ ! @ are skipped.
 void ReadTable(const std::vector<std::string_view>& lines, Table* t,
                Problems* problems) {
+  for (const RawToken& token : RawTokens())  // first, so they win
+    t->Put(token.text, std::string(1, static_cast<char>(token.byte)));
   int number = 0;
   for (const std::string_view raw_line : lines) {
     ++number;
@@ -225,9 +234,11 @@ void ReadTable(const std::vector<std::string_view>& lines, Table* t,
           true);
     } else {
       std::string value;
+      auto digit = [](char c) {
+        return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+      };
       for (std::size_t k = 0; k < digits; k += 2)
-        value += static_cast<char>(
-            std::stoi(std::string(line.substr(k, 2)), nullptr, 16));
+        value += static_cast<char>(digit(line[k]) << 4 | digit(line[k + 1]));
       t->Put(line.substr(eq + 1), std::move(value));
     }
   }
@@ -711,26 +722,25 @@ class Inserter {
 
 // Names, on the later of each pair, blocks that share bytes.
 void CheckOverlaps(const InsertOptions& options, Insertion* report) {
-  struct Span {
-    std::uint64_t first, last;
-    std::size_t block;
+  const auto last = [&](std::size_t k) {  // a block's last byte
+    const Insertion::Block& b = report->blocks[k];
+    return b.bound >= 0 ? static_cast<std::uint64_t>(b.bound)
+                        : std::uint64_t{b.start} + b.written - 1;
   };
-  std::vector<Span> spans;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> starts;  // and blocks
   for (std::size_t k = 0; k < report->blocks.size(); ++k) {
     const Insertion::Block& b = report->blocks[k];
-    const std::uint64_t size =
-        b.bound >= 0 ? static_cast<std::uint64_t>(b.bound) + 1 - b.start
-                     : b.written;
-    if (size > 0) spans.push_back({b.start, b.start + size - 1, k});
+    if (b.bound >= static_cast<std::int64_t>(b.start) ||
+        (b.bound < 0 && b.written > 0))
+      starts.emplace_back(b.start, static_cast<std::uint32_t>(k));
   }
-  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
-    return a.first != b.first ? a.first < b.first : a.block < b.block;
-  });
-  const Span* reach = nullptr;  // the span reaching furthest so far
-  for (const Span& s : spans) {
-    if (reach != nullptr && s.first <= reach->last) {
-      const std::size_t later = std::max(s.block, reach->block);
-      const std::size_t other = std::min(s.block, reach->block);
+  std::sort(starts.begin(), starts.end());
+  bool any = false;
+  std::size_t reach = 0;  // the block reaching furthest so far
+  for (const auto& [first, k] : starts) {
+    if (any && first <= last(reach)) {
+      const std::size_t later = std::max<std::size_t>(k, reach);
+      const std::size_t other = std::min<std::size_t>(k, reach);
       const Insertion::Block& b = report->blocks[later];
       Insertion::Problem& p =
           Add(&report->problems, b.line, Kind::kOverlap,
@@ -742,7 +752,8 @@ void CheckOverlaps(const InsertOptions& options, Insertion* report) {
       p.budget =
           b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
     }
-    if (reach == nullptr || s.last > reach->last) reach = &s;
+    if (!any || last(k) > last(reach)) reach = k;
+    any = true;
   }
 }
 
@@ -778,11 +789,6 @@ bool InsertScript(const std::string& script, const std::string& table,
     dry.Run(blocks);
   }
   CheckOverlaps(options, report);
-  std::stable_sort(
-      problems.begin(), problems.end(),
-      [](const Insertion::Problem& a, const Insertion::Problem& b) {
-        return a.in_table != b.in_table ? a.in_table : a.line < b.line;
-      });
   if (stops()) return false;
   // Nothing stops it: the same run again, writing.
   Insertion again;

@@ -81,7 +81,8 @@ struct Insertion {
   int fill = -1;
 
   // A problem that is no warning means nothing was inserted.  Every
-  // problem is named, each with its own block.
+  // problem is named, each with its own block, in the order found: the
+  // table's, then the script's.
   std::vector<Problem> problems;
 };
 
