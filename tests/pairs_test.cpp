@@ -92,8 +92,8 @@ void CheckChoice(const std::vector<PairLine>& lines, const CodeSet& kept,
   const ThingyTable none = MakeThingy(decoder::GlyphTable{});
   std::vector<unsigned char> image(0x100 * (lines.size() + 2), 0xEE);
   Insertion report;
-  ASSERT_TRUE(
-      InsertScript(script, PairThingyText(none, c), -1, &image, &report))
+  ASSERT_TRUE(InsertScript(script, PairThingyText(none, c), {-1, true}, &image,
+                           &report))  // (not the game's window)
       << (report.problems.empty() ? "" : report.problems[0].what);
 
   unsigned char raw_table[glyph_table::kFileBytes];

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "atlas.h"
+#include "utf8.h"
 #include "window.h"
 
 namespace translate {
@@ -43,29 +44,6 @@ bool IsHex(char c) {
          (c >= 'a' && c <= 'f');
 }
 
-// The length of the well-formed UTF-8 character at s's start, or 0.
-std::size_t Utf8Length(std::string_view s) {
-  const auto b = [&](std::size_t i) {
-    return static_cast<unsigned char>(s[i]);
-  };
-  const unsigned char c = b(0);
-  std::size_t n = 0;
-  unsigned char lo = 0x80;  // the second byte's range
-  unsigned char hi = 0xBF;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) n = 2;
-  if (c >= 0xE0 && c <= 0xEF) n = 3;
-  if (c >= 0xF0 && c <= 0xF4) n = 4;
-  if (c == 0xE0) lo = 0xA0;  // no overlong forms, no surrogates, no more
-  if (c == 0xED) hi = 0x9F;  // than U+10FFFF
-  if (c == 0xF0) lo = 0x90;
-  if (c == 0xF4) hi = 0x8F;
-  if (n == 0 || s.size() < n || b(1) < lo || b(1) > hi) return 0;
-  for (std::size_t i = 2; i < n; ++i)
-    if ((b(i) & 0xC0) != 0x80) return 0;
-  return n;
-}
-
 // Checks what every line of a file must be: UTF-8 (the first line that is
 // not is named), and ended by LF or CR LF (a CR alone is named).
 void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
@@ -81,15 +59,15 @@ void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
               " has a CR that ends no line: save it with LF or CR LF "
               "line ends",
           in_table);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
     for (std::size_t at = 0; !utf8_said && at < line.size();) {
-      const std::size_t n = Utf8Length(line.substr(at));
-      if (n == 0) {
+      const char32_t u = utf8::Next(bytes, line.size(), &at);
+      if (u == utf8::kBad || u == utf8::kCut) {
         utf8_said = true;
         Add(problems, number, Kind::kNotUtf8,
             std::string(file) + " is not UTF-8: save it as UTF-8", in_table)
             .warning = as_atlas;
       }
-      at += n;
     }
   }
 }
@@ -577,10 +555,9 @@ class Inserter {
                            "\" is no token: tokens are upper case (" + upper +
                            ")");
     }
-    std::size_t n = 1;  // the whole UTF-8 character
-    while (n < rest.size() && n < 4 &&
-           (static_cast<unsigned char>(rest[n]) & 0xC0) == 0x80)
-      ++n;
+    std::size_t n = 0;  // the whole UTF-8 character
+    utf8::Next(reinterpret_cast<const unsigned char*>(rest.data()), rest.size(),
+               &n);
     Problem(line, Kind::kNotEncodable,
             "\"" + std::string(rest.substr(0, n)) + "\" is not in the table");
   }

@@ -3,8 +3,8 @@
 //
 //   atlas.h   the glyph table as a Thingy table, the window as an Atlas
 //             script that gives back every byte
-//   insert.h  an edited Atlas script inserted into an image, as Atlas 1.12
-//             inserts it
+//   insert.h  an edited Atlas script inserted into an image, every line
+//             held to the one it replaces, or as Atlas 1.12 inserts it
 //   bps.h     the patch from the original image to the inserted one
 //   pairs.h   English in pairs: what the free glyph codes hold so that a
 //             translation fits its lines
