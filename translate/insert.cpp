@@ -73,7 +73,7 @@ void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
 }
 
 // A table as Atlas holds one: every text with its bytes, the first line
-// of a text winning (the raw tokens come first).  The texts are held
+// of a text winning and the raw tokens first.  The table's texts are held
 // reversed in a trie with the links of an Aho-Corasick automaton, so that
 // one pass from a line's end to its start finds the longest text at every
 // place: encoding takes time linear in the line, whatever the table.
@@ -143,6 +143,18 @@ class Table {
 
   // The longest text at each place of s.
   void Longest(std::string_view s, std::vector<Match>* at) const {
+    // The raw tokens, which come first: all are 5 bytes long.
+    static const std::vector<std::pair<std::string, unsigned>> raw = [] {
+      std::vector<std::pair<std::string, unsigned>> r;
+      for (const RawToken& t : RawTokens()) r.emplace_back(t.text, t.byte);
+      std::sort(r.begin(), r.end());
+      return r;
+    }();
+    static const std::vector<std::string> raw_bytes = [] {
+      std::vector<std::string> b;
+      for (const auto& t : raw) b.emplace_back(1, static_cast<char>(t.second));
+      return b;
+    }();
     at->assign(s.size(), Match{});
     std::uint32_t node = 0;
     for (std::size_t k = s.size(); k-- > 0;) {
@@ -153,6 +165,10 @@ class Table {
         (*at)[k] = {depth_[n],
                     &texts_[static_cast<std::size_t>(value_of_[n])].second};
       }
+      const std::pair<std::string, unsigned> token{s.substr(k, 5), 0};
+      const auto it = std::lower_bound(raw.begin(), raw.end(), token);
+      if (it != raw.end() && it->first == token.first && (*at)[k].size <= 5)
+        (*at)[k] = {5, &raw_bytes[static_cast<std::size_t>(it - raw.begin())]};
     }
   }
 
@@ -186,8 +202,6 @@ class Table {
 // entry); blank lines and bookmarks ( [ { $ ! @ are skipped.
 void ReadTable(const std::vector<std::string_view>& lines, Table* t,
                Problems* problems) {
-  for (const RawToken& token : RawTokens())  // first, so they win
-    t->Put(token.text, std::string(1, static_cast<char>(token.byte)));
   int number = 0;
   for (const std::string_view raw_line : lines) {
     ++number;
