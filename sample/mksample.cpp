@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
       return 1;
     std::vector<unsigned char> patched(image.begin(), image.end());
     translate::Insertion report;
+    // As Atlas: the bytes Atlas 1.12 makes, whatever the layout says.
     const bool ok =
-        translate::InsertScript(script, table, {}, &patched, &report);
+        translate::InsertScript(script, table, {-1, true}, &patched, &report);
     for (const translate::Insertion::Problem& p : report.problems)
       message::Say(std::string(p.in_table ? argv[4] : argv[3]) + ":" +
                        std::to_string(p.line),

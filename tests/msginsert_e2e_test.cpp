@@ -24,10 +24,6 @@ const std::string kMsginsert = testing_util::Program(MSGINSERT_BIN);
 const std::string kMksample = testing_util::Program(MKSAMPLE_BIN);
 const std::string kSample = SAMPLE_DIR;
 
-// Whether the inserter refuses a shorter line without a fill; until it
-// does, that row is skipped.
-constexpr bool kShorterLinesRefused = false;
-
 std::vector<unsigned char> Bytes(const std::string& s) {
   return {s.begin(), s.end()};
 }
@@ -144,19 +140,19 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
       {"options in any order, -- ends them", english,
        "--bps out.bps script.txt -o out.sfc -- sample.sfc", kEnglish},
       {"only the report", english, "script.txt sample.sfc", kReported,
-       "script.txt:17"},
+       "script.txt:20"},
       {"--fill instead of #FILL", no_fill, both + " --fill D0", kEnglish},
       {"--table instead of #ADDTBL's",
        Edited("\"english.tbl\"", "\"missing.tbl\""),
        both + " --table english.tbl", kEnglish},
-      {"cut: refused", cut, both, kNothing, "script.txt:17"},
+      {"cut: refused", cut, both, kNothing, "script.txt:20"},
       {"cut, where what goes in is the original: refused",
-       Edited("<0E><00>", "<0E><00>Hi"), both, kNothing, "script.txt:32"},
+       Edited("<0E>\n#JMP", "<0E>Hi\n#JMP"), both, kNothing, "script.txt:41"},
       {"cut --as-atlas: as Atlas", cut, both + " --as-atlas", kAtlas,
-       "script.txt:17"},
+       "script.txt:20"},
       {"--as-atlas: Atlas's bytes", english, "--as-atlas " + both, kAtlas},
       {"not in the table", Edited("Who", "Wxo"), both, kNothing,
-       "script.txt:27"},
+       "script.txt:34"},
       {"no table named", Edited("#ADDTBL(\"english.tbl\", Script)\n", ""), both,
        kNothing, "script.txt"},
       {"-o the script", english, "-o script.txt script.txt sample.sfc",
@@ -182,13 +178,12 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
   for (const Case& c : cases) Check(c);
 }
 
-// until the inserter refuses a shorter line
+// A shorter line with no fill in force would leave the original's last
+// bytes behind.
 TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
-  if (!kShorterLinesRefused)
-    GTEST_SKIP() << "until the inserter refuses a shorter line";
   Check({"shorter without fill: refused", Edited("#FILL($D0)\n", ""),
          "-o out.sfc --bps out.bps script.txt sample.sfc", kNothing,
-         "script.txt:17"});
+         "script.txt:19"});  // (the #FILL line gone)
 }
 
 }  // namespace

@@ -65,20 +65,6 @@ const std::vector<RawToken>& RawTokens() {
   return tokens;
 }
 
-std::vector<std::string_view> ScriptLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  while (at <= text.size()) {
-    std::size_t lf = text.find('\n', at);
-    if (lf == std::string_view::npos) lf = text.size();
-    std::size_t end = lf;
-    if (end > at && text[end - 1] == '\r') --end;
-    lines.push_back(text.substr(at, end - at));
-    at = lf + 1;
-  }
-  return lines;
-}
-
 ThingyTable MakeThingy(const GlyphTable& table) {
   // Every candidate line, as (text, code index); sorted, equal texts sit
   // together with the lowest code first, and a text that begins others sits
@@ -236,40 +222,6 @@ std::string AtlasScript(const ThingyTable& thingy, const Window& w) {
   if (end == WalkEnd::kEndOfImage)
     out += "\n// [EOF]: the image ends inside the text window\n";
   return out;
-}
-
-std::size_t TranslatedLine(std::string_view script) {
-  std::vector<std::string_view> lines = ScriptLines(script);
-  auto starts = [](std::string_view line, std::string_view with) {
-    return line.substr(0, with.size()) == with;
-  };
-  // Whether line is break tokens alone, as a break block's copy is.
-  auto breaks_only = [&](std::string_view line) {
-    while (!line.empty()) {
-      std::size_t n = 0;
-      for (std::string_view b : {"<00>", "<01>", "<02>"})
-        if (starts(line, b)) n = 4;
-      if (starts(line, "<0B><$") && line.size() >= 9 && line[8] == '>') n = 9;
-      if (n == 0) return false;
-      line.remove_prefix(n);
-    }
-    return true;
-  };
-  // A block as AtlasScript writes it: //$offset, //original, #JMP, the
-  // copy, perhaps its break's #JMP and breaks, then a blank line.
-  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    if (!starts(lines[i], "#JMP(") || !starts(lines[i - 2], "//$") ||
-        !starts(lines[i - 1], "//"))
-      continue;
-    if (lines[i + 1] != lines[i - 1].substr(2)) return i + 2;
-    std::size_t next = i + 2;
-    if (next + 1 < lines.size() && starts(lines[next], "#JMP(")) {
-      if (!breaks_only(lines[next + 1])) return next + 2;
-      next += 2;
-    }
-    if (next < lines.size() && !lines[next].empty()) return next + 1;
-  }
-  return 0;
 }
 
 }  // namespace translate

@@ -17,7 +17,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "table.h"
@@ -38,10 +37,6 @@ struct RawToken {
   unsigned char byte;
 };
 const std::vector<RawToken>& RawTokens();
-
-// A script's or a table's lines as Atlas reads them: split at LF, a CR
-// before the LF dropped, a UTF-8 byte order mark skipped.
-std::vector<std::string_view> ScriptLines(std::string_view text);
 
 // The text of every code in the Thingy table, by the walk's index (c, or
 // 256 + n for 0xFF n); empty where the code has no line.  The control codes
@@ -73,12 +68,6 @@ std::string ThingyText(const ThingyTable& thingy);
 // blanks or not) or is blank only: a glyph that would start it so is
 // written raw.  An empty walk gives no #JMP, only a comment.
 std::string AtlasScript(const ThingyTable& thingy, const Window& w);
-
-// The first line (from 1) of script that holds a translation: in a block,
-// a line to translate that is no longer the original above its #JMP, a
-// break after it that is no longer breaks alone, or a line added after
-// them (any line ends); 0 if there is none.
-std::size_t TranslatedLine(std::string_view script);
 
 }  // namespace translate
 

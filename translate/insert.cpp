@@ -44,6 +44,22 @@ bool IsHex(char c) {
          (c >= 'a' && c <= 'f');
 }
 
+// A script's or a table's lines as Atlas reads them: split at LF, a CR
+// before the LF dropped, a UTF-8 byte order mark skipped.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (at <= text.size()) {
+    std::size_t lf = text.find('\n', at);
+    if (lf == std::string_view::npos) lf = text.size();
+    std::size_t end = lf;
+    if (end > at && text[end - 1] == '\r') --end;
+    lines.push_back(text.substr(at, end - at));
+    at = lf + 1;
+  }
+  return lines;
+}
+
 // Checks what every line of a file must be: UTF-8 (the first line that is
 // not is named), and ended by LF or CR LF (a CR alone is named).
 void CheckLines(const std::vector<std::string_view>& lines, bool in_table,
@@ -151,8 +167,9 @@ class Table {
       return r;
     }();
     static const std::vector<std::string> raw_bytes = [] {
-      std::vector<std::string> b;
-      for (const auto& t : raw) b.emplace_back(1, static_cast<char>(t.second));
+      std::vector<std::string> b(raw.size());
+      for (std::size_t k = 0; k < raw.size(); ++k)
+        b[k] = std::string(1, static_cast<char>(raw[k].second));
       return b;
     }();
     at->assign(s.size(), Match{});
@@ -755,8 +772,8 @@ bool InsertScript(const std::string& script, const std::string& table,
                   std::vector<unsigned char>* image, Insertion* report) {
   *report = Insertion{};
   Problems& problems = report->problems;
-  const std::vector<std::string_view> table_lines = ScriptLines(table);
-  const std::vector<std::string_view> script_lines = ScriptLines(script);
+  const std::vector<std::string_view> table_lines = Lines(table);
+  const std::vector<std::string_view> script_lines = Lines(script);
   CheckLines(table_lines, true, options.as_atlas, &problems);
   CheckLines(script_lines, false, options.as_atlas, &problems);
   if (std::any_of(problems.begin(), problems.end(),
