@@ -29,15 +29,11 @@ const std::string& Raw(unsigned byte) { return RawTokens()[byte].text; }
 
 // Whether t is a proper prefix of a raw token.
 bool PrefixOfRawToken(const std::string& t) {
-  static const std::vector<std::string> prefixes = [] {
-    std::vector<std::string> p;
-    for (const RawToken& r : RawTokens())
-      for (std::size_t n = 1; n < r.text.size(); ++n)
-        p.push_back(r.text.substr(0, n));
-    std::sort(p.begin(), p.end());
-    return p;
-  }();
-  return std::binary_search(prefixes.begin(), prefixes.end(), t);
+  if (t.empty() || t.size() >= 5 || (t[0] != '<' && t[0] != '('))
+    return false;  // (the tokens are 5 bytes, in <> or ())
+  for (const RawToken& r : RawTokens())
+    if (r.text.compare(0, t.size(), t) == 0) return true;
+  return false;
 }
 
 }  // namespace

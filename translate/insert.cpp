@@ -33,6 +33,12 @@ Insertion::Problem& Add(Problems* problems, int line, Kind kind,
   return problems->back();
 }
 
+std::string Num(std::uint64_t v) {
+  char s[24];
+  std::snprintf(s, sizeof s, "%llu", static_cast<unsigned long long>(v));
+  return s;
+}
+
 std::string Hex(std::uint64_t v) {
   char s[24];
   std::snprintf(s, sizeof s, "$%.6llX", static_cast<unsigned long long>(v));
@@ -527,8 +533,8 @@ class Inserter {
       const std::uint64_t n = c.Number(1);
       if (n > Room()) {
         Problem(c.line, bounded_ ? Kind::kFillBeyond : Kind::kOutsideImage,
-                "#FILL's " + std::to_string(n) + " bytes are more than the " +
-                    std::to_string(Room()) + " left in its block");
+                "#FILL's " + Num(n) + " bytes are more than the " +
+                    Num(Room()) + " left in its block");
         return;
       }
       Put(static_cast<unsigned char>(c.Number(0)), n);
@@ -599,7 +605,7 @@ class Inserter {
     Insertion::Block& block = report_.blocks.back();
     if (!bounded_ && pending_text_ > Room())
       Problem(block.line, Kind::kOutsideImage,
-              "its text runs " + std::to_string(pending_text_ - Room()) +
+              "its text runs " + Num(pending_text_ - Room()) +
                   " bytes past the image's end");
     block.text += pending_text_;
     block.written += pending_.size();
@@ -638,16 +644,16 @@ class Inserter {
     const std::uint64_t used = at_ - block.start;
     if (block.text > block.written)
       Problem(block.line, Kind::kCut,
-              "its text is " + std::to_string(block.text - block.written) +
-                  " bytes too long for its " + std::to_string(budget) +
+              "its text is " + Num(block.text - block.written) +
+                  " bytes too long for its " + Num(budget) +
                   ": they are dropped",
               true);
     if (used < budget) {
       block.left = budget - used;
       Problem(block.line, Kind::kShorterLeft,
-              std::to_string(used) + " bytes of its " + std::to_string(budget) +
-                  " with no #FILL: the original's last " +
-                  std::to_string(block.left) + " stay",
+              Num(used) + " bytes of its " + Num(budget) +
+                  " with no #FILL: the original's last " + Num(block.left) +
+                  " stay",
               true);
     }
     if (used == 0) return;  // the original stays whole
@@ -753,7 +759,7 @@ void CheckOverlaps(const InsertOptions& options, Insertion* report) {
       Insertion::Problem& p =
           Add(&report->problems, b.line, Kind::kOverlap,
               "its bytes overlap those of the block at line " +
-                  std::to_string(report->blocks[other].line));
+                  Num(report->blocks[other].line));
       p.warning = options.as_atlas;
       p.block = static_cast<int>(later);
       p.offset = b.start;
