@@ -31,9 +31,9 @@ const std::string& Raw(unsigned byte) { return RawTokens()[byte].text; }
 bool PrefixOfRawToken(const std::string& t) {
   if (t.empty() || t.size() >= 5 || (t[0] != '<' && t[0] != '('))
     return false;  // (the tokens are 5 bytes, in <> or ())
-  for (const RawToken& r : RawTokens())
-    if (r.text.compare(0, t.size(), t) == 0) return true;
-  return false;
+  return std::any_of(
+      RawTokens().begin(), RawTokens().end(),
+      [&](const RawToken& r) { return r.text.compare(0, t.size(), t) == 0; });
 }
 
 }  // namespace
