@@ -1,6 +1,7 @@
 // The platform layer's one idea, the same on every system: a file is
 // written whole to a temporary beside it, synced, and renamed over it;
 // otherwise, for a named reason, written in place.
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -17,21 +18,20 @@ bool InPlaceInstead(int err) {
          err == ENOTSUP || err == EOPNOTSUPP || err == EBUSY || err == EXDEV;
 }
 
-// leaf (cut, at a character, so that the whole fits in 255 bytes) +
-// ".tmp-" + six random characters.
-std::string TempName(const std::string& leaf) {
-  constexpr std::size_t kMax = 255 - (sizeof ".tmp-XXXXXX" - 1);
-  std::size_t keep = leaf.size();
-  if (keep > kMax) {
-    keep = kMax;
-    while (keep > 0 && (static_cast<unsigned char>(leaf[keep]) & 0xC0) == 0x80)
-      --keep;  // not inside a UTF-8 character
-  }
+// A temporary's name beside path: its last name (cut at a character, so
+// that the whole fits in 255 bytes) + ".tmp-" + six random characters.
+std::string TempName(const std::string& path) {
+  const std::size_t sep = path.find_last_of("\\/") + 1;  // 0 if none
+  std::size_t keep =
+      std::min(path.size() - sep, 255 - (sizeof ".tmp-XXXXXX" - 1));
+  while (keep > 0 &&
+         (static_cast<unsigned char>(path[sep + keep]) & 0xC0) == 0x80)
+    --keep;  // not inside a UTF-8 character
   constexpr char kChars[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char random[6];
   Random(random);
-  std::string name = leaf.substr(0, keep) + ".tmp-";
+  std::string name = path.substr(0, sep + keep) + ".tmp-";
   for (const unsigned char b : random) name += kChars[b % (sizeof kChars - 1)];
   return name;
 }
@@ -49,26 +49,34 @@ bool WriteTarget::Found(FileInfo* file) const {
 
 bool WriteTarget::Direct() const { return state_->how == State::How::kDirect; }
 
+bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const long n = WriteSome(file, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;  // a write that takes nothing never will
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
   using How = WriteTarget::State::How;
   WriteTarget::State& s = target.state();
   errno = 0;
   if (s.how == How::kDirect) return WriteAll(s.file, data, size);
   if (s.how == How::kReplace) {
-    const std::size_t sep = s.name.find_last_of("\\/") + 1;  // 0 if none
     Temp temp;
-    bool made = false;
-    for (int attempt = 0; !made && attempt <= 100; ++attempt) {
-      temp.name = s.name.substr(0, sep) + TempName(s.name.substr(sep));
-      made = CreateTemp(s, &temp);
-      if (!made && errno != EEXIST) break;
+    for (int tries = 0; tries <= 100; ++tries) {
+      temp.name = TempName(s.name);
+      if (CreateTemp(s, &temp) || errno != EEXIST) break;
     }
-    if (made) {
+    if (temp.file != -1) {
       const bool written = WriteAll(temp.file, data, size) && Sync(temp.file);
       if (written && RenameOver(s, &temp)) return true;
-      const int err = errno;
       RemoveTemp(s, &temp);
-      errno = err;
       if (!written) return false;
     }
     if (!InPlaceInstead(errno)) return false;

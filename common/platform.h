@@ -1,15 +1,10 @@
-// The operating-system services the programs need beyond standard C
-// streams: opening an input that must be a file, what a file is, the
-// command line's path arguments, terminals, and writing a file (the table,
-// msgdump's -o FILE) the way fopen(..., "wb") would, but so that a crash, a
-// power cut or a second run never leaves a broken one.  The commands that
-// hints tell a user to type are in shell.h.
-//
-// platform_posix.cpp and platform_windows.cpp implement it; a new system
-// call belongs there, never as an #ifdef in a program.  Every function
-// reports failure by returning false (or null) with errno set, or with
-// *why set to a reason of our own where errno has no word for it.
-// platform.cpp holds what both share: the shape of a safe write.
+// The operating-system services the programs need beyond C's streams:
+// inputs that must be files, what a file is, path arguments, terminals, and
+// writing a file (the table, msgdump's -o FILE) the way fopen(..., "wb")
+// would, but so that a crash, a power cut or a second run never leaves a
+// broken one.  Failure is false (or null) with errno set.  platform.cpp
+// holds the safe write's shape, platform_posix.cpp and platform_windows.cpp
+// each system's steps; the commands hints give are in shell.h.
 #ifndef ZOL_COMMON_PLATFORM_H
 #define ZOL_COMMON_PLATFORM_H
 
@@ -29,56 +24,46 @@ struct FileInfo {
   std::uint64_t inode = 0;    // whatever links lead to it
 };
 
-// The file path names (links followed); false, with errno set, if none.
+// The file path names (links followed).
 bool Stat(const char* path, FileInfo* info);
 
-// Opens path (bytes as given on POSIX, UTF-8 on Windows, where the file is
-// opened by its wide-character name) for binary reading if it is a regular
-// file, and fills *info.  A FIFO or a device is refused at once, never
-// waited on: null, with *why "not a regular file"; a folder gives EISDIR.
+// path (UTF-8 on Windows) opened for binary reading if it is a regular file,
+// and *info filled.  A FIFO or a device is refused at once, never waited on
+// (null, *why "not a regular file"); a folder gives EISDIR.
 std::FILE* OpenInput(const char* path, FileInfo* info, const char** why);
 
-// Command-line argument i as a path for OpenInput.  On Windows it is taken
-// from the wide command line, so a name in any script survives whatever the
-// ANSI code page is; elsewhere it is argv[i] unchanged.
+// Argument i as a path for OpenInput: on Windows from the wide command line,
+// so that any script survives the ANSI code page; elsewhere argv[i].
 std::string PathArgument(char** argv, int i);
 
-// A message's UTF-8 text as the place it is shown reads it: on Windows in
-// the console's code page (or the ANSI one where standard error goes to a
-// file), so that a name's characters show as themselves; elsewhere as it
-// is.
+// utf8 as the place messages are shown reads it: on Windows in the console's
+// code page (the ANSI one where standard error is a file); elsewhere as is.
 std::string Shown(const std::string& utf8);
 
 // text as a text-mode stream writes it: on Windows every "\n" as CR LF.
 std::string NativeLineEnds(const std::string& text);
 
-// Makes f write "\n" as LF on every system (Windows' text mode would make
-// it CR LF).
+// Makes f write "\n" as LF on every system.
 void KeepLineEnds(std::FILE* f);
 
 // True where f is a terminal or a console.
 bool IsTerminal(std::FILE* f);
 
-// True where f is a terminal that shows UTF-8, and so Shift-JIS as
-// mojibake (POSIX terminals; never the Windows console, which shows the
-// code page's characters).
+// True where f is a terminal that shows UTF-8, and so Shift-JIS as mojibake
+// (POSIX terminals; never the Windows console).
 bool IsUtf8Terminal(std::FILE* f);
 
-// Where a file is to be written, decided by ResolveForWrite before the job
-// starts and written by WriteWhole once it is done.  What the system found
-// and holds open for it is its own.
+// Where a file is to be written: decided by ResolveForWrite before the job
+// starts, written by WriteWhole once it is done.
 class WriteTarget {
  public:
   struct State;
   WriteTarget();
-  WriteTarget(const WriteTarget&) = delete;
-  WriteTarget& operator=(const WriteTarget&) = delete;
   ~WriteTarget();
-  // The file found at the name (its device and inode in *file); false
-  // where none was (a new file is made).
+  // The file found at the name, if one was (else a new one is made).
   bool Found(FileInfo* file) const;
-  // True where no file is kept: what was found (a pipe, a terminal,
-  // /dev/null) is written straight on.
+  // True where what was found (a pipe, a terminal, /dev/null) is written
+  // straight on, no file kept.
   [[nodiscard]] bool Direct() const;
   State& state() { return *state_; }
 
@@ -86,22 +71,21 @@ class WriteTarget {
   std::unique_ptr<State> state_;
 };
 
-// Decides how name can be written, the way fopen(name, "wb") would see it,
-// touching nothing.  The kernel follows the links: an existing target is
-// opened for writing without being created or truncated, and what it is
-// decides the rest.  A link in a sticky, world-writable folder is followed
-// only if the folder's owner or this user owns it (as Linux does with
-// fs.protected_symlinks=1, whatever the setting), else EACCES.  A regular
-// file is replaced, or written in place where replacing it would change
-// what others see of it (another hard link, owner or group, extended
-// attributes or ACLs, a folder that is read-only, or sticky and another's,
-// permissions Windows would widen).  Anything else (/dev/null, a pipe, a
+// Decides, touching nothing, how name can be written as fopen(name, "wb")
+// would see it.  The kernel opens what is there, through links, neither
+// created nor truncated.  A link in a sticky, world-writable folder is
+// followed, and a file or FIFO there written, only if the folder's owner or
+// this user owns it (as Linux's fs.protected_* settings have it, whatever
+// they are), else EACCES.  A regular file is replaced, or written in place
+// where replacing it would show (another hard link, owner or group,
+// extended attributes or ACLs, a read-only folder or another's sticky one,
+// permissions Windows would widen); anything else (/dev/null, a pipe, a
 // FIFO with a reader, a terminal, NUL, CON) is written directly, opened
 // blocking as the shell's > opens it.
 bool ResolveForWrite(const char* name, WriteTarget* target);
 
-// True when path names the file target would write: the same device and
-// inode, whatever links or hard links lead to it.
+// True when path names the file target would write (the same device and
+// inode), whatever links lead to it.
 inline bool WouldWrite(const WriteTarget& target, const char* path) {
   FileInfo found;
   FileInfo info;
@@ -109,19 +93,17 @@ inline bool WouldWrite(const WriteTarget& target, const char* path) {
          info.device == found.device && info.inode == found.inode;
 }
 
-// Makes data the whole content of target: a temporary file created
-// exclusively beside it (named after it, cut to fit, with ".tmp-" and six
-// random characters), given the earlier file's permissions, synced and
-// renamed over it, the folder synced.  A file system that cannot set
-// permissions or sync goes on without.  Where no file can be made there, or
-// the rename is refused (a mount point, a folder that takes none, another's
-// link in a sticky folder, on Windows a file another program holds), the
-// file is written in place after all: the file found at the start, or a new
-// one; never a link that was not there at the start (EACCES).  In place:
-// room made for it on the disk (so that a full one fails with the file
-// untouched), rewritten without truncation, cut to size, synced.  A failed
-// run removes its temporary and keeps the earlier file; only a killed run
-// leaves the temporary behind.
+// Makes data the whole content of target: written to a temporary made
+// exclusively beside it (its name, cut to fit, + ".tmp-" + six random
+// characters) with the earlier file's permissions, synced, renamed over it,
+// the folder synced; a file system that cannot set permissions or sync goes
+// on without.  Where no temporary can be made or the rename is refused (a
+// mount point, a folder that takes none, another's link in a sticky folder,
+// a file another Windows program holds), the file is written in place: the
+// one found at the start or a new one, never a link put there since
+// (EACCES), with room made first so that a full disk leaves it untouched.
+// A failed run keeps the earlier file and removes its temporary; only a
+// killed run leaves one behind.
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size);
 
 }  // namespace platform

@@ -8,15 +8,20 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <utility>
-#include <vector>
 
 #include "platform_write.h"
 
 // The system's random generator (RtlGenRandom), from advapi32.
 extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG size);
+
+// The C runtime's own wide-character split of the command line (the one a
+// wmain would get), from msvcrt itself, so no DLL beyond it is needed.
+struct _startupinfo;
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env,
+                              int glob, _startupinfo* info);
 
 namespace platform {
 
@@ -24,10 +29,9 @@ namespace {
 
 std::wstring Wide(const char* utf8) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (n <= 0) return L"";
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  std::wstring w(static_cast<std::size_t>(std::max(n, 1)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8, -1, w.data(), n);
-  w.resize(static_cast<std::size_t>(n - 1));
+  w.pop_back();
   return w;
 }
 
@@ -35,58 +39,39 @@ std::wstring Wide(const char* utf8) {
 std::string Narrow(const wchar_t* wide, UINT page = CP_UTF8) {
   const int n =
       WideCharToMultiByte(page, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return "";
-  std::string s(static_cast<std::size_t>(n), '\0');
+  std::string s(static_cast<std::size_t>(std::max(n, 1)), '\0');
   WideCharToMultiByte(page, 0, wide, -1, s.data(), n, nullptr, nullptr);
-  s.resize(static_cast<std::size_t>(n - 1));
+  s.pop_back();
   return s;
 }
 
-// errno for a Windows error.
-int ErrnoOf(DWORD err) {
-  switch (err) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_FILE_EXISTS:
-      return EEXIST;
-    default:
-      return EIO;
-  }
-}
-
-// False, with errno from the last failed Windows call.
-bool Failed() {
-  errno = ErrnoOf(GetLastError());
+// False, with errno for the Windows error err (EIO for one not listed).
+bool Failed(DWORD err = GetLastError()) {
+  static const std::pair<DWORD, int> kErrnos[] = {
+      {ERROR_FILE_NOT_FOUND, ENOENT},
+      {ERROR_PATH_NOT_FOUND, ENOENT},
+      {ERROR_INVALID_NAME, ENOENT},
+      {ERROR_ACCESS_DENIED, EACCES},
+      {ERROR_SHARING_VIOLATION, EACCES},
+      {ERROR_LOCK_VIOLATION, EACCES},
+      {ERROR_WRITE_PROTECT, EACCES},
+      {ERROR_DISK_FULL, ENOSPC},
+      {ERROR_HANDLE_DISK_FULL, ENOSPC},
+      {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+      {ERROR_FILE_EXISTS, EEXIST}};
+  errno = EIO;
+  for (const auto& [windows, posix] : kErrnos)
+    if (windows == err) errno = posix;
   return false;
 }
 
-// A handle closed with its scope.
-class Handle {
- public:
-  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+// A handle (or INVALID_HANDLE_VALUE), closed with its scope.
+struct Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
   ~Handle() {
-    if (ok()) CloseHandle(h_);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
-  [[nodiscard]] HANDLE get() const { return h_; }
-  [[nodiscard]] bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-
- private:
-  HANDLE h_;
+  HANDLE release() { return std::exchange(h, INVALID_HANDLE_VALUE); }
 };
 
 HANDLE Of(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
@@ -94,50 +79,28 @@ HANDLE Of(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 constexpr DWORD kShareAll =
     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-void Fill(const BY_HANDLE_FILE_INFORMATION& i, FileInfo* info) {
-  info->size =
-      static_cast<std::uint64_t>(i.nFileSizeHigh) << 32 | i.nFileSizeLow;
+// *info from h's information, which *i holds.
+bool Fill(HANDLE h, FileInfo* info, BY_HANDLE_FILE_INFORMATION* i) {
+  if (h == INVALID_HANDLE_VALUE || GetFileInformationByHandle(h, i) == 0)
+    return Failed();
+  auto join = [](DWORD high, DWORD low) {
+    return static_cast<std::uint64_t>(high) << 32 | low;
+  };
+  info->size = join(i->nFileSizeHigh, i->nFileSizeLow);
   // 100 ns steps since 1601, as nanoseconds since 1970.
-  const std::int64_t ticks =
-      static_cast<std::int64_t>(
-          static_cast<std::uint64_t>(i.ftLastWriteTime.dwHighDateTime) << 32 |
-          i.ftLastWriteTime.dwLowDateTime) -
-      116444736000000000LL;
-  info->modified = ticks * 100;
-  info->device = i.dwVolumeSerialNumber;
-  info->inode =
-      static_cast<std::uint64_t>(i.nFileIndexHigh) << 32 | i.nFileIndexLow;
+  info->modified =
+      (static_cast<std::int64_t>(join(i->ftLastWriteTime.dwHighDateTime,
+                                      i->ftLastWriteTime.dwLowDateTime)) -
+       116444736000000000LL) *
+      100;
+  info->device = i->dwVolumeSerialNumber;
+  info->inode = join(i->nFileIndexHigh, i->nFileIndexLow);
+  return true;
 }
 
-// The folder part of path, up to and with its last separator ("" for a
-// bare name).
+// The folder part of path, with its last separator ("" for a bare name).
 std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t sep = path.find_last_of(L"\\/");
-  return sep == std::wstring::npos ? L"" : path.substr(0, sep + 1);
-}
-
-// Writes data as the whole of the file h, at path, from its start, synced.
-// A disk (or quota) without room for what the file grows by fails it
-// first, with the earlier file whole.
-bool Rewrite(HANDLE h, const std::wstring& path, const void* data,
-             std::size_t size) {
-  LARGE_INTEGER now{};
-  if (GetFileSizeEx(h, &now) == 0) return Failed();
-  const std::wstring folder = FolderOf(path);
-  ULARGE_INTEGER room{};
-  if (static_cast<ULONGLONG>(now.QuadPart) < size &&
-      GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &room,
-                          nullptr, nullptr) != 0 &&
-      room.QuadPart < size - static_cast<ULONGLONG>(now.QuadPart)) {
-    errno = ENOSPC;
-    return false;
-  }
-  LARGE_INTEGER zero{};
-  if (SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) == 0) return Failed();
-  const auto file = reinterpret_cast<std::intptr_t>(h);
-  if (!WriteAll(file, data, size)) return false;
-  if (SetEndOfFile(h) == 0) return Failed();
-  return Sync(file);
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 // The DACL of the file path, as bytes, or "" if it cannot be read.
@@ -157,42 +120,30 @@ WriteTarget::State::~State() {
   if (file != -1) CloseHandle(Of(file));
 }
 
-bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const DWORD chunk =
-        size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD wrote = 0;
-    if (WriteFile(Of(file), p, chunk, &wrote, nullptr) == 0) return Failed();
-    if (wrote == 0) {
-      errno = EIO;  // a write that takes nothing never will
-      return false;
-    }
-    p += wrote;
-    size -= wrote;
-  }
-  return true;
-}
-
-bool Sync(std::intptr_t file) {
-  if (FlushFileBuffers(Of(file)) != 0) return true;
-  const DWORD err = GetLastError();
-  if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
-      err == ERROR_INVALID_PARAMETER)
-    return true;
-  errno = ErrnoOf(err);
-  return false;
-}
-
 void Random(unsigned char bytes[6]) { SystemFunction036(bytes, 6); }
 
 bool CreateTemp(WriteTarget::State& /*target*/, Temp* temp) {
-  const HANDLE h =
+  temp->file = reinterpret_cast<std::intptr_t>(
       CreateFileW(Wide(temp->name.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
-                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Failed();
-  temp->file = reinterpret_cast<std::intptr_t>(h);
-  return true;
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return temp->file != -1 || Failed();
+}
+
+long WriteSome(std::intptr_t file, const void* data, std::size_t size) {
+  DWORD wrote = 0;
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30));
+  if (WriteFile(Of(file), data, chunk, &wrote, nullptr) != 0)
+    return static_cast<long>(wrote);
+  Failed();
+  return -1;
+}
+
+bool Sync(std::intptr_t file) {
+  const DWORD err =
+      FlushFileBuffers(Of(file)) != 0 ? ERROR_SUCCESS : GetLastError();
+  return err == ERROR_SUCCESS || err == ERROR_INVALID_FUNCTION ||
+         err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_PARAMETER ||
+         Failed(err);
 }
 
 bool RenameOver(WriteTarget::State& target, Temp* temp) {
@@ -202,13 +153,12 @@ bool RenameOver(WriteTarget::State& target, Temp* temp) {
   // The new file must show what the old one showed: its attributes, and the
   // access rights it would inherit must be the old file's own (copying them
   // would widen them under Wine); else the old file is rewritten.
-  if (target.exists) {
-    const DWORD attrs = GetFileAttributesW(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES || Dacl(path) != Dacl(from) ||
-        SetFileAttributesW(from.c_str(), attrs) == 0) {
-      errno = EPERM;
-      return false;
-    }
+  const DWORD attrs = GetFileAttributesW(path.c_str());
+  if (target.exists &&
+      (attrs == INVALID_FILE_ATTRIBUTES || Dacl(path) != Dacl(from) ||
+       SetFileAttributesW(from.c_str(), attrs) == 0)) {
+    errno = EPERM;
+    return false;
   }
   // A program that holds the file open (an editor, a second run) makes the
   // move fail for a moment, or for as long as it holds it: then, after a
@@ -221,10 +171,8 @@ bool RenameOver(WriteTarget::State& target, Temp* temp) {
     const DWORD why = GetLastError();
     if (attempt == 10 ||
         (why != ERROR_SHARING_VIOLATION && why != ERROR_ACCESS_DENIED &&
-         why != ERROR_LOCK_VIOLATION)) {
-      errno = ErrnoOf(why);
-      return false;
-    }
+         why != ERROR_LOCK_VIOLATION))
+      return Failed(why);
     Sleep(static_cast<DWORD>(10 * (attempt + 1)));
   }
 }
@@ -237,44 +185,57 @@ void RemoveTemp(WriteTarget::State& /*target*/, Temp* temp) {
 bool WriteInPlace(WriteTarget::State& target, const void* data,
                   std::size_t size) {
   const std::wstring path = Wide(target.name.c_str());
-  if (target.file != -1) return Rewrite(Of(target.file), path, data, size);
-  // A link found at the start (one to nothing) is written through, and
-  // its target made.  Otherwise what is there now must be the file found
-  // then, or one made now, and never a link (a reparse point) put there
-  // since.
+  // A link found at the start (one to nothing) is written through, and its
+  // target made.  Otherwise what is there now must be the file found then,
+  // or one made now, and never a link (a reparse point) put there since.
   const bool through = target.how == WriteTarget::State::How::kInPlace;
-  const Handle h(CreateFileW(
-      path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-      through         ? OPEN_ALWAYS
-      : target.exists ? OPEN_EXISTING
-                      : CREATE_NEW,
-      FILE_ATTRIBUTE_NORMAL | (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-      nullptr));
+  const Handle opened{
+      target.file != -1
+          ? INVALID_HANDLE_VALUE
+          : CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                        through         ? OPEN_ALWAYS
+                        : target.exists ? OPEN_EXISTING
+                                        : CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL |
+                            (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                        nullptr)};
+  const HANDLE h = target.file != -1 ? Of(target.file) : opened.h;
   BY_HANDLE_FILE_INFORMATION i{};
   FileInfo now;
-  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) {
-    Failed();
+  if (!Fill(h, &now, &i)) {
     if (errno == EEXIST) errno = EACCES;
     return false;
   }
-  Fill(i, &now);
   if (!through && ((i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
                    (target.exists && (now.device != target.found.device ||
                                       now.inode != target.found.inode)))) {
     errno = EACCES;
     return false;
   }
-  return Rewrite(h.get(), path, data, size);
+  // Room first: a disk (or quota) without room for what the file grows by
+  // fails the write with the earlier file whole.
+  const std::wstring folder = FolderOf(path);
+  ULARGE_INTEGER room{};
+  if (now.size < size &&
+      GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &room,
+                          nullptr, nullptr) != 0 &&
+      room.QuadPart < size - now.size) {
+    errno = ENOSPC;
+    return false;
+  }
+  if (SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0)
+    return Failed();
+  const auto file = reinterpret_cast<std::intptr_t>(h);
+  return WriteAll(file, data, size) && (SetEndOfFile(h) != 0 || Failed()) &&
+         Sync(file);
 }
 
 bool Stat(const char* path, FileInfo* info) {
-  const Handle h(CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr,
+  const Handle h{CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                             nullptr));
+                             nullptr)};
   BY_HANDLE_FILE_INFORMATION i{};
-  if (!h.ok() || GetFileInformationByHandle(h.get(), &i) == 0) return Failed();
-  Fill(i, info);
-  return true;
+  return Fill(h.h, info, &i);
 }
 
 std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
@@ -283,25 +244,15 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
   if (f == nullptr) return nullptr;
   const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
   BY_HANDLE_FILE_INFORMATION i{};
-  if (GetFileType(h) != FILE_TYPE_DISK ||
-      GetFileInformationByHandle(h, &i) == 0) {
+  FileInfo found;
+  if (GetFileType(h) != FILE_TYPE_DISK || !Fill(h, &found, &i)) {
     std::fclose(f);
     *why = "not a regular file";
     return nullptr;
   }
-  if (info != nullptr) Fill(i, info);
+  if (info != nullptr) *info = found;
   return f;
 }
-
-}  // namespace platform
-
-// The C runtime's own wide-character split of the command line (the one a
-// wmain would get), from msvcrt itself, so no DLL beyond it is needed.
-struct _startupinfo;
-extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env,
-                              int glob, _startupinfo* info);
-
-namespace platform {
 
 std::string PathArgument(char** argv, int i) {
   int argc = 0;
@@ -351,8 +302,9 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
     // writing through it creates its target, as fopen would.
     WIN32_FIND_DATAW found;
     const HANDLE f = FindFirstFileW(path.c_str(), &found);
-    if (f != INVALID_HANDLE_VALUE) FindClose(f);
-    if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_NO_MORE_FILES)
+    if (f != INVALID_HANDLE_VALUE)
+      FindClose(f);
+    else if (GetLastError() == ERROR_NO_MORE_FILES)
       s.how = How::kInPlace;
     const std::wstring folder = FolderOf(path);
     const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
@@ -367,9 +319,9 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   }
   // What the name leads to, opened for writing as fopen would open it
   // (through links), but neither created nor truncated.
-  Handle h(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.ok()) {
+  Handle h{CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (h.h == INVALID_HANDLE_VALUE) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND ||
         (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
       return Failed();
@@ -378,18 +330,17 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   }
   s.exists = true;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileType(h.get()) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
+  if (GetFileType(h.h) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
     s.how = How::kDirect;
-  } else if (GetFileInformationByHandle(h.get(), &info) == 0) {
-    return Failed();
+  } else if (!Fill(h.h, &s.found, &info)) {
+    return false;
   } else {
-    Fill(info, &s.found);
     // The file itself, through any links and junctions: its final name is
     // what is replaced, so a link stays a link.
-    std::vector<wchar_t> final(32768);
+    std::wstring final(32768, L'\0');
     const DWORD n = GetFinalPathNameByHandleW(
-        h.get(), final.data(), static_cast<DWORD>(final.size()), 0);
-    if (n > 0 && n < final.size()) s.name = Narrow(final.data());
+        h.h, final.data(), static_cast<DWORD>(final.size()), 0);
+    if (n > 0 && n < final.size()) s.name = Narrow(final.c_str());
     // A second hard link would keep the old content after a move: then the
     // file itself is rewritten, through the handle kept for it.
     if (info.nNumberOfLinks == 1) return true;

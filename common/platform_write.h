@@ -1,6 +1,6 @@
-// The steps of a safe write that each system takes its own way
-// (platform_posix.cpp, platform_windows.cpp), and what a WriteTarget holds;
-// platform.cpp puts them in order.  Only the platform layer includes it.
+// What a WriteTarget holds, and the steps of a safe write that each system
+// takes its own way (platform_posix.cpp, platform_windows.cpp); platform.cpp
+// puts them in order.  Only the platform layer includes it.
 #ifndef ZOL_COMMON_PLATFORM_WRITE_H
 #define ZOL_COMMON_PLATFORM_WRITE_H
 
@@ -13,17 +13,13 @@
 namespace platform {
 
 struct WriteTarget::State {
-  enum class How {
-    kReplace,  // a new file beside it, renamed over it (or a new file)
-    kInPlace,  // the file itself rewritten: replacing it would show
-    kDirect,   // no file to keep (a pipe, a terminal, /dev/null): written on
-  };
+  enum class How { kReplace, kInPlace, kDirect };  // see ResolveForWrite
   How how = How::kReplace;
-  bool exists = false;  // something was there at the start
-  FileInfo found;       // and this is it
-  unsigned mode = 0;    // its permission bits
+  bool exists = false;  // found is what was there at the start
+  FileInfo found;
+  unsigned mode = 0;  // its permission bits
   // The file held open (a descriptor or a HANDLE), or -1; on POSIX the
-  // folder it is replaced in and its name there; on Windows its path.
+  // folder it is replaced in and its name there, on Windows its path.
   std::intptr_t file = -1;
   std::intptr_t folder = -1;
   std::string name;
@@ -31,25 +27,26 @@ struct WriteTarget::State {
 };
 
 // A temporary file beside a target: its handle, and its name as the
-// target's is (a name in its folder on POSIX, a path on Windows).
+// target's is.
 struct Temp {
   std::intptr_t file = -1;
   std::string name;
 };
 
-// The system's steps, in the order WriteWhole takes them.
-// Six bytes from the system's random source, for the temporary's name.
+// Six bytes from the system's random source.
 void Random(unsigned char bytes[6]);
 // Creates temp's name exclusively (never opening a file of the user's, nor
 // a second run's: EEXIST), with the earlier file's permissions.
 bool CreateTemp(WriteTarget::State& target, Temp* temp);
-// Writes all size bytes to file at its position.
+// Writes up to size bytes to file: how many, or -1.
+long WriteSome(std::intptr_t file, const void* data, std::size_t size);
+// Writes all size bytes to file (in platform.cpp).
 bool WriteAll(std::intptr_t file, const void* data, std::size_t size);
 // Syncs file to the disk, where its file system can.
 bool Sync(std::intptr_t file);
 // Closes the temporary and puts it in target's place.
 bool RenameOver(WriteTarget::State& target, Temp* temp);
-// Closes the temporary, if open, and deletes it.
+// Closes the temporary, if open, and deletes it; errno is kept.
 void RemoveTemp(WriteTarget::State& target, Temp* temp);
 // Rewrites the file target found, or makes one where none was: never
 // through a link that was not there at the start.
