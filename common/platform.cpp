@@ -68,15 +68,14 @@ bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
   errno = 0;
   if (s.how == How::kDirect) return WriteAll(s.file, data, size);
   if (s.how == How::kReplace) {
-    Temp temp;
     for (int tries = 0; tries <= 100; ++tries) {
-      temp.name = TempName(s.name);
-      if (CreateTemp(s, &temp) || errno != EEXIST) break;
+      s.temp_name = TempName(s.name);
+      if (CreateTemp(s) || errno != EEXIST) break;
     }
-    if (temp.file != -1) {
-      const bool written = WriteAll(temp.file, data, size) && Sync(temp.file);
-      if (written && RenameOver(s, &temp)) return true;
-      RemoveTemp(s, &temp);
+    if (s.temp != -1) {
+      const bool written = WriteAll(s.temp, data, size) && Sync(s.temp);
+      if (written && RenameOver(s)) return true;
+      RemoveTemp(s);
       if (!written) return false;
     }
     if (!InPlaceInstead(errno)) return false;

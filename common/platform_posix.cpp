@@ -19,6 +19,12 @@ namespace platform {
 
 namespace {
 
+#ifdef O_PATH
+constexpr int kFolder = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
 // A descriptor (or -1), closed with its scope, errno kept.
 struct Fd {
   int fd = -1;
@@ -31,12 +37,6 @@ struct Fd {
   }
   int release() { return std::exchange(fd, -1); }
 };
-
-#ifdef O_PATH
-constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-#endif
 
 void Fill(const struct stat& st, FileInfo* info) {
   info->size = static_cast<std::uint64_t>(st.st_size);
@@ -75,26 +75,27 @@ bool InProc(int folder) {
 bool InProc(int /*folder*/) { return false; }
 #endif
 
-// The folder that holds (or would hold) what name leads to, opened as *at,
-// and the file's name there.  Links are followed as open follows them, one
-// name at a time from a folder (so the working folder may be of any depth),
-// at most 40; a protected link, file or FIFO gives EACCES.  A name that ends
-// in a folder, or passes through /proc's links, leads to no folder.
-bool Locate(const char* name, Fd* at, std::string* leaf) {
+// The folder that holds (or would hold) what name leads to, as *at, the
+// name there, and *st of what is there (zeros for nothing).  Links are
+// followed as open follows them, one name at a time from a folder (so the
+// working folder may be of any depth), at most 40; a protected link, file
+// or FIFO gives EACCES.  A name that ends in a folder, or passes through
+// /proc's links, leads to no folder.
+bool Locate(const char* name, Fd* at, std::string* leaf, struct stat* st) {
   std::string rest = name;  // still to walk from at
-  at->reset(open(name[0] == '/' ? "/" : ".", kFolderFlags));
+  at->reset(open(name[0] == '/' ? "/" : ".", kFolder));
   for (int links = 0; at->fd >= 0;) {
     const std::size_t slash = rest.find('/');
     const bool last = slash == std::string::npos;
     *leaf = rest.substr(0, slash);
     rest = last ? "" : rest.substr(slash + 1);
     if (leaf->empty() && !last) continue;  // "//"
-    struct stat st {};
-    if (fstatat(at->fd, leaf->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    *st = {};
+    if (fstatat(at->fd, leaf->c_str(), st, AT_SYMLINK_NOFOLLOW) != 0)
       return last && errno == ENOENT && !leaf->empty();  // a new file
-    const bool link = S_ISLNK(st.st_mode);
-    if ((link || (last && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)))) &&
-        !MayUse(at->fd, st.st_uid)) {
+    const bool link = S_ISLNK(st->st_mode);
+    if ((link || (last && (S_ISREG(st->st_mode) || S_ISFIFO(st->st_mode)))) &&
+        !MayUse(at->fd, st->st_uid)) {
       errno = EACCES;
       return false;
     }
@@ -107,14 +108,14 @@ bool Locate(const char* name, Fd* at, std::string* leaf) {
               : InProc(at->fd) ? ENXIO
                                : 0;
       if (errno != 0) return false;
-      if (text[0] == '/') at->reset(open("/", kFolderFlags));
+      if (text[0] == '/') at->reset(open("/", kFolder));
       rest.insert(0, std::string(text, static_cast<std::size_t>(n)) +
                          (last ? "" : "/"));
     } else if (last) {
-      if (S_ISDIR(st.st_mode)) errno = EISDIR;
-      return !S_ISDIR(st.st_mode);
+      if (S_ISDIR(st->st_mode)) errno = EISDIR;
+      return !S_ISDIR(st->st_mode);
     } else {
-      at->reset(openat(at->fd, leaf->c_str(), kFolderFlags | O_NOFOLLOW));
+      at->reset(openat(at->fd, leaf->c_str(), kFolder | O_NOFOLLOW));
     }
   }
   return false;
@@ -164,17 +165,18 @@ void Random(unsigned char bytes[6]) {
   for (int i = 0; i < 6; ++i) bytes[i] = static_cast<unsigned char>(x >>= 5);
 }
 
-bool CreateTemp(WriteTarget::State& target, Temp* temp) {
+bool CreateTemp(WriteTarget::State& target) {
   // The earlier file's permissions (where the file system keeps them), or
   // those fopen would give a new file.
-  temp->file = openat(static_cast<int>(target.folder), temp->name.c_str(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                      target.exists ? 0600 : 0666);
-  if (temp->file < 0 || !target.exists ||
-      fchmod(static_cast<int>(temp->file), target.mode) == 0 ||
+  target.temp =
+      openat(static_cast<int>(target.folder), target.temp_name.c_str(),
+             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+             target.exists ? 0600 : 0666);
+  if (target.temp < 0 || !target.exists ||
+      fchmod(static_cast<int>(target.temp), target.mode) == 0 ||
       Unsupported(errno))
-    return temp->file >= 0;
-  RemoveTemp(target, temp);
+    return target.temp >= 0;
+  RemoveTemp(target);
   return false;
 }
 
@@ -186,21 +188,22 @@ bool Sync(std::intptr_t file) {
   return fsync(static_cast<int>(file)) == 0 || Unsupported(errno);
 }
 
-bool RenameOver(WriteTarget::State& target, Temp* temp) {
+bool RenameOver(WriteTarget::State& target) {
   const int folder = static_cast<int>(target.folder);
-  if ((close(static_cast<int>(std::exchange(temp->file, -1))) != 0 &&
+  if ((close(static_cast<int>(std::exchange(target.temp, -1))) != 0 &&
        errno != EINTR) ||
-      renameat(folder, temp->name.c_str(), folder, target.name.c_str()) != 0)
+      renameat(folder, target.temp_name.c_str(), folder, target.name.c_str()) !=
+          0)
     return false;
   const Fd dir{openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (dir.fd >= 0) fsync(dir.fd);  // best effort: not every folder syncs
   return true;
 }
 
-void RemoveTemp(WriteTarget::State& target, Temp* temp) {
+void RemoveTemp(WriteTarget::State& target) {
   const int err = errno;
-  if (temp->file >= 0) close(static_cast<int>(std::exchange(temp->file, -1)));
-  unlinkat(static_cast<int>(target.folder), temp->name.c_str(), 0);
+  if (target.temp >= 0) close(static_cast<int>(std::exchange(target.temp, -1)));
+  unlinkat(static_cast<int>(target.folder), target.temp_name.c_str(), 0);
   errno = err;
 }
 
@@ -257,15 +260,10 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
 }
 
 std::string PathArgument(char** argv, int i) { return argv[i]; }
-
 std::string Shown(const std::string& utf8) { return utf8; }
-
 std::string NativeLineEnds(const std::string& text) { return text; }
-
 void KeepLineEnds(std::FILE* /*f*/) {}
-
 bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
-
 bool IsUtf8Terminal(std::FILE* f) { return IsTerminal(f); }
 
 bool ResolveForWrite(const char* name, WriteTarget* target) {
@@ -274,7 +272,8 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   // Where the name leads, found before anything is opened, so that a
   // protected link is refused untouched.
   Fd folder;
-  const bool located = Locate(name, &folder, &s.name);
+  struct stat there {};
+  const bool located = Locate(name, &folder, &s.name, &there);
   if (!located && errno == EACCES) return false;
   const int located_errno = errno;
   // The kernel opens what is there now (a FIFO waits for its reader here,
@@ -294,13 +293,10 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   s.exists = true;
   Fill(st, &s.found);
   s.mode = st.st_mode & 07777U;
-  // Replaced only where the name leads to the very file opened; anything
-  // else (a deleted file through /dev/fd/N) is written where it is.
-  struct stat there {};
+  // Replaced only where the name led to the very file opened; anything else
+  // (a deleted file through /dev/fd/N) is written where it is.
   const bool same =
-      located &&
-      fstatat(folder.fd, s.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-      there.st_dev == st.st_dev && there.st_ino == st.st_ino;
+      located && there.st_dev == st.st_dev && there.st_ino == st.st_ino;
   s.how = !S_ISREG(st.st_mode)                              ? How::kDirect
           : !same || MustWriteInPlace(folder.fd, fd.fd, st) ? How::kInPlace
                                                             : How::kReplace;

@@ -87,12 +87,10 @@ bool Fill(HANDLE h, FileInfo* info, BY_HANDLE_FILE_INFORMATION* i) {
     return static_cast<std::uint64_t>(high) << 32 | low;
   };
   info->size = join(i->nFileSizeHigh, i->nFileSizeLow);
-  // 100 ns steps since 1601, as nanoseconds since 1970.
-  info->modified =
-      (static_cast<std::int64_t>(join(i->ftLastWriteTime.dwHighDateTime,
-                                      i->ftLastWriteTime.dwLowDateTime)) -
-       116444736000000000LL) *
-      100;
+  const std::uint64_t since1601 =
+      join(i->ftLastWriteTime.dwHighDateTime, i->ftLastWriteTime.dwLowDateTime);
+  info->modified =  // 100 ns steps since 1601, as nanoseconds since 1970
+      (static_cast<std::int64_t>(since1601) - 116444736000000000LL) * 100;
   info->device = i->dwVolumeSerialNumber;
   info->inode = join(i->nFileIndexHigh, i->nFileIndexLow);
   return true;
@@ -122,11 +120,11 @@ WriteTarget::State::~State() {
 
 void Random(unsigned char bytes[6]) { SystemFunction036(bytes, 6); }
 
-bool CreateTemp(WriteTarget::State& /*target*/, Temp* temp) {
-  temp->file = reinterpret_cast<std::intptr_t>(
-      CreateFileW(Wide(temp->name.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
-                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return temp->file != -1 || Failed();
+bool CreateTemp(WriteTarget::State& target) {
+  target.temp = reinterpret_cast<std::intptr_t>(
+      CreateFileW(Wide(target.temp_name.c_str()).c_str(), GENERIC_WRITE, 0,
+                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return target.temp != -1 || Failed();
 }
 
 long WriteSome(std::intptr_t file, const void* data, std::size_t size) {
@@ -146,10 +144,10 @@ bool Sync(std::intptr_t file) {
          Failed(err);
 }
 
-bool RenameOver(WriteTarget::State& target, Temp* temp) {
-  if (CloseHandle(Of(std::exchange(temp->file, -1))) == 0) return Failed();
+bool RenameOver(WriteTarget::State& target) {
+  if (CloseHandle(Of(std::exchange(target.temp, -1))) == 0) return Failed();
   const std::wstring path = Wide(target.name.c_str());
-  const std::wstring from = Wide(temp->name.c_str());
+  const std::wstring from = Wide(target.temp_name.c_str());
   // The new file must show what the old one showed: its attributes, and the
   // access rights it would inherit must be the old file's own (copying them
   // would widen them under Wine); else the old file is rewritten.
@@ -177,9 +175,9 @@ bool RenameOver(WriteTarget::State& target, Temp* temp) {
   }
 }
 
-void RemoveTemp(WriteTarget::State& /*target*/, Temp* temp) {
-  if (temp->file != -1) CloseHandle(Of(std::exchange(temp->file, -1)));
-  DeleteFileW(Wide(temp->name.c_str()).c_str());
+void RemoveTemp(WriteTarget::State& target) {
+  if (target.temp != -1) CloseHandle(Of(std::exchange(target.temp, -1)));
+  DeleteFileW(Wide(target.temp_name.c_str()).c_str());
 }
 
 bool WriteInPlace(WriteTarget::State& target, const void* data,
@@ -295,25 +293,8 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   const std::wstring path = Wide(name);
   s.name = name;
   const DWORD attrs = GetFileAttributesW(path.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failed();
-    // Nothing there that Windows can see.  A name that a folder lists but
-    // that leads nowhere is a link to nothing (Wine shows a POSIX one so):
-    // writing through it creates its target, as fopen would.
-    WIN32_FIND_DATAW found;
-    const HANDLE f = FindFirstFileW(path.c_str(), &found);
-    if (f != INVALID_HANDLE_VALUE)
-      FindClose(f);
-    else if (GetLastError() == ERROR_NO_MORE_FILES)
-      s.how = How::kInPlace;
-    const std::wstring folder = FolderOf(path);
-    const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
-                                    : GetFileAttributesW(folder.c_str());
-    errno = ENOENT;
-    return fa != INVALID_FILE_ATTRIBUTES &&
-           (fa & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  }
-  if ((attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+  if (attrs != INVALID_FILE_ATTRIBUTES &&
+      (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
     errno = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : EACCES;
     return false;
   }
@@ -322,11 +303,21 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   Handle h{CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (h.h == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND ||
-        (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-      return Failed();
-    s.how = How::kInPlace;  // a link to nothing
-    return true;
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failed();
+    // Nothing there.  A name that its folder lists all the same is a link to
+    // nothing (Wine lists a POSIX one, yet finds no file at it): writing
+    // through it makes its target, as fopen would.
+    WIN32_FIND_DATAW found;
+    const HANDLE f = FindFirstFileW(path.c_str(), &found);
+    if (f != INVALID_HANDLE_VALUE) FindClose(f);
+    if (f != INVALID_HANDLE_VALUE || GetLastError() == ERROR_NO_MORE_FILES)
+      s.how = How::kInPlace;
+    const std::wstring folder = FolderOf(path);
+    const DWORD fa = folder.empty() ? FILE_ATTRIBUTE_DIRECTORY
+                                    : GetFileAttributesW(folder.c_str());
+    errno = ENOENT;
+    return fa != INVALID_FILE_ATTRIBUTES &&
+           (fa & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
   s.exists = true;
   BY_HANDLE_FILE_INFORMATION info{};

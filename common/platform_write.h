@@ -18,38 +18,33 @@ struct WriteTarget::State {
   bool exists = false;  // found is what was there at the start
   FileInfo found;
   unsigned mode = 0;  // its permission bits
-  // The file held open (a descriptor or a HANDLE), or -1; on POSIX the
-  // folder it is replaced in and its name there, on Windows its path.
+  // The file held open (a descriptor or a HANDLE) or -1, and its name: on
+  // POSIX in folder, the folder it is replaced in; on Windows a path.
   std::intptr_t file = -1;
   std::intptr_t folder = -1;
   std::string name;
-  ~State();  // closes what it holds
-};
-
-// A temporary file beside a target: its handle, and its name as the
-// target's is.
-struct Temp {
-  std::intptr_t file = -1;
-  std::string name;
+  std::intptr_t temp = -1;  // the temporary beside it, while open
+  std::string temp_name;    // named as name is
+  ~State();                 // closes file and folder
 };
 
 // Six bytes from the system's random source.
 void Random(unsigned char bytes[6]);
-// Creates temp's name exclusively (never opening a file of the user's, nor
-// a second run's: EEXIST), with the earlier file's permissions.
-bool CreateTemp(WriteTarget::State& target, Temp* temp);
+// Creates temp_name exclusively (never opening a file of the user's, nor a
+// second run's: EEXIST), with the earlier file's permissions.
+bool CreateTemp(WriteTarget::State& target);
 // Writes up to size bytes to file: how many, or -1.
 long WriteSome(std::intptr_t file, const void* data, std::size_t size);
-// Writes all size bytes to file (in platform.cpp).
+// Writes all size bytes to file (platform.cpp).
 bool WriteAll(std::intptr_t file, const void* data, std::size_t size);
 // Syncs file to the disk, where its file system can.
 bool Sync(std::intptr_t file);
-// Closes the temporary and puts it in target's place.
-bool RenameOver(WriteTarget::State& target, Temp* temp);
+// Closes the temporary and renames it over the file.
+bool RenameOver(WriteTarget::State& target);
 // Closes the temporary, if open, and deletes it; errno is kept.
-void RemoveTemp(WriteTarget::State& target, Temp* temp);
-// Rewrites the file target found, or makes one where none was: never
-// through a link that was not there at the start.
+void RemoveTemp(WriteTarget::State& target);
+// Rewrites the file found, or makes one where none was: never through a
+// link that was not there at the start.
 bool WriteInPlace(WriteTarget::State& target, const void* data,
                   std::size_t size);
 
