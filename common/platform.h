@@ -72,16 +72,15 @@ class WriteTarget {
 };
 
 // Decides, touching nothing, how name can be written as fopen(name, "wb")
-// would see it.  The kernel opens what is there, through links, neither
-// created nor truncated.  A link in a sticky, world-writable folder is
-// followed, and a file or FIFO there written, only if the folder's owner or
-// this user owns it (as Linux's fs.protected_* settings have it, whatever
-// they are), else EACCES.  A regular file is replaced, or written in place
-// where replacing it would show (another hard link, owner or group,
-// extended attributes or ACLs, a read-only folder or another's sticky one,
-// permissions Windows would widen); anything else (/dev/null, a pipe, a
-// FIFO with a reader, a terminal, NUL, CON) is written directly, opened
-// blocking as the shell's > opens it.
+// would: the kernel opens what is there, through links, neither created nor
+// truncated.  A link in a sticky, world-writable folder is followed, and a
+// file or FIFO there written, only if the folder's owner or this user owns
+// it (as Linux's fs.protected_* have it, whatever they are set to), else
+// EACCES.  A regular file is replaced, or written in place where replacing
+// it would show (another hard link, owner or group, extended attributes or
+// ACLs, a read-only folder or another's sticky one, permissions Windows
+// would widen); anything else (/dev/null, a pipe, a FIFO with a reader, a
+// terminal, NUL, CON) is written directly, opened blocking as > opens it.
 bool ResolveForWrite(const char* name, WriteTarget* target);
 
 // True when path names the file target would write (the same device and
@@ -93,17 +92,16 @@ inline bool WouldWrite(const WriteTarget& target, const char* path) {
          info.device == found.device && info.inode == found.inode;
 }
 
-// Makes data the whole content of target: written to a temporary made
-// exclusively beside it (its name, cut to fit, + ".tmp-" + six random
-// characters) with the earlier file's permissions, synced, renamed over it,
-// the folder synced; a file system that cannot set permissions or sync goes
-// on without.  Where no temporary can be made or the rename is refused (a
-// mount point, a folder that takes none, another's link in a sticky folder,
-// a file another Windows program holds), the file is written in place: the
-// one found at the start or a new one, never a link put there since
-// (EACCES), with room made first so that a full disk leaves it untouched.
-// A failed run keeps the earlier file and removes its temporary; only a
-// killed run leaves one behind.
+// Makes data the whole content of target: a temporary made exclusively
+// beside it (its name, cut to fit, + ".tmp-" + six random characters), with
+// its permissions, synced and renamed over it, the folder synced (a file
+// system that cannot set permissions or sync goes on without).  Where no
+// temporary can be made or the rename is refused (a mount point, another's
+// link in a sticky folder, a file another Windows program holds), the file
+// is written in place: the one found at the start or a new one, never a
+// link put there since (EACCES), room made first so that a full disk leaves
+// it whole.  A failed run keeps the earlier file and removes its temporary;
+// only a killed one may leave it.
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size);
 
 }  // namespace platform
