@@ -202,8 +202,9 @@ export function createFont(doc, {store, references, onGlyphs}) {
     fieldsChanged();
   }
 
-  // The suggestions for the spec and image now, worked out once each, after
-  // the page is drawn.
+  // The suggestions for the spec and image now, worked out once each, once
+  // the spec has stood still for a moment (they take a second or more, and
+  // stepping through the image changes the spec at every click).
   function suggest(img, spec) {
     const key = [img, spec];
     const same = (k) => k && k.every((x, i) => x === key[i]);
@@ -221,7 +222,7 @@ export function createFont(doc, {store, references, onGlyphs}) {
       font.key = key;
       font.suggestions = new Map((r.ok ? r.suggestions : []).map((s) => [s.entry, s]));
       onGlyphs();
-    }, 50);
+    }, 500);
   }
 
   // The cells' sheet: every entry's glyph, as a picture the cells show.
@@ -229,11 +230,11 @@ export function createFont(doc, {store, references, onGlyphs}) {
     const key = [img, spec];
     if (font.sheetKey && key.every((k, i) => k === font.sheetKey[i])) return;
     font.sheetKey = key;
-    if (font.url) URL.revokeObjectURL(font.url);
     font.url = null;
     font.inked = null;
     font.glyphs = null;
     if (!img || !spec) return;
+    const t0 = performance.now();
     const bytes = core.fontSheet(img, spec);
     if (bytes.length === 0) return;
     const c = doc.createElement('canvas');
@@ -243,6 +244,7 @@ export function createFont(doc, {store, references, onGlyphs}) {
     font.inked = bytes.subarray(0, 512);
     font.glyphs = bytes.subarray(512);
     font.url = c.toDataURL();
+    canvas.dataset.cellsMs = (performance.now() - t0).toFixed(1);
   }
 
   function draw() {

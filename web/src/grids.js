@@ -120,7 +120,7 @@ export function createGrids(doc, layout) {
     // Shows the glyphs of the entries inked (512 flags), or none (null).
     glyphs(flags) {
       inked = flags;
-      for (const grid of doc.querySelectorAll('.grid')) grid.classList.toggle('with-glyphs', !!flags);
+      for (const el of doc.querySelectorAll('.grid, .pages')) el.classList.toggle('with-glyphs', !!flags);
       cells.forEach((_, e) => showGlyph(e));
     },
     // Marks the cells of entries with a class, after clearing it from all.

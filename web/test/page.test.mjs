@@ -645,7 +645,8 @@ test('the font: found in the sample, kept with the work, shown in the cells and 
   assert.equal(await tab.locator('#cell-suggestions button').count(), 5);
   console.log(`font: find ${await tab.getAttribute('#font-status', 'data-find-ms')} ms, ` +
     `suggest ${await tab.getAttribute('#fill-suggested', 'data-ms')} ms, ` +
-    `sheet drawn in ${await tab.getAttribute('#font-sheet', 'data-ms')} ms`);
+    `sheet drawn in ${await tab.getAttribute('#font-sheet', 'data-ms')} ms, ` +
+    `every cell's glyph in ${await tab.getAttribute('#font-sheet', 'data-cells-ms')} ms`);
 
   // Three cells blanked, filled from the suggestions, marked, and all
   // taken back by one undo.
