@@ -15,7 +15,8 @@ export function createEditor(doc, {store, grids, announce}) {
   const info = (e) => {
     const c = store.decoded.cells[e];
     return `${cellPlace(c)}: ${cellCode(c)}, bytes ${c.bytes.map(hex2).join(' ')}, ` +
-      `used ${times(store.decoded.counts[e])} in the text window`;
+      `used ${times(store.decoded.counts[e])} in the text window` +
+      (workspace.suggested.includes(e) ? '; filled from the suggestions, not yet confirmed' : '');
   };
   // Where the editor goes: under the picked cell's row on a phone, in a
   // row of the grid's own.

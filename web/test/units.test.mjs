@@ -192,6 +192,16 @@ test('font: blank and empty cells a code shows are filled from their first sugge
   const s = (entry, chars = ['あ', 'ぁ']) => ({entry, chars});
   const fills = blankFills(cells, [s(16), s(17), s(18), s(19), s(20), s(21, []), s(300, ['森'])]);
   assert.deepEqual(fills, [{entry: 16, page: 0, char: 'あ'}, {entry: 17, page: 0, char: 'あ'}, {entry: 300, page: 1, char: '森'}]);
+  // "This glyph is code XX": where the page must start for the glyph clicked to be that code's.
+  for (const [format, entry, at, want] of [
+    [1, 16, 0xC8000, {ok: true, offset: 0xC8000, kanji: false}],
+    [1, 17, 0xC8040, {ok: true, offset: 0xC8000, kanji: false}],
+    [0, 255, 0x2000, {ok: true, offset: 0x2000 - 239 * 32, kanji: false}],
+    [2, 256, 0x100, {ok: true, offset: 0x100, kanji: true}],  // 0xFF 0x01
+    [1, 258, 0xCC080, {ok: true, offset: 0xCC000, kanji: true}],
+    [1, 17, 0x20, {ok: false}],  // before the image's start
+    [1, 15, 0x1000, {ok: false}],  // a control code has no glyph
+  ]) assert.deepEqual(core.fontPlace(format, entry, at), want, `${format} ${entry}`);
   const entryOf = (typed) => core.codes.findIndex((c) => c.entry >= 0 && codeWords(c.name) === codeWords(typed));
   for (const [typed, index] of [['3A', 0x3A], ['0x3a', 0x3A], ['FF01', 257], ['0xFF 0x01', 257], ['ff 1', -1]])
     assert.equal(entryOf(typed), index, typed);
@@ -220,4 +230,12 @@ test('workspace: cells filled from suggestions are one undoable step, marked unt
   assert.deepEqual([later.grids.map((g) => g && [...g]), later.suggested], [before, []]);
   later.loadGrid(0, grid(2), 'zol_00.txt');
   assert.deepEqual(later.suggested, []);
+  // Work kept before there were marks and specs restores as it was.
+  const old = memoryStore();
+  old.write('main', {tab: 'x', revision: 1, saved: new Date().toISOString(), grids: [btoa('\x82\xA0'), null],
+    baseline: [null, null], names: ['zol_00.txt', 'zol_01.txt'], edited: [true, false], undos: [], redos: []});
+  const older = tab(old);
+  older.offerKept();
+  older.restore('main');
+  assert.deepEqual([older.suggested, older.font, older.grids[0][0]], [[], null, 0x82]);
 });
