@@ -185,6 +185,31 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_encode(const unsigned char* glyph,
   return out(std::move(bytes));
 }
 
+// Where a spec's page must start so that table entry's glyph, in format
+// (0, 1, 2), lies at byte at: {"ok":true,"offset":N,"kanji":false} (the
+// one-byte page's OFFSET, or the kanji page's KANJI where kanji is true),
+// or {"ok":false} where entry has no glyph or at is too early for it.
+EMSCRIPTEN_KEEPALIVE const Result* zol_font_place(int format, int entry,
+                                                  double at) {
+  static Kept<std::string> out;
+  font::Spec s;
+  s.format = FormatOf(format);
+  s.has_kanji = true;
+  std::uint64_t from = 0;
+  web::Json j;
+  j.Open('{');
+  if (entry < 0 || at < 0 ||
+      !font::GlyphOffset(s, static_cast<unsigned>(entry), &from) ||
+      static_cast<double>(from) > at) {
+    j.Field("ok", false);
+    return out(j.Close('}').text());
+  }
+  j.Field("ok", true)
+      .Field("offset", static_cast<std::uint64_t>(at) - from)
+      .Field("kanji", entry >= 256);
+  return out(j.Close('}').text());
+}
+
 // The suggestions for every inked entry, in code order: {"ok":true,
 // "suggestions":[{"entry":16,"code":"10","chars":["あ",...]}, ...]}, or
 // {"ok":false,"why":"spec"|"references"}.

@@ -92,5 +92,22 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     // The last insertion's image, or the BPS patch from img to it.
     patched: (img, bps) => call('patched', {image: img}, bps ? 1 : 0),
     sampleImage: (scene) => call('sample_image', scene),
+    // The font panel's calls (font_api.cpp).  Formats: [{name, bytes}],
+    // indexed as the calls take them.
+    fontFormats: json('font_formats'),
+    // Hands in the reference fonts' records, once: {glyphs, characters}.
+    fontReferences: (records) => json('font_references', records),
+    // A spec read: {ok, spec, format, offset, kanji?} or {ok: false, error, at}.
+    fontSpec: (text) => json('font_spec', text),
+    // 512 bytes (1 where entry e has a glyph), then 512 glyphs as 1bpp.
+    fontSheet: (img, spec) => call('font_sheet', {image: img}, spec),
+    // count glyphs of format from offset, as 1bpp, 32 bytes each.
+    fontGlyphs: (img, format, offset, count) => call('font_glyphs', {image: img}, format, offset, count),
+    // {ok, offset, kanji}: where a page starts for entry's glyph to lie at at.
+    fontPlace: (format, entry, at) => json('font_place', format, entry, at),
+    // {ok, suggestions: [{entry, code, chars}]} or {ok: false, why}.
+    fontSuggest: (img, spec) => json('font_suggest', {image: img}, spec),
+    // {ok, found: [{spec, score}]}, best first, or {ok: false, why}.
+    fontFind: (img) => json('font_find', {image: img}),
   };
 }

@@ -1,6 +1,7 @@
 // The cell editor: what the picked cell is, its character to change (typed
 // text becomes cell bytes through the core's CP932), undo and redo.  On a
 // phone it sits right under the picked cell's row.
+import {drawGlyph} from './font.js';
 import {cellCode, cellPlace, hex2, times} from './words.js';
 
 export function createEditor(doc, {store, grids, announce}) {
@@ -14,7 +15,8 @@ export function createEditor(doc, {store, grids, announce}) {
   const info = (e) => {
     const c = store.decoded.cells[e];
     return `${cellPlace(c)}: ${cellCode(c)}, bytes ${c.bytes.map(hex2).join(' ')}, ` +
-      `used ${times(store.decoded.counts[e])} in the text window`;
+      `used ${times(store.decoded.counts[e])} in the text window` +
+      (workspace.suggested.includes(e) ? '; filled from the suggestions, not yet confirmed' : '');
   };
   // Where the editor goes: under the picked cell's row on a phone, in a
   // row of the grid's own.
@@ -34,6 +36,31 @@ export function createEditor(doc, {store, grids, announce}) {
     }
   }
 
+  // The picked cell's glyph, large, with the characters it looks most like.
+  function drawFont(e) {
+    const f = store.font;
+    const box = $('cell-font');
+    box.hidden = !f.inked?.[e];
+    if (box.hidden) return;
+    drawGlyph($('cell-glyph'), f.glyphs.subarray(e * 32, e * 32 + 32), 4);
+    const list = $('cell-suggestions');
+    const s = f.suggestions?.get(e);
+    list.replaceChildren(s ? 'Looks like: ' : 'Reading the glyphs…');
+    for (const ch of s?.chars ?? []) {
+      const b = doc.createElement('button');
+      b.type = 'button';
+      b.textContent = ch;
+      b.setAttribute('aria-label', `Put ${ch} in the cell`);
+      b.addEventListener('click', () => {
+        const r = core.encode(ch);
+        if (r.bytes) workspace.setCell({entry: e, page: store.decoded.cells[e].page}, r.bytes);
+      });
+      list.append(b);
+    }
+    $('cell-confirm').hidden = !workspace.suggested.includes(e);
+  }
+  $('cell-confirm').addEventListener('click', () => workspace.confirm(grids.picked()));
+
   function show(e, edit) {
     grids.pick(e);
     place(e);
@@ -43,6 +70,7 @@ export function createEditor(doc, {store, grids, announce}) {
     $('cell-apply').disabled = false;
     const c = store.decoded.cells[e];
     input.value = c.empty ? '' : c.text;
+    drawFont(e);
     $('cell-error').textContent = '';
     if (edit) {
       input.focus();
@@ -97,6 +125,7 @@ export function createEditor(doc, {store, grids, announce}) {
       $('redo').disabled = workspace.redos.length === 0;
       const e = grids.picked();
       if (e >= 0) $('cell-info').textContent = info(e);
+      if (e >= 0) drawFont(e);
     },
   };
 }

@@ -1,6 +1,7 @@
 // The glyphs still to fill, as the core lists them (msgdump --to-fill's
 // list): the most used first, each with where it occurs and a way to its
 // cell.
+import {sheetPosition} from './font.js';
 import {cellCode, cellPlace, times} from './words.js';
 
 export function createFill(doc, {onGo}) {
@@ -18,7 +19,8 @@ export function createFill(doc, {onGo}) {
       list.replaceChildren();
       none.hidden = true;
     },
-    draw(found, cells) {
+    // inked: 512 flags, 1 where the font gives entry e a glyph (or null).
+    draw(found, cells, inked) {
       list.replaceChildren();
       none.hidden = found.length > 0;
       for (const f of found) {
@@ -36,6 +38,13 @@ export function createFill(doc, {onGo}) {
           const mark = doc.createElement('mark');
           mark.textContent = glyph || '▯';
           uses.append(uses.childNodes.length > 0 ? ' … ' : '…', before, mark, after, '…');
+        }
+        if (inked?.[f.entry]) {
+          const g = doc.createElement('span');
+          g.className = 'glyph';
+          g.setAttribute('aria-hidden', 'true');
+          g.style.backgroundPosition = sheetPosition(f.entry);
+          li.append(g);
         }
         li.append(go, uses);
         list.appendChild(li);

@@ -2,6 +2,7 @@
 // cell records place them, with row and column labels, every cell shaded
 // by how often its code occurs and named for screen readers.  One tab stop
 // per grid (the arrow keys move it), which follows the picked cell.
+import {sheetPosition} from './font.js';
 import {cellCode, hex2, times} from './words.js';
 
 // layout: the core's cell records, by entry (their page, line and column).
@@ -74,6 +75,21 @@ export function createGrids(doc, layout) {
     });
   }
 
+  // Each cell's glyph from the image, shown beside its character where the
+  // font gives it one.
+  let inked = null;
+  const glyphs = cells.map((_, e) => {
+    const g = doc.createElement('span');
+    g.className = 'glyph';
+    g.setAttribute('aria-hidden', 'true');
+    g.style.backgroundPosition = sheetPosition(e);
+    return g;
+  });
+  const showGlyph = (e) => {
+    if (inked?.[e]) cells[e].append(glyphs[e]);
+    else glyphs[e].remove();
+  };
+
   let picked = -1;
   return {
     cells,
@@ -90,6 +106,7 @@ export function createGrids(doc, layout) {
       info.forEach((c, e) => {
         const cell = cells[e];
         cell.textContent = c.empty ? '' : c.text;
+        showGlyph(e);
         cell.classList.toggle('unused', !c.reachable);
         const n = counts[e];
         const h = n === 0 ? 0 : 0.06 + 0.44 * Math.log1p(n) / Math.log1p(most);
@@ -99,6 +116,12 @@ export function createGrids(doc, layout) {
         cell.title = name;
         cell.setAttribute('aria-label', name);
       });
+    },
+    // Shows the glyphs of the entries inked (512 flags), or none (null).
+    glyphs(flags) {
+      inked = flags;
+      for (const el of doc.querySelectorAll('.grid, .pages')) el.classList.toggle('with-glyphs', !!flags);
+      cells.forEach((_, e) => showGlyph(e));
     },
     // Marks the cells of entries with a class, after clearing it from all.
     mark(cls, entries = []) {

@@ -8,6 +8,7 @@ import {loadCore} from './core.js';
 import {createDownloads} from './downloads.js';
 import {createEditor} from './editor.js';
 import {createFill} from './fill.js';
+import {blankFills, createFont} from './font.js';
 import {createGrids} from './grids.js';
 import {createInputs} from './inputs.js';
 import {createInsert} from './insert.js';
@@ -50,6 +51,34 @@ const fill = createFill(doc, {
   },
 });
 const kept = createKept(doc, {workspace, key: KEY});
+// The reference font, inlined gzipped: handed to the core once, when the
+// font is first matched.
+let references = null;
+const loadReferences = () => references ??= (async () => {
+  const stream = new Blob([inlined('font-refs')]).stream().pipeThrough(new DecompressionStream('gzip'));
+  return core.fontReferences(new Uint8Array(await new Response(stream).arrayBuffer()));
+})();
+let toFill = null;  // the glyphs to fill last listed
+// The font's glyphs and suggestions drawn where they show.
+function drawGlyphs() {
+  doc.documentElement.style.setProperty('--sheet', store.font.url ? `url(${store.font.url})` : 'none');
+  grids.glyphs(store.font.inked);
+  grids.mark('suggested', workspace.suggested);
+  editor.draw();
+  if (toFill) fill.draw(toFill, store.decoded.cells, store.font.inked);
+  $('fill-suggested').disabled = !store.font.suggestions;
+}
+const font = createFont(doc, {store, references: loadReferences, onGlyphs: drawGlyphs});
+// "Fill blank cells from the suggestions": one undoable step, the cells
+// marked as suggested.
+$('fill-suggested').addEventListener('click', () => {
+  const list = blankFills(store.decoded.cells, [...store.font.suggestions.values()])
+    .map(({entry, page, char}) => ({entry, page, cell: core.encode(char).bytes}))
+    .filter((f) => f.cell?.length === c.cellBytes);
+  $('font-status').textContent = list.length === 0 ? 'No blank cell has a glyph to fill it from.'
+    : `Filled ${list.length} blank cell${list.length === 1 ? '' : 's'} from the suggestions (marked until you confirm or edit them; Undo takes them all back).`;
+  if (list.length > 0) workspace.setCells(list, true);
+});
 const insert = createInsert(doc, {store});
 const downloads = createDownloads(doc, {store});
 
@@ -118,13 +147,19 @@ function draw() {
   downloads.draw();
   kept.draw();
   barOfWork();
+  font.draw();
+  grids.mark('suggested', workspace.suggested);
   inputs.drawLoaded(store.files, (p) => workspace.edited(p));
   // The glyphs to fill come once the rest is drawn.
   const mine = ++drawn;
   fill.clear();
+  toFill = null;
   setTimeout(() => {
     if (mine !== drawn) return;
-    if (img) fill.draw(core.toFill(img, table), cells);
+    if (img) {
+      toFill = core.toFill(img, table);
+      fill.draw(toFill, cells, store.font.inked);
+    }
     doc.body.dataset.drawn = String(mine);
   });
 }

@@ -23,6 +23,8 @@ export class Workspace {
     this.table = null;         // a loaded zol.tbl's bytes, while it is the source
     this.names = [...core.constants.gridNames, core.constants.tableName];
     this.baseline = [null, null];  // the grids as last loaded or downloaded
+    this.suggested = [];       // entries filled from the font's suggestions, not yet confirmed
+    this.font = null;          // the font spec the user set, kept with the work (never undone)
     this.undos = [];
     this.redos = [];
     this.offers = [];          // kept work not yet restored or declined
@@ -43,10 +45,12 @@ export class Workspace {
 
   // --- changes: edits undoable, loads not; each one kept --------------------
   snapshot() {
-    return {grids: [...this.grids], table: this.table, names: [...this.names], baseline: [...this.baseline]};
+    return {grids: [...this.grids], table: this.table, names: [...this.names], baseline: [...this.baseline],
+      suggested: [...this.suggested]};
   }
   apply(s) {
-    Object.assign(this, {grids: [...s.grids], table: s.table, names: [...s.names], baseline: [...s.baseline]});
+    Object.assign(this, {grids: [...s.grids], table: s.table, names: [...s.names], baseline: [...s.baseline],
+      suggested: [...(s.suggested ?? [])]});
   }
   // An edit (undoable), or with load a new start that nothing undoes.
   change(to, load = false) {
@@ -81,14 +85,15 @@ export class Workspace {
     const baseline = [...this.baseline];
     for (const [page, bytes, name] of list) [grids[page], names[page], baseline[page]] = [bytes, name, bytes];
     // The grids are the table's source from now on.
-    this.change({grids, names, baseline, table: null}, true);
+    this.change({grids, names, baseline, table: null, suggested: []}, true);
     return true;
   }
   loadGrid(page, bytes, name) { return this.loadGrids([[page, bytes, name]]); }
   loadTable(bytes, name) {
     if (!this.mayReplace([0, 1], name)) return false;
     const grids = [0, 1].map((p) => this.core.gridOfTable(bytes, p));
-    this.change({grids, baseline: [...grids], table: bytes, names: [...this.core.constants.gridNames, name]}, true);
+    this.change({grids, baseline: [...grids], table: bytes, names: [...this.core.constants.gridNames, name],
+      suggested: []}, true);
     return true;
   }
   // A fix or an edit: the grid of page becomes bytes.
@@ -97,9 +102,24 @@ export class Workspace {
     grids[page] = bytes;
     this.change({grids, table: null});
   }
-  // Writes a cell's two bytes where glyphpack reads them, on its page.
-  setCell({page, entry}, cell) {
-    this.setGrid(page, this.core.withCell(this.grids[page], entry, cell));
+  // Writes a cell's two bytes where glyphpack reads them, on its page: an
+  // edit, which confirms it if it was suggested.
+  setCell({page, entry}, cell) { this.setCells([{page, entry, cell}]); }
+  // Writes cells ([{page, entry, cell}]) in one undoable step; marked as
+  // suggested when they come from the font's suggestions, confirmed if not.
+  setCells(list, suggested = false) {
+    const grids = [...this.grids];
+    for (const {page, entry, cell} of list) grids[page] = this.core.withCell(grids[page], entry, cell);
+    const mark = new Set(this.suggested);
+    for (const {entry} of list) mark[suggested ? 'add' : 'delete'](entry);
+    this.change({grids, table: null, suggested: [...mark].sort((a, b) => a - b)});
+  }
+  // A suggested cell confirmed as it is: one undoable step.
+  confirm(entry) { this.change({suggested: this.suggested.filter((e) => e !== entry)}); }
+  // The font spec set (kept with the work, outside the history).
+  setFont(spec) {
+    this.font = spec;
+    this.keep();
   }
   // The grids were downloaded: they are the baseline now.
   downloaded() {
@@ -129,8 +149,9 @@ export class Workspace {
     this.offers = [];
     this.known = this.store.read(MAIN);
     const unpack = (s) => ({grids: s.grids.map(unb64), baseline: s.baseline.map(unb64), table: null,
-      names: [...s.names, this.names[2]]});
+      names: [...s.names, this.names[2]], suggested: s.suggested ?? []});
     this.apply(unpack(r));
+    this.font = r.font ?? this.font;
     this.undos = (r.undos ?? []).map(unpack);
     this.redos = (r.redos ?? []).map(unpack);
     this.keep();
@@ -160,10 +181,11 @@ export class Workspace {
   asideSlot() { return `aside.${this.tab}`; }
   // The record kept: the work, and with history its last steps either way.
   record(revision, history) {
-    const pack = (s) => ({grids: s.grids.map(b64), baseline: s.baseline.map(b64), names: s.names.slice(0, 2)});
+    const pack = (s) => ({grids: s.grids.map(b64), baseline: s.baseline.map(b64), names: s.names.slice(0, 2),
+      suggested: s.suggested});
     const last = (steps) => (history ? steps.slice(-KEPT_HISTORY).map(pack) : []);
     return {
-      tab: this.tab, revision, saved: this.now().toISOString(), ...pack(this),
+      tab: this.tab, revision, saved: this.now().toISOString(), ...pack(this), font: this.font,
       edited: [this.edited(0), this.edited(1)], undos: last(this.undos), redos: last(this.redos),
     };
   }

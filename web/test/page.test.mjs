@@ -614,3 +614,55 @@ test('small, offline, accessible, readable, and fits a phone and a laptop; times
   assert.deepEqual(blocked, []);
   assert.deepEqual(tab.errors, []);
 });
+
+test('the font: found in the sample, kept with the work, shown in the cells and the editor; blank cells filled in one undoable step', async () => {
+  const tab = await open();
+  await drawn(tab, () => tab.click('#load-sample'));
+  await tab.click('#font-find');
+  await tab.waitForFunction(() => /^(Found|No font)/.test(document.getElementById('font-status').textContent), null,
+    {timeout: 120000});
+  const fields = async () => [await tab.inputValue('#font-format'), await tab.inputValue('#font-offset'), await tab.inputValue('#font-kanji')];
+  assert.deepEqual(await fields(), ['1', '0xC8000', '0xCC000']);  // 2bpp
+  assert.equal(await tab.evaluate(() => JSON.parse(localStorage.getItem('zolvane-tools.grids')).font), '2bpp:0xC8000:0xCC000');
+
+  // A glyph clicked on the sheet and named: the offset that makes it so.
+  await tab.click('[data-step="+glyph"]');
+  assert.equal(await tab.inputValue('#font-offset'), '0xC8040');
+  await tab.click('#font-sheet', {position: {x: 5, y: 5}});  // the first glyph: 0x11's
+  await tab.fill('#font-code', '0x11');
+  await tab.click('#font-place');
+  assert.equal(await tab.inputValue('#font-offset'), '0xC8000');
+
+  // Every cell with a glyph shows it; the editor shows it large, with five characters.
+  await tab.waitForFunction(() => !document.getElementById('fill-suggested').disabled, null, {timeout: 60000});
+  assert.equal(await tab.locator('.cell[data-entry="25"] .glyph').count(), 1);
+  await tab.click('.cell[data-entry="25"]');
+  const ink = await tab.evaluate(() => {
+    const c = document.getElementById('cell-glyph');
+    return c.getContext('2d').getImageData(0, 0, c.width, c.height).data.filter((v, i) => i % 4 === 3 && v > 0).length;
+  });
+  assert.ok(ink > 0);
+  assert.equal(await tab.locator('#cell-suggestions button').count(), 5);
+  console.log(`font: find ${await tab.getAttribute('#font-status', 'data-find-ms')} ms, ` +
+    `suggest ${await tab.getAttribute('#fill-suggested', 'data-ms')} ms, ` +
+    `sheet drawn in ${await tab.getAttribute('#font-sheet', 'data-ms')} ms, ` +
+    `every cell's glyph in ${await tab.getAttribute('#font-sheet', 'data-cells-ms')} ms`);
+
+  // Three cells blanked, filled from the suggestions, marked, and all
+  // taken back by one undo.
+  const blanks = read(file('zol_00.txt'));
+  for (const e of [0x19, 0x38, 0x48]) blanks.set([0x81, 0x40], (e >> 4) * 34 + (e & 15) * 2);
+  fs.writeFileSync(file('blanks_00.txt'), blanks);
+  await load(tab, {grid0: 'blanks_00.txt'});
+  const texts = () => tab.locator('.cell').allTextContents();
+  const before = await texts();
+  await drawn(tab, () => tab.click('#fill-suggested'));
+  const filled = await tab.locator('.cell.suggested').evaluateAll((l) => l.map((e) => Number(e.dataset.entry)));
+  assert.deepEqual(filled, [0x19, 0x38, 0x48]);
+  assert.notEqual(await cellText(tab, 0x19), before[0x19 - 16]);
+  await drawn(tab, () => tab.click('#undo'));
+  assert.deepEqual(await texts(), before);
+  assert.equal(await tab.locator('.cell.suggested').count(), 0);
+  assert.deepEqual(await download(tab, 'download-grids', 2), [blanks, expected('zol_01.txt')]);
+  assert.deepEqual(tab.errors, []);
+});

@@ -8,6 +8,7 @@ import fs from 'node:fs';
 import {createRequire} from 'node:module';
 import {loadCore} from '../src/core.js';
 import {recognise, refusePick} from '../src/files.js';
+import {blankFills, codeWords} from '../src/font.js';
 import {Workspace, browserStore} from '../src/workspace.js';
 
 const zolcore = process.env.ZOL_CORE;
@@ -179,4 +180,62 @@ test('workspace: a tab that declines to take over asks once and keeps its work a
   edit(c, 0, 3);
   assert.deepEqual(c.saved, {state: 'blocked', error: 'SecurityError'});
   assert.equal(cell(c, 0), 3);
+});
+
+test('font: blank and empty cells a code shows are filled from their first suggestion; typed codes match the core\'s names', () => {
+  const cell = (over) => ({page: 0, reachable: true, control: false, blank: false, empty: false, ...over});
+  const cells = {
+    16: cell({blank: true}), 17: cell({empty: true}), 18: cell({}),  // 18 holds a character
+    19: cell({blank: true, control: true}), 20: cell({blank: true, reachable: false}), 21: cell({blank: true}),
+    300: cell({page: 1, blank: true}),
+  };
+  const s = (entry, chars = ['あ', 'ぁ']) => ({entry, chars});
+  const fills = blankFills(cells, [s(16), s(17), s(18), s(19), s(20), s(21, []), s(300, ['森'])]);
+  assert.deepEqual(fills, [{entry: 16, page: 0, char: 'あ'}, {entry: 17, page: 0, char: 'あ'}, {entry: 300, page: 1, char: '森'}]);
+  // "This glyph is code XX": where the page must start for the glyph clicked to be that code's.
+  for (const [format, entry, at, want] of [
+    [1, 16, 0xC8000, {ok: true, offset: 0xC8000, kanji: false}],
+    [1, 17, 0xC8040, {ok: true, offset: 0xC8000, kanji: false}],
+    [0, 255, 0x2000, {ok: true, offset: 0x2000 - 239 * 32, kanji: false}],
+    [2, 256, 0x100, {ok: true, offset: 0x100, kanji: true}],  // 0xFF 0x01
+    [1, 258, 0xCC080, {ok: true, offset: 0xCC000, kanji: true}],
+    [1, 17, 0x20, {ok: false}],  // before the image's start
+    [1, 15, 0x1000, {ok: false}],  // a control code has no glyph
+  ]) assert.deepEqual(core.fontPlace(format, entry, at), want, `${format} ${entry}`);
+  const entryOf = (typed) => core.codes.findIndex((c) => c.entry >= 0 && codeWords(c.name) === codeWords(typed));
+  for (const [typed, index] of [['3A', 0x3A], ['0x3a', 0x3A], ['FF01', 257], ['0xFF 0x01', 257], ['ff 1', -1]])
+    assert.equal(entryOf(typed), index, typed);
+});
+
+test('workspace: cells filled from suggestions are one undoable step, marked until edited or confirmed, kept with the font spec', () => {
+  const store = memoryStore();
+  const ws = tab(store);
+  ws.loadGrid(0, grid(1), 'zol_00.txt');
+  ws.setFont('2bpp:0xC8000:0xCC000');
+  const before = ws.grids.map((g) => g && [...g]);
+  ws.setCells([{page: 0, entry: 16, cell: [0x82, 0xA0]}, {page: 0, entry: 17, cell: [0x82, 0xA2]},
+    {page: 1, entry: 256, cell: [0x88, 0xEA]}], true);
+  assert.equal(ws.undos.length, 1);
+  assert.deepEqual(ws.suggested, [16, 17, 256]);
+  edit(ws, 16, 9);  // an edit confirms
+  ws.confirm(256);
+  assert.deepEqual(ws.suggested, [17]);
+  const later = tab(store);  // the page opened again: marks, history and spec come back
+  later.offerKept();
+  later.restore('main');
+  assert.deepEqual([later.suggested, later.font], [[17], '2bpp:0xC8000:0xCC000']);
+  later.undo();
+  later.undo();
+  later.undo();
+  assert.deepEqual([later.grids.map((g) => g && [...g]), later.suggested], [before, []]);
+  later.loadGrid(0, grid(2), 'zol_00.txt');
+  assert.deepEqual(later.suggested, []);
+  // Work kept before there were marks and specs restores as it was.
+  const old = memoryStore();
+  old.write('main', {tab: 'x', revision: 1, saved: new Date().toISOString(), grids: [btoa('\x82\xA0'), null],
+    baseline: [null, null], names: ['zol_00.txt', 'zol_01.txt'], edited: [true, false], undos: [], redos: []});
+  const older = tab(old);
+  older.offerKept();
+  older.restore('main');
+  assert.deepEqual([older.suggested, older.font, older.grids[0][0]], [[], null, 0x82]);
 });
