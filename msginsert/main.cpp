@@ -4,6 +4,9 @@
 //   msginsert -o patched.sfc script.atlas.txt zol.sfc      the patched image
 //   msginsert --bps zol-en.bps script.atlas.txt zol.sfc    a BPS patch
 //   msginsert script.atlas.txt zol.sfc                     the report alone
+//   msginsert --font 2bpp:0xC8000:0xCC000 --pairs english -o patched.sfc
+//             script.atlas.txt zol.sfc     English in pairs, with its glyphs,
+//                                          table and grids in english/
 //
 // Reads the script, the Thingy table its #ADDTBL names (or --table's) and
 // the image; inserts with the inserter the page uses (translate/insert.h);
@@ -19,6 +22,7 @@
 #include "message.h"
 #include "options.h"
 #include "output_file.h"
+#include "pairs.h"
 #include "platform.h"
 #include "report.h"
 #include "translate.h"
@@ -97,6 +101,18 @@ bool Run(const msginsert::Options& o, char** argv) {
                                      ? platform::PathArgument(argv, o.table)
                                      : TableOf(script, script_path);
   if (table_path.empty()) return false;
+  font::Spec spec;
+  if (o.font != 0) {
+    font::SpecError error;
+    if (!font::ParseSpec(argv[o.font], &spec, &error)) {
+      message::Say(argv[o.font],
+                   message::Format("is no font spec (at character %zu); "
+                                   "FORMAT:OFFSET[:KANJI], as "
+                                   "2bpp:0xC8000:0xCC000",
+                                   error.at + 1));
+      return false;
+    }
+  }
 
   // Where the results go is settled before anything else is read.
   std::vector<output_file::Input> inputs = {
@@ -120,6 +136,23 @@ bool Run(const msginsert::Options& o, char** argv) {
       return false;
     }
     if (!output_file::Resolve(bps_path, inputs, &bps_target)) return false;
+    inputs.push_back({bps_path, "the BPS patch being written"});
+  }
+  // With --pairs: the insertion table and the grids, in DIR.
+  constexpr const char* kPairFiles[] = {"english.tbl", "zol_00.txt",
+                                        "zol_01.txt"};
+  platform::WriteTarget pair_targets[3];
+  std::string pair_paths[3];
+  if (o.pairs != 0) {
+    std::string dir = platform::PathArgument(argv, o.pairs);
+    if (!dir.empty() && dir.back() != '/' &&
+        dir.back() != std::filesystem::path::preferred_separator)
+      dir += '/';
+    for (int k = 0; k < 3; ++k) {
+      pair_paths[k] = dir + kPairFiles[k];
+      if (!output_file::Resolve(pair_paths[k], inputs, &pair_targets[k]))
+        return false;
+    }
   }
 
   std::string table;
@@ -127,19 +160,35 @@ bool Run(const msginsert::Options& o, char** argv) {
   std::vector<unsigned char> patched;
   if (!ReadAll(table_path, &table) || !ReadAll(image_path, &original))
     return false;
-  const translate::InsertOptions options{o.fill, o.as_atlas};
-  if (!msginsert::InsertAndReport(script, table, options,
-                                  {script_path, table_path}, original,
-                                  &patched)) {
+  translate::InsertOptions options{o.fill, o.as_atlas};
+  msginsert::Pairs pairs;
+  msginsert::Names names{script_path, table_path};
+  if (o.pairs != 0) {
+    pairs = msginsert::ChooseAndReport(script, table, original, script_path);
+    if (options.fill < 0) options.fill = pairs.choice.blank;
+    names.table = pair_paths[0];
+  }
+  if (!msginsert::InsertAndReport(
+          script, o.pairs != 0 ? pairs.table : table, options, names,
+          original, &patched) ||
+      (o.pairs != 0 &&
+       !msginsert::DrawPairs(spec, pairs.choice, image_path, &patched))) {
     message::Say(script_path, "nothing written");
     return false;
   }
-  if (o.output == 0 && o.bps == 0) {
-    message::Say(script_path,
-                 "goes in; nothing written (no -o PATCHED or --bps PATCH)");
-    return true;
-  }
   bool done = true;
+  for (int k = 0; o.pairs != 0 && k < 3; ++k) {
+    const std::string& text = k == 0 ? pairs.table : pairs.grid[k - 1];
+    done = output_file::Write(pair_targets[k], pair_paths[k], text.data(),
+                              text.size()) &&
+           done;
+  }
+  if (o.output == 0 && o.bps == 0) {
+    if (o.pairs == 0)
+      message::Say(script_path,
+                   "goes in; nothing written (no -o PATCHED or --bps PATCH)");
+    return done;
+  }
   if (o.output != 0)
     done = output_file::Write(patched_target, patched_path, patched.data(),
                               patched.size());

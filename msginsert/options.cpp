@@ -52,6 +52,10 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       slot = &o->bps;
     } else if (std::strcmp(a, "--table") == 0) {
       slot = &o->table;
+    } else if (std::strcmp(a, "--font") == 0) {
+      slot = &o->font;
+    } else if (std::strcmp(a, "--pairs") == 0) {
+      slot = &o->pairs;
     } else if (std::strcmp(a, "--fill") == 0) {
       if (i + 1 == argc || (o->fill = HexByte(argv[i + 1])) < 0) {
         message::Say(a, "needs a byte in hex: --fill D0");
@@ -63,11 +67,13 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       return false;
     }
     if (slot == nullptr) continue;
-    const char* value = std::strcmp(a, "-o") == 0 ? " PATCHED"
-                        : a[2] == 'b'             ? " PATCH"
-                                                  : " FILE";
+    const char* value = std::strcmp(a, "-o") == 0      ? " PATCHED"
+                        : std::strcmp(a, "--bps") == 0   ? " PATCH"
+                        : std::strcmp(a, "--font") == 0  ? " SPEC"
+                        : std::strcmp(a, "--pairs") == 0 ? " DIR"
+                                                         : " FILE";
     if (i + 1 == argc) {
-      message::Say(a, std::string("needs a file name: ") + a + value);
+      message::Say(a, std::string("needs a value: ") + a + value);
       return false;
     }
     if (*slot != 0) {
@@ -75,6 +81,11 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       return false;
     }
     *slot = ++i;
+  }
+  if ((o->pairs != 0) != (o->font != 0) && !o->help && !o->version) {
+    message::Say(o->pairs != 0 ? "--pairs" : "--font",
+                 "--pairs DIR and --font SPEC go together");
+    return false;
   }
   return true;
 }

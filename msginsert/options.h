@@ -10,6 +10,8 @@ struct Options {
   int table = 0;   // argv index of --table's FILE, 0 for the script's own
   int output = 0;  // argv index of -o's PATCHED, 0 if none
   int bps = 0;     // argv index of --bps's PATCH, 0 if none
+  int font = 0;    // argv index of --font's SPEC, 0 if none
+  int pairs = 0;   // argv index of --pairs's DIR, 0 if none
   int fill = -1;   // --fill's byte, -1 if none
   bool as_atlas = false;
   bool help = false;
@@ -19,7 +21,7 @@ struct Options {
 inline constexpr char kUsage[] =
     "usage: msginsert [--table FILE] [--fill XX] [--as-atlas] [-o PATCHED] "
     "[--bps PATCH]\n"
-    "                 SCRIPT IMAGE\n"
+    "                 [--font SPEC --pairs DIR] SCRIPT IMAGE\n"
     "       msginsert --help | --version\n"
     "\n"
     "Inserts the Atlas script SCRIPT (msgdump --atlas, translated) into a\n"
@@ -35,6 +37,12 @@ inline constexpr char kUsage[] =
     "                script's #FILL says otherwise\n"
     "  --as-atlas    insert exactly as Atlas 1.12 does: lines cut or left\n"
     "                short are warnings, not refusals\n"
+    "  --pairs DIR   English in pairs: two letters per glyph code, on the\n"
+    "                codes no untranslated line uses; writes the insertion\n"
+    "                table english.tbl and the grids zol_00.txt and\n"
+    "                zol_01.txt into DIR (needs --font)\n"
+    "  --font SPEC   where the font lies (msgdump --find-font), to draw the\n"
+    "                pairs' glyphs into the patched image\n"
     "  --help, --version\n";
 
 // Reads the command line; false, said on standard error, when it cannot be

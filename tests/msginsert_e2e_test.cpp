@@ -186,4 +186,87 @@ TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
          "script.txt:19"});  // (the #FILL line gone)
 }
 
+// English in pairs: the sample's natural English (sample/pairs.atlas.txt)
+// goes in with its glyphs, and the grids written beside the table print it
+// back; what would land on an input, or still does not fit, is refused.
+TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
+  WriteFile(dir_ / "zolvane.tbl", ReadFile(kSample + "/expected.thingy.tbl"));
+  const std::string english = ReadFile(kSample + "/pairs.atlas.txt");
+  const std::string pairs = "--font 2bpp:0xC8000:0xCC000 --pairs en ";
+  const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
+  std::string longer = english;
+  const std::string here = "Here! I'm in the forest.";
+  longer.replace(longer.rfind(here), here.size(),
+                 "Over here, deep in the old forest by the river.");
+  struct Row {
+    const char* name;
+    const std::string& script;
+    std::string args;
+    bool written;
+    std::string err_names = "";
+  };
+  const Row rows[] = {
+      {"the sample's English", english, pairs + both, true},
+      {"no -o: the table and grids alone", english,
+       pairs + "script.txt sample.sfc", true},
+      {"a line that still does not fit: refused", longer, pairs + both, false,
+       "script.txt:26"},
+      {"... but not --as-atlas", longer, "--as-atlas " + pairs + both, true,
+       "script.txt:26"},
+      {"DIR holds the table read", english,
+       pairs + "--table en/english.tbl " + both, false, "en/english.tbl"},
+      {"DIR holds the image", english,
+       pairs + "-o out.sfc script.txt en/zol_00.txt", false, "en/zol_00.txt"},
+      {"--pairs without --font", english, "--pairs en " + both, false},
+  };
+  const std::string image = ReadFile(dir_ / "sample.sfc");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove_all(dir_ / "en");
+    std::filesystem::create_directory(dir_ / "en");
+    for (const char* name : {"english.tbl", "zol_00.txt"})
+      WriteFile(dir_ / (std::string("en/") + name), "input");
+    std::remove((dir_ / "out.sfc").c_str());
+    WriteFile(dir_ / "script.txt", row.script);
+    const auto r = Run(kMsginsert + " " + row.args);
+    EXPECT_EQ(r.status, row.written ? 0 : 1) << r.err;
+    EXPECT_NE(r.err.find(row.err_names), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir_ / "en/zol_01.txt").empty(), !row.written);
+    if (!row.written) {  // (the inputs as they were)
+      EXPECT_EQ(ReadFile(dir_ / "en/english.tbl"), "input");
+      EXPECT_EQ(ReadFile(dir_ / "en/zol_00.txt"), "input");
+      EXPECT_FALSE(Exists(dir_ / "out.sfc"));
+      continue;
+    }
+    if (row.args.find("-o out.sfc") == std::string::npos) continue;
+    const std::string patched = ReadFile(dir_ / "out.sfc");
+    ASSERT_EQ(patched.size(), image.size());
+    // Each glyph changed is a code the table gives English.
+    std::size_t english_codes = 0;
+    const std::string table = ReadFile(dir_ / "en/english.tbl");
+    for (std::size_t at = 0; at < table.size();) {
+      std::size_t end = table.find('\n', at);
+      if (end == std::string::npos) end = table.size();
+      const std::size_t eq = table.find('=', at);
+      if (eq + 1 < end && table[eq + 1] >= 0x20 && table[eq + 1] <= 0x7E &&
+          table[eq + 1] != '<')
+        ++english_codes;
+      at = end + 1;
+    }
+    std::size_t changed = 0;
+    for (std::size_t at = 0xC8000; at < 0xCC000 + 0x4000; at += 64)
+      changed += patched.compare(at, 64, image, at, 64) != 0 ? 1 : 0;
+    EXPECT_EQ(changed, english_codes);
+    if (row.script != english) continue;
+    ASSERT_EQ(testing_util::Run(dir_ / "en",
+                                testing_util::Program(GLYPHPACK_BIN))
+                  .status,
+              0);
+    const auto dump = testing_util::Run(
+        dir_ / "en", testing_util::Program(MSGDUMP_BIN) + " --utf8 ../out.sfc");
+    EXPECT_TRUE(
+        SameBytes(dump.out, Text(ReadFile(kSample + "/expected.pairs.txt"))));
+  }
+}
+
 }  // namespace

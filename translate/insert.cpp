@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <string_view>
 #include <utility>
 
 #include "atlas.h"
 #include "utf8.h"
+#include "walk.h"
 #include "window.h"
 
 namespace translate {
@@ -809,6 +812,100 @@ bool InsertScript(const std::string& script, const std::string& table,
   Inserter writer(t, options, *image, image, &again);
   writer.Run(blocks);
   return true;
+}
+
+ThingyTable ReadThingy(const std::string& table) {
+  ThingyTable thingy;
+  for (const std::string_view line : Lines(table)) {
+    const std::size_t eq = line.find('=');
+    if (eq != 2 && eq != 4) continue;
+    unsigned index = 0;
+    bool hex = true;
+    for (std::size_t k = 0; k < eq; ++k) {
+      hex = hex && IsHex(line[k]);
+      const int digit =
+          line[k] <= '9' ? line[k] - '0' : (line[k] | 0x20) - 'a' + 10;
+      index = index << 4 | static_cast<unsigned>(digit);
+    }
+    if (!hex || eq + 1 == line.size() || (eq == 4 && index >> 8 != 0xFF))
+      continue;
+    if (eq == 4) index = 0x100 + (index & 0xFF);
+    std::string& text = thingy.text[index];
+    if (text.empty()) text = std::string(line.substr(eq + 1));
+  }
+  return thingy;
+}
+
+std::vector<PairLine> PairLinesOf(const std::string& script,
+                                  const ThingyTable& table) {
+  Table raw;
+  for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
+    const std::string& text = table.text[i];
+    if (text.empty() || (glyph_table::EntryOfCode(i) >= 0 &&
+                         static_cast<unsigned char>(text[0]) >= 0x20 &&
+                         static_cast<unsigned char>(text[0]) <= 0x7E))
+      continue;
+    std::string bytes;
+    if (i >= 0x100) bytes += static_cast<char>(glyph_table::kKanjiPrefix);
+    bytes += static_cast<char>(i & 0xFF);
+    raw.Put(text, bytes);
+  }
+  raw.Ready();
+  Problems ignored;  // (InsertScript says them)
+  const std::vector<Block> blocks =
+      Parse(Lines(script), kMax32 + 1, &ignored);
+  std::vector<PairLine> lines;
+  std::vector<Table::Match> matches;
+  for (const Block& block : blocks) {
+    const Command* jmp = nullptr;
+    for (const Command& c : block.commands)
+      if (c.name == "JMP") jmp = &c;
+    if (jmp == nullptr || jmp->Types().substr(0, 2) != "NN" ||
+        jmp->Number(0) > kMax32 || jmp->Number(1) > kMax32 ||
+        jmp->Number(1) + 1 < jmp->Number(0))
+      continue;
+    PairLine line;
+    line.offset = static_cast<std::uint32_t>(jmp->Number(0));
+    line.budget = static_cast<std::size_t>(jmp->Number(1) + 1 - line.offset);
+    for (const auto& [number, text] : block.text) {
+      if (text.empty()) continue;
+      if (line.pieces.empty()) line.line = number;
+      raw.Longest(text, &matches);
+      for (std::size_t at = 0; at < text.size();) {
+        const bool is_raw = matches[at].size > 0;
+        if (at == 0 || line.pieces.back().raw != is_raw)
+          line.pieces.push_back({"", is_raw});  // each line's own pieces
+        PairLine::Piece& piece = line.pieces.back();
+        if (is_raw) {
+          piece.text += *matches[at].bytes;
+          at += matches[at].size;
+        } else {
+          piece.text += text[at++];
+        }
+      }
+    }
+    if (!line.pieces.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+CodeSet CodesOutside(const std::vector<unsigned char>& image,
+                     const std::vector<PairLine>& lines) {
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> spans;
+  for (const PairLine& l : lines)
+    spans.emplace_back(l.offset, std::uint64_t{l.offset} + l.budget);
+  std::sort(spans.begin(), spans.end());
+  CodeSet used;
+  const decoder::Window w = decoder::WindowOf(
+      image.data(), image.size(), decoder::kWindowStart, decoder::kWindowEnd);
+  decoder::MsgConv(w, [&](const decoder::Code& c) {
+    const auto it = std::upper_bound(
+        spans.begin(), spans.end(),
+        std::make_pair(c.offset, std::numeric_limits<std::uint64_t>::max()));
+    if (it != spans.begin() && c.offset < std::prev(it)->second) return;
+    if (glyph_table::EntryOfCode(c.index) >= 0) used.set(c.index);
+  });
+  return used;
 }
 
 }  // namespace translate

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "pairs.h"
+
 namespace translate {
 
 struct InsertOptions {
@@ -92,6 +94,23 @@ struct Insertion {
 bool InsertScript(const std::string& script, const std::string& table,
                   const InsertOptions& options,
                   std::vector<unsigned char>* image, Insertion* report);
+
+// The table's HEX=text lines by code (the walk's index: one byte, or 0xFF
+// and one), the first line of a code winning; other lines are skipped.
+ThingyTable ReadThingy(const std::string& table);
+
+// Every bounded block of script that has text, read as InsertScript reads
+// it, as a line for ChoosePairs: the text of each script line split into
+// English (what no table line nor raw token reads) and raw bytes (raw
+// tokens, and table texts that are no glyph code's starting with printable
+// ASCII: control tokens and the original's characters).
+std::vector<PairLine> PairLinesOf(const std::string& script,
+                                  const ThingyTable& table);
+
+// The glyph codes the text window of image uses outside lines' bytes: the
+// codes of the lines no block of the script replaces.
+CodeSet CodesOutside(const std::vector<unsigned char>& image,
+                     const std::vector<PairLine>& lines);
 
 }  // namespace translate
 

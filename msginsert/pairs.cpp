@@ -1,0 +1,120 @@
+// msginsert --pairs: the choice, its files and glyphs, and its report.
+#include "pairs.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "cp932.h"
+#include "glyph_table.h"
+#include "message.h"
+
+namespace msginsert {
+
+namespace {
+
+using message::Format;
+
+// The glyph table the Thingy table's lines stand for: each code's cell
+// its text in CP932 (a code without a line, or not one double-byte
+// character, drawn blank).
+decoder::GlyphTable GlyphsOf(const translate::ThingyTable& thingy) {
+  decoder::GlyphTable table{};
+  for (auto& cell : table.entry) {  // a blank cell: the full-width space
+    cell[0] = 0x81;
+    cell[1] = 0x40;
+  }
+  for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
+    const int entry = glyph_table::EntryOfCode(i);
+    std::string bytes;
+    char32_t bad = 0;
+    if (entry < 0 || thingy.text[i].empty() ||
+        !cp932::FromUtf8(thingy.text[i], &bytes, &bad, nullptr) ||
+        bytes.size() != glyph_table::kEntryBytes)
+      continue;
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+      table.entry[entry][k] = static_cast<unsigned char>(bytes[k]);
+  }
+  return table;
+}
+
+std::string Where(const translate::PairPlace& p) {
+  return Format("$%06X", static_cast<unsigned>(p.offset));
+}
+
+}  // namespace
+
+Pairs ChooseAndReport(const std::string& script, const std::string& table,
+                      const std::vector<unsigned char>& image,
+                      const std::string& script_name) {
+  const translate::ThingyTable thingy = translate::ReadThingy(table);
+  const std::vector<translate::PairLine> lines =
+      translate::PairLinesOf(script, thingy);
+  Pairs pairs;
+  pairs.choice =
+      translate::ChoosePairs(lines, translate::CodesOutside(image, lines));
+  const translate::PairChoice& c = pairs.choice;
+  pairs.table = translate::PairThingyText(thingy, c);
+  const decoder::GlyphTable glyphs = GlyphsOf(thingy);
+  for (int page = 0; page < 2; ++page)
+    pairs.grid[page] = translate::PairGrid(glyphs, c, page);
+
+  auto subject = [&](int line) {
+    return script_name + ":" + std::to_string(line);
+  };
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    bool english = false;
+    for (const translate::PairLine::Piece& p : lines[k].pieces)
+      english = english || !p.raw;
+    if (!english) continue;
+    const translate::PairChoice::Line& l = c.lines[k];
+    message::Say(subject(lines[k].line),
+                 Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
+                        static_cast<unsigned>(lines[k].offset),
+                        lines[k].budget, l.before, l.after,
+                        l.after > lines[k].budget ? "; still does not fit"
+                                                  : ""));
+  }
+  for (const translate::PairPlace& p : c.singles)
+    message::Say(subject(p.line),
+                 Where(p) + Format(": '%c' stands alone in its glyph", p.what));
+  for (const translate::PairPlace& p : c.missing)
+    message::Say(subject(p.line),
+                 Where(p) + Format(": byte $%02X gets no code",
+                                   static_cast<unsigned char>(p.what)));
+  return pairs;
+}
+
+bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
+               const std::string& image_name,
+               std::vector<unsigned char>* image) {
+  const std::size_t size = font::GlyphBytes(spec.format);
+  const unsigned ink = spec.format == font::Format::k1bpp   ? 1
+                       : spec.format == font::Format::k2bpp ? 3
+                                                            : 15;
+  std::vector<std::pair<std::uint64_t, translate::Tile>> glyphs;
+  for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
+    if (choice.text[i].empty()) continue;
+    const int entry = glyph_table::EntryOfCode(i);
+    std::uint64_t at = 0;
+    if (entry < 0 || !font::GlyphOffset(spec, static_cast<unsigned>(entry),
+                                        &at) ||
+        at + size > image->size()) {
+      message::Say(image_name,
+                   Format("the font %s has no room for code %s's glyph "
+                          "(the image holds %zu bytes)",
+                          font::SpecText(spec).c_str(),
+                          i < 0x100 ? Format("%02X", i).c_str()
+                                    : Format("FF%02X", i & 0xFF).c_str(),
+                          image->size()));
+      return false;
+    }
+    glyphs.emplace_back(at, translate::DrawTile(choice.text[i]));
+  }
+  for (const auto& [at, tile] : glyphs)
+    font::EncodeGlyph(spec.format, font::DecodeGlyph(font::Format::k1bpp,
+                                                     tile.data()),
+                      ink, image->data() + at);
+  return true;
+}
+
+}  // namespace msginsert
