@@ -168,9 +168,8 @@ bool Run(const msginsert::Options& o, char** argv) {
     if (options.fill < 0) options.fill = pairs.choice.blank;
     names.table = pair_paths[0];
   }
-  if (!msginsert::InsertAndReport(
-          script, o.pairs != 0 ? pairs.table : table, options, names,
-          original, &patched) ||
+  if (!msginsert::InsertAndReport(script, o.pairs != 0 ? pairs.table : table,
+                                  options, names, original, &patched) ||
       (o.pairs != 0 &&
        !msginsert::DrawPairs(spec, pairs.choice, image_path, &patched))) {
     message::Say(script_path, "nothing written");

@@ -67,7 +67,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       return false;
     }
     if (slot == nullptr) continue;
-    const char* value = std::strcmp(a, "-o") == 0      ? " PATCHED"
+    const char* value = std::strcmp(a, "-o") == 0        ? " PATCHED"
                         : std::strcmp(a, "--bps") == 0   ? " PATCH"
                         : std::strcmp(a, "--font") == 0  ? " SPEC"
                         : std::strcmp(a, "--pairs") == 0 ? " DIR"

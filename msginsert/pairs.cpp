@@ -67,12 +67,12 @@ Pairs ChooseAndReport(const std::string& script, const std::string& table,
       english = english || !p.raw;
     if (!english) continue;
     const translate::PairChoice::Line& l = c.lines[k];
-    message::Say(subject(lines[k].line),
-                 Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
-                        static_cast<unsigned>(lines[k].offset),
-                        lines[k].budget, l.before, l.after,
-                        l.after > lines[k].budget ? "; still does not fit"
-                                                  : ""));
+    message::Say(
+        subject(lines[k].line),
+        Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
+               static_cast<unsigned>(lines[k].offset), lines[k].budget,
+               l.before, l.after,
+               l.after > lines[k].budget ? "; still does not fit" : ""));
   }
   for (const translate::PairPlace& p : c.singles)
     message::Say(subject(p.line),
@@ -96,8 +96,8 @@ bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
     if (choice.text[i].empty()) continue;
     const int entry = glyph_table::EntryOfCode(i);
     std::uint64_t at = 0;
-    if (entry < 0 || !font::GlyphOffset(spec, static_cast<unsigned>(entry),
-                                        &at) ||
+    if (entry < 0 ||
+        !font::GlyphOffset(spec, static_cast<unsigned>(entry), &at) ||
         at + size > image->size()) {
       message::Say(image_name,
                    Format("the font %s has no room for code %s's glyph "
@@ -111,9 +111,9 @@ bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
     glyphs.emplace_back(at, translate::DrawTile(choice.text[i]));
   }
   for (const auto& [at, tile] : glyphs)
-    font::EncodeGlyph(spec.format, font::DecodeGlyph(font::Format::k1bpp,
-                                                     tile.data()),
-                      ink, image->data() + at);
+    font::EncodeGlyph(spec.format,
+                      font::DecodeGlyph(font::Format::k1bpp, tile.data()), ink,
+                      image->data() + at);
   return true;
 }
 

@@ -31,7 +31,8 @@ Pairs ChooseAndReport(const std::string& script, const std::string& table,
 // format's every plane; false, said (image_name), when a glyph would lie
 // past the image's end, and then *image is as it was.
 bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
-               const std::string& image_name, std::vector<unsigned char>* image);
+               const std::string& image_name,
+               std::vector<unsigned char>* image);
 
 }  // namespace msginsert
 

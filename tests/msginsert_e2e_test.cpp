@@ -258,10 +258,10 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
       changed += patched.compare(at, 64, image, at, 64) != 0 ? 1 : 0;
     EXPECT_EQ(changed, english_codes);
     if (row.script != english) continue;
-    ASSERT_EQ(testing_util::Run(dir_ / "en",
-                                testing_util::Program(GLYPHPACK_BIN))
-                  .status,
-              0);
+    ASSERT_EQ(
+        testing_util::Run(dir_ / "en", testing_util::Program(GLYPHPACK_BIN))
+            .status,
+        0);
     const auto dump = testing_util::Run(
         dir_ / "en", testing_util::Program(MSGDUMP_BIN) + " --utf8 ../out.sfc");
     EXPECT_TRUE(

@@ -15,6 +15,7 @@
 #include "packer.h"
 #include "script.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace translate {
 namespace {
@@ -270,6 +271,60 @@ TEST(PairsTest, RandomTranslationsInsertAndPrintBack) {
     CheckChoice(lines, kept, exists, ChoosePairs(lines, kept, exists));
     if (HasFailure()) return;
   }
+}
+
+// A translated script read for the choice: English apart from the tokens
+// and the original's characters, one piece per script line, each bounded
+// block a line; and the codes the window uses outside those lines.
+TEST(PairsTest, ScriptLinesSplitIntoEnglishAndRawBytes) {
+  const ThingyTable table = ReadThingy(
+      "04=<04>\n0A=<0A>\n75=\xE3\x80\x8C\n76=\xE3\x80\x8D\n80=H\n"
+      "FF01=\xE6\x9D\xB1\nFF02=x\n");
+  struct Row {
+    const char* name;
+    std::string script;
+    std::vector<std::string> pieces;  // "=" before a raw piece
+    int line;
+    std::size_t budget;
+  };
+  const Row rows[] = {
+      {"tokens and the original's characters are raw; a glyph's ASCII "
+       "line is English",
+       "#JMP($10, $1F)\n<04>\xE3\x80\x8CHi <$2A>\xE3\x80\x8D<0A>",
+       {"=\x04\x75", "Hi ", "=\x2A\x76\x0A"},
+       2,
+       16},
+      {"a piece per script line, comments and blank lines skipped",
+       "// c\n#JMP($10, $11)\n\nab\n// d\ncd\xE6\x9D\xB1x\n",
+       {"ab", "cd", "=\xFF\x01", "x"},
+       4,
+       2},
+      {"a block without a bound is none", "#JMP($10)\nab\n", {}, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<PairLine> lines = PairLinesOf(row.script, table);
+    ASSERT_EQ(lines.size(), row.pieces.empty() ? 0U : 1U);
+    if (lines.empty()) continue;
+    std::vector<std::string> pieces;
+    for (const PairLine::Piece& p : lines[0].pieces)
+      pieces.push_back((p.raw ? "=" : "") + p.text);
+    EXPECT_EQ(pieces, row.pieces);
+    EXPECT_EQ(lines[0].line, row.line);
+    EXPECT_EQ(lines[0].offset, 0x10U);
+    EXPECT_EQ(lines[0].budget, row.budget);
+  }
+  // The window: 10 11 | FF 05 05 12 | 13, with the middle a line.
+  std::vector<unsigned char> image(decoder::kWindowStart, 0);
+  for (const unsigned char b : {0x10, 0x11, 0xFF, 0x05, 0x05, 0x12, 0x13})
+    image.push_back(b);
+  PairLine middle;
+  middle.offset = decoder::kWindowStart + 2;
+  middle.budget = 4;
+  const CodeSet kept = CodesOutside(image, {middle});
+  CodeSet want;
+  for (const unsigned c : {0x10, 0x11, 0x13}) want.set(c);
+  EXPECT_EQ(kept, want);
 }
 
 TEST(PairsTest, PairTilesAreTheLettersSideBySide) {

@@ -852,8 +852,7 @@ std::vector<PairLine> PairLinesOf(const std::string& script,
   }
   raw.Ready();
   Problems ignored;  // (InsertScript says them)
-  const std::vector<Block> blocks =
-      Parse(Lines(script), kMax32 + 1, &ignored);
+  const std::vector<Block> blocks = Parse(Lines(script), kMax32 + 1, &ignored);
   std::vector<PairLine> lines;
   std::vector<Table::Match> matches;
   for (const Block& block : blocks) {
