@@ -891,6 +891,7 @@ std::vector<PairLine> PairLinesOf(const std::string& script,
 CodeSet CodesOutside(const std::vector<unsigned char>& image,
                      const std::vector<PairLine>& lines) {
   std::vector<std::pair<std::uint32_t, std::uint64_t>> spans;
+  spans.reserve(lines.size());
   for (const PairLine& l : lines)
     spans.emplace_back(l.offset, std::uint64_t{l.offset} + l.budget);
   std::sort(spans.begin(), spans.end());
