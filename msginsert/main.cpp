@@ -83,6 +83,25 @@ std::string TableOf(const std::string& script, const std::string& path) {
              : path.substr(0, folder + 1) + name;
 }
 
+// Whether the paths a and b, neither of which names a file yet, name the
+// same new file: one name in one folder (through any link).
+bool SameNewFile(const std::string& a, const std::string& b) {
+  constexpr char kOwn = std::filesystem::path::preferred_separator;
+  const char separators[] = {'/', kOwn, '\0'};
+  const std::size_t cut_a = a.find_last_of(separators);
+  const std::size_t cut_b = b.find_last_of(separators);
+  const std::size_t name_a = cut_a == std::string::npos ? 0 : cut_a + 1;
+  const std::size_t name_b = cut_b == std::string::npos ? 0 : cut_b + 1;
+  if (a.compare(name_a, std::string::npos, b, name_b) != 0) return false;
+  const std::string folder_a = name_a == 0 ? "." : a.substr(0, name_a);
+  const std::string folder_b = name_b == 0 ? "." : b.substr(0, name_b);
+  platform::FileInfo fa;
+  platform::FileInfo fb;
+  return platform::Stat(folder_a.c_str(), &fa) &&
+         platform::Stat(folder_b.c_str(), &fb) && fa.device == fb.device &&
+         fa.inode == fb.inode;
+}
+
 bool Run(const msginsert::Options& o, char** argv) {
   if (o.script == 0 || o.image == 0) {
     message::Say("command line",
@@ -115,7 +134,10 @@ bool Run(const msginsert::Options& o, char** argv) {
   }
   if (o.bps != 0) {
     bps_path = platform::PathArgument(argv, o.bps);
-    if (bps_path == patched_path) {
+    platform::FileInfo found;
+    if (bps_path == patched_path ||
+        (o.output != 0 && !patched_target.Found(&found) &&
+         SameNewFile(bps_path, patched_path))) {
       message::Say(bps_path, "is the patched image being written too");
       return false;
     }
