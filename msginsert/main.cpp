@@ -41,12 +41,13 @@ bool ReadAll(const std::string& path, Bytes* bytes) {
   return true;
 }
 
-// The table file the script's #ADDTBL lines name, relative to the
-// script's folder; "" (said) if they name none, or more than one.
+// The table file the script's #ADDTBL lines name (whatever its line ends),
+// relative to the script's folder; "" (said) if they name none, or more
+// than one.
 std::string TableOf(const std::string& script, const std::string& path) {
   std::string name;
   for (std::size_t at = 0; at < script.size();) {
-    std::size_t end = script.find('\n', at);
+    std::size_t end = script.find_first_of("\r\n", at);
     if (end == std::string::npos) end = script.size();
     const std::size_t first = script.find_first_not_of(" \t", at);
     if (first < end && script.compare(first, 8, "#ADDTBL(") == 0) {
@@ -67,7 +68,10 @@ std::string TableOf(const std::string& script, const std::string& path) {
     at = end + 1;
   }
   if (name.empty()) {
-    message::Say(path, "names no table (#ADDTBL); give one with --table");
+    // (A UTF-16 script hides its #ADDTBL behind zero bytes.)
+    message::Say(path, script.find('\0') != std::string::npos
+                           ? "is not UTF-8 (UTF-16?): save it as UTF-8"
+                           : "names no table (#ADDTBL); give one with --table");
     return "";
   }
   // Relative to the script's folder: its path up to its last separator
