@@ -83,6 +83,17 @@ bool RunFontMode(const std::string& path, const char* spec, Output& out) {
     return false;
   }
   image.resize(got);
+  // A page that starts past the image's end is a mistyped spec, not a font
+  // without ink.
+  if (spec != nullptr &&
+      (s.offset >= image.size() || (s.has_kanji && s.kanji >= image.size()))) {
+    message::Say(
+        std::string("--font ") + spec,
+        message::Format("%s starts past the image's end (%llu bytes)",
+                        s.offset >= image.size() ? "OFFSET" : "KANJI",
+                        static_cast<unsigned long long>(image.size())));
+    return false;
+  }
   const font::Matcher matcher(font::BuiltInReferences());
   if (spec != nullptr) {
     const std::vector<font::Suggestion> suggestions =

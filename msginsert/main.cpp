@@ -45,12 +45,13 @@ bool ReadAll(const std::string& path, Bytes* bytes) {
   return true;
 }
 
-// The table file the script's #ADDTBL lines name, relative to the
-// script's folder; "" (said) if they name none, or more than one.
+// The table file the script's #ADDTBL lines name (whatever its line ends),
+// relative to the script's folder; "" (said) if they name none, or more
+// than one.
 std::string TableOf(const std::string& script, const std::string& path) {
   std::string name;
   for (std::size_t at = 0; at < script.size();) {
-    std::size_t end = script.find('\n', at);
+    std::size_t end = script.find_first_of("\r\n", at);
     if (end == std::string::npos) end = script.size();
     const std::size_t first = script.find_first_not_of(" \t", at);
     if (first < end && script.compare(first, 8, "#ADDTBL(") == 0) {
@@ -71,7 +72,10 @@ std::string TableOf(const std::string& script, const std::string& path) {
     at = end + 1;
   }
   if (name.empty()) {
-    message::Say(path, "names no table (#ADDTBL); give one with --table");
+    // (A UTF-16 script hides its #ADDTBL behind zero bytes.)
+    message::Say(path, script.find('\0') != std::string::npos
+                           ? "is not UTF-8 (UTF-16?): save it as UTF-8"
+                           : "names no table (#ADDTBL); give one with --table");
     return "";
   }
   // Relative to the script's folder: its path up to its last separator
@@ -85,6 +89,25 @@ std::string TableOf(const std::string& script, const std::string& path) {
   return absolute || folder == std::string::npos
              ? name
              : path.substr(0, folder + 1) + name;
+}
+
+// Whether the paths a and b, neither of which names a file yet, name the
+// same new file: one name in one folder (through any link).
+bool SameNewFile(const std::string& a, const std::string& b) {
+  constexpr char kOwn = std::filesystem::path::preferred_separator;
+  const char separators[] = {'/', kOwn, '\0'};
+  const std::size_t cut_a = a.find_last_of(separators);
+  const std::size_t cut_b = b.find_last_of(separators);
+  const std::size_t name_a = cut_a == std::string::npos ? 0 : cut_a + 1;
+  const std::size_t name_b = cut_b == std::string::npos ? 0 : cut_b + 1;
+  if (a.compare(name_a, std::string::npos, b, name_b) != 0) return false;
+  const std::string folder_a = name_a == 0 ? "." : a.substr(0, name_a);
+  const std::string folder_b = name_b == 0 ? "." : b.substr(0, name_b);
+  platform::FileInfo fa;
+  platform::FileInfo fb;
+  return platform::Stat(folder_a.c_str(), &fa) &&
+         platform::Stat(folder_b.c_str(), &fb) && fa.device == fb.device &&
+         fa.inode == fb.inode;
 }
 
 bool Run(const msginsert::Options& o, char** argv) {
@@ -131,7 +154,10 @@ bool Run(const msginsert::Options& o, char** argv) {
   }
   if (o.bps != 0) {
     bps_path = platform::PathArgument(argv, o.bps);
-    if (bps_path == patched_path) {
+    platform::FileInfo found;
+    if (bps_path == patched_path ||
+        (o.output != 0 && !patched_target.Found(&found) &&
+         SameNewFile(bps_path, patched_path))) {
       message::Say(bps_path, "is the patched image being written too");
       return false;
     }

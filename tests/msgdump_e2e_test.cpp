@@ -118,7 +118,8 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
 
 // The font modes need no glyph table: one line per inked glyph, its code as
 // --to-fill names it and five characters; the same bytes with -o.  An image
-// with no font finds none, and says so, but the job was done.
+// with no font finds none, and says so, but the job was done; a spec past
+// the image's end fails.
 TEST_F(MsgdumpRun, FontModesReadTheImageAlone) {
   std::filesystem::remove(dir_ / "zol.tbl");
   std::string image(0x3000, '\0');
@@ -154,6 +155,15 @@ TEST_F(MsgdumpRun, FontModesReadTheImageAlone) {
   EXPECT_EQ(to_file.status, 0);
   EXPECT_EQ(to_file.out, "");
   EXPECT_EQ(testing_util::ReadFile(dir_ / "s.txt"), r.out);
+
+  // A page past the image's end is no font without ink: the job fails.
+  for (const char* past : {"1bpp:0x3000", "2bpp:0xFFFFFFFFFFFFFFFF",
+                           "1bpp:0x100:0xFFFFFFFFFFFFFFFF"}) {
+    const auto r_past =
+        Dump(std::string("--font ") + past + " --suggest rom.sfc");
+    EXPECT_EQ(r_past.status, 1) << past;
+    EXPECT_EQ(r_past.out, "") << past;
+  }
 
   const auto none = Dump("--find-font rom.sfc");
   EXPECT_EQ(none.status, 0);

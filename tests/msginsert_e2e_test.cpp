@@ -3,6 +3,7 @@
 // inputs never change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -130,6 +131,8 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
   const std::string english = ReadFile(kSample + "/english.atlas.txt");
   const std::string cut = Edited("Hi？", "HiHiHiHi？");
   const std::string no_fill = Edited("#FILL($D0)\n", "");
+  std::string cr_only = english;
+  std::replace(cr_only.begin(), cr_only.end(), '\n', '\r');
   const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
   // (A table only the script's folder holds.)
   const std::string in_sub = Edited("\"english.tbl\"", "\"sub.tbl\"");
@@ -153,6 +156,8 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
       {"--as-atlas: Atlas's bytes", english, "--as-atlas " + both, kAtlas},
       {"not in the table", Edited("Who", "Wxo"), both, kNothing,
        "script.txt:34"},
+      {"CR-only line ends: the table is found, the line ends refused", cr_only,
+       both, kNothing, "script.txt:1"},
       {"no table named", Edited("#ADDTBL(\"english.tbl\", Script)\n", ""), both,
        kNothing, "script.txt"},
       {"-o the script", english, "-o script.txt script.txt sample.sfc",
@@ -163,6 +168,9 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
        kNothing, "sample.sfc"},
       {"-o and --bps one file", english,
        "-o out.sfc --bps out.sfc script.txt sample.sfc", kNothing, "out.sfc"},
+      {"-o and --bps one new file by two names", english,
+       "-o out.sfc --bps ./out.sfc script.txt sample.sfc", kNothing,
+       "./out.sfc"},
       {"a second image", english, both + " x.sfc", kNothing},
       {"the table beside a script in another folder", in_sub,
        "-o out.sfc --bps out.bps sub/script.txt sample.sfc", kEnglish, "",
