@@ -41,7 +41,10 @@ bool InsertAndReport(const std::string& script, const std::string& table,
     message::Say((p.in_table ? names.table : names.script) + ":" +
                      std::to_string(p.line),
                  (p.block >= 0 ? Where(p.offset, p.budget) : std::string()) +
-                     (p.warning ? "warning: " : "") + p.what);
+                     (p.warning ? "warning: " : "") + p.what +
+                     (p.kind == Insertion::Kind::kOutsideImage
+                          ? " (the image holds " + Bytes(p.image_size) + ")"
+                          : std::string()));
   if (!ok) return false;
   for (const Insertion::Block& b : report.blocks)
     if (b.padded > 0 && b.text > 0)  // (not a padding block of its own)
