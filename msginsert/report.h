@@ -17,11 +17,10 @@ struct Names {
 };
 
 // Inserts script with table into a copy of original, *patched, as
-// options say, and says on standard error, as "SCRIPT:LINE: ...", every
-// problem and every block that matters: cut, padded, or shorter with the
-// original's rest left (a block that fits with all its bytes as they were
-// matters not).  True when the result may be written: the inserter took
-// the script and, unless options.as_atlas, no line was cut.
+// options say, and words on standard error, as "SCRIPT:LINE: ...", each
+// problem and warning the inserter names (with its block's offset and
+// budget) and, once it went in, each line it padded.  True when the
+// result may be written: the inserter took the script.
 bool InsertAndReport(const std::string& script, const std::string& table,
                      const translate::InsertOptions& options,
                      const Names& names,

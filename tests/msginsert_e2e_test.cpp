@@ -187,11 +187,17 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
 }
 
 // A shorter line with no fill in force would leave the original's last
-// bytes behind.
+// bytes behind: refused, or with --as-atlas left so, as Atlas leaves it.
 TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
-  Check({"shorter without fill: refused", Edited("#FILL($D0)\n", ""),
-         "-o out.sfc --bps out.bps script.txt sample.sfc", kNothing,
-         "script.txt:19"});  // (the #FILL line gone)
+  const std::string no_fill = Edited("#FILL($D0)\n", "");
+  const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
+  for (const Case& c : std::vector<Case>{
+           {"shorter without fill: refused", no_fill, both, kNothing,
+            "script.txt:19"},  // (the #FILL line gone)
+           {"shorter without fill --as-atlas: as Atlas", no_fill,
+            "--as-atlas " + both, kAtlas, "script.txt:19"},
+       })
+    Check(c);
 }
 
 // English in pairs: the sample's natural English (sample/pairs.atlas.txt)

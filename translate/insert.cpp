@@ -520,6 +520,7 @@ class Inserter {
       b.line = c.line;
       b.start = static_cast<std::uint32_t>(at_);
       b.bound = bounded_ ? static_cast<std::int64_t>(bound_) : -1;
+      b.budget = bounded_ ? bound_ + 1 - at_ : 0;
       report_.blocks.push_back(b);
       content_.clear();
       broken_ = false;
@@ -643,7 +644,7 @@ class Inserter {
   // A bounded block's text against the line it replaces.
   void CheckLayout() {
     Insertion::Block& block = report_.blocks.back();
-    const std::uint64_t budget = bound_ + 1 - block.start;
+    const std::uint64_t budget = block.budget;
     const std::uint64_t used = at_ - block.start;
     if (block.text > block.written)
       Problem(block.line, Kind::kCut,
@@ -711,8 +712,7 @@ class Inserter {
       const Insertion::Block& b = report_.blocks.back();
       p.block = static_cast<int>(report_.blocks.size()) - 1;
       p.offset = b.start;
-      p.budget =
-          b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
+      p.budget = b.budget;
     }
     if (kind == Kind::kOutsideImage) p.image_size = original_.size();
     if (!layout) broken_ = true;  // not what was meant: not checked
@@ -766,8 +766,7 @@ void CheckOverlaps(const InsertOptions& options, Insertion* report) {
       p.warning = options.as_atlas;
       p.block = static_cast<int>(later);
       p.offset = b.start;
-      p.budget =
-          b.bound < 0 ? 0 : static_cast<std::uint64_t>(b.bound) + 1 - b.start;
+      p.budget = b.budget;
     }
     if (!any || last(k) > last(reach)) reach = k;
     any = true;

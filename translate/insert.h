@@ -38,14 +38,15 @@ struct InsertOptions {
 struct Insertion {
   // One #JMP's block, with the text after it up to the next #JMP.
   struct Block {
-    int line = 0;             // the script line of its first text, or #JMP
-    std::uint32_t start = 0;  // where its bytes go
-    std::int64_t bound = -1;  // its last byte, or -1 for a #JMP without one
-    std::size_t text = 0;     // bytes its text makes
-    std::size_t written = 0;  // of those, the ones within the bound
-    std::size_t padded = 0;   // bytes of #FILL after them
-    int fill = -1;            // the byte they were padded with
-    std::size_t left = 0;     // bytes of the original left after them
+    int line = 0;              // the script line of its first text, or #JMP
+    std::uint32_t start = 0;   // where its bytes go
+    std::int64_t bound = -1;   // its last byte, or -1 for a #JMP without one
+    std::uint64_t budget = 0;  // its bytes, first to bound (0 with no bound)
+    std::size_t text = 0;      // bytes its text makes
+    std::size_t written = 0;   // of those, the ones within the bound
+    std::size_t padded = 0;    // bytes of #FILL after them
+    int fill = -1;             // the byte they were padded with
+    std::size_t left = 0;      // bytes of the original left after them
   };
   std::vector<Block> blocks;
 

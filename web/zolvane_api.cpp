@@ -89,6 +89,14 @@ const char* KindOf(grids::FindingKind kind) {
       "lastLineLong", "lineLength", "splitCell",   "incomplete"};
   return kNames[static_cast<int>(kind)];
 }
+const char* KindOf(translate::Insertion::Kind kind) {
+  static constexpr const char* kNames[] = {
+      "cut",           "shorterLeft", "noText",       "lostBreak",
+      "outsideWindow", "overlap",     "notEncodable", "lowerCaseToken",
+      "notUtf8",       "lineEnds",    "badNumber",    "outsideImage",
+      "fillBeyond",    "noBlock",     "syntax"};
+  return kNames[static_cast<int>(kind)];
+}
 const char* FixOf(grids::FindingFix fix) {
   static constexpr const char* kNames[] = {"", "lineEnds", "shiftJis"};
   return kNames[static_cast<int>(fix)];
@@ -408,9 +416,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
 // fill is the #FILL byte from the start, or -1; as_atlas (last, so 0 when
 // not given) inserts as Atlas does.  Says how it went: {"ok", "fillLine",
 // "fill" (the script's first #FILL, which wins), "blocks": [{"line",
-// "start", "bound", "text", "written", "padded", "fill", "left"}, ...],
-// "problems": [{"line", "inTable", "what", "block", "warning", "kind"
-// (Insertion::Kind's order), "offset", "budget", "imageSize"}, ...]}; the
+// "start", "bound", "budget", "text", "written", "padded", "fill", "left"},
+// ...], "problems": [{"line", "inTable", "what", "block", "warning",
+// "kind" (KindOf's name), "offset", "budget", "imageSize"}, ...]}; the
 // image it made is kept for zol_patched.
 EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     const unsigned char* image, std::size_t size, const char* script,
@@ -431,6 +439,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
         .Field("line", b.line)
         .Field("start", b.start)
         .Field("bound", b.bound)
+        .Field("budget", b.budget)
         .Field("text", b.text)
         .Field("written", b.written)
         .Field("padded", b.padded)
@@ -445,7 +454,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
         .Field("what", p.what)
         .Field("block", p.block)
         .Field("warning", p.warning)
-        .Field("kind", static_cast<int>(p.kind))
+        .Field("kind", KindOf(p.kind))
         .Field("offset", p.offset)
         .Field("budget", p.budget)
         .Field("imageSize", p.image_size)

@@ -87,8 +87,9 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     atlas: (img, table) => call('atlas', {image: img}, table),
     thingy: (table) => call('thingy', table),
     toFill: (img, table) => json('to_fill', {image: img}, table),
-    // Inserts, and keeps what it made for patched(): {ok, blocks, problems}.
-    insert: (img, script, table, fill) => json('insert', {image: img}, script, table, fill),
+    // Inserts (as Atlas does, asAtlas), and keeps what it made for
+    // patched(): {ok, fillLine, fill, blocks, problems}.
+    insert: (img, script, table, fill, asAtlas) => json('insert', {image: img}, script, table, fill, asAtlas ? 1 : 0),
     // The last insertion's image, or the BPS patch from img to it.
     patched: (img, bps) => call('patched', {image: img}, bps ? 1 : 0),
     sampleImage: (scene) => call('sample_image', scene),

@@ -1,9 +1,10 @@
 // Insert a translation: an edited Atlas script goes into the loaded image
-// through the core's inserter (Atlas's own reading of it), with the table
-// picked or the one the grids make (named); the report says which blocks
-// lost bytes, were padded or could not be encoded, and when the script's
-// own #FILL pads instead of the choice here.  The patched image and a BPS
-// patch can be downloaded.
+// through the core's inserter, with the table picked or the one the grids
+// make (named), each line kept a line or, with "Insert as Atlas does", as
+// Atlas puts it.  The report words the core's problems and warnings (each
+// with its block's offset and budget) and its padded lines, and says when
+// the script's own #FILL pads instead of the choice here.  The patched
+// image and a BPS patch can be downloaded.
 import {save} from './downloads.js';
 import {bytes, hex2} from './words.js';
 
@@ -20,8 +21,9 @@ export function createInsert(doc, {store}) {
   // Words the report of the insertion the state asks for.
   function draw() {
     report.replaceChildren();
-    const {script, table, fill} = store.insertion;
+    const {script, table, fill, asAtlas} = store.insertion;
     const img = store.image;
+    $('as-atlas').checked = asAtlas;
     $('insert-table-used').textContent = table ? `Table: ${table.name}.`
       : 'Table: the one the grids make (the Thingy table downloaded below).';
     if (script && !img) item('Load the ROM image to insert into first.');
@@ -31,34 +33,30 @@ export function createInsert(doc, {store}) {
       item('The image seems to carry a copier header: press "Decode without the header" above first; ' +
         'the patched image and the patch are then without it, as Atlas needs the image.');
     } else if (r) {
-      const budget = (b) => (b.bound < 0 ? 'no bound' : bytes(b.bound - b.start + 1));
+      const where = (offset, budget) => ` (${at(offset)}, ${budget ? bytes(budget) : 'no bound'})`;
       for (const p of r.problems) {
-        const b = r.blocks[p.block];
         item(`${p.inTable ? table?.name ?? 'The table' : script.name} line ${p.line}` +
-          `${b ? ` (${at(b.start)}, ${budget(b)})` : ''}: ${p.what}.`);
+          `${p.block >= 0 ? where(p.offset, p.budget) : ''}: ${p.what}` +
+          `${p.kind === 'outsideImage' ? ` (the image holds ${bytes(p.imageSize)})` : ''}` +
+          `${p.warning ? ' (inserted as Atlas does)' : ''}.`);
       }
-      let cut = 0;
       let padded = 0;
       const fills = new Set();
       for (const b of r.blocks) {
-        const room = b.bound < 0 ? null : b.bound - b.start + 1;
-        const where = `${script.name} line ${b.line} (${at(b.start)})`;
-        if (b.padded > 0 && b.text > 0 && fill >= 0 && b.fill !== fill) fills.add(b.fill);
-        if (room !== null && b.text > room) {
-          ++cut;
-          item(`${where}: ${bytes(b.text)} for its ${room}; the last ${bytes(b.text - b.written)} were dropped.`);
-        } else if (b.padded > 0 && b.text > 0) {  // (not the window's padding)
-          ++padded;
-          item(`${where}: ${bytes(b.text)} of its ${room}, padded with ${bytes(b.padded)} of $${hex2(b.fill)}.`);
-        }
+        if (!(b.padded > 0 && b.text > 0)) continue;  // (a block of padding alone is no line)
+        if (fill >= 0 && b.fill !== fill) fills.add(b.fill);
+        ++padded;
+        item(`${script.name} line ${b.line}${where(b.start, b.budget)}: ${bytes(b.text)} of text, padded with ${bytes(b.padded)} of $${hex2(b.fill)}.`);
       }
       for (const f of fills) {
         item(`The script's own #FILL($${hex2(f)}) pads its lines, not the $${hex2(fill)} chosen in "Pad shorter lines with".`);
       }
+      const cut = r.problems.filter((p) => p.kind === 'cut').length;
+      const stops = r.problems.filter((p) => !p.warning).length;
       item(r.ok
         ? `Inserted ${r.blocks.length} block${r.blocks.length === 1 ? '' : 's'} into ${img.name}` +
-          `${img.skipHeader ? ' (without its copier header)' : ''}: ${cut} cut short, ${padded} padded.`
-        : `Nothing to download: ${r.problems.length} problem${r.problems.length === 1 ? '' : 's'} to fix first.`);
+          `${img.skipHeader ? ' (without its copier header)' : ''}${asAtlas ? ' as Atlas does' : ''}: ${cut} cut short, ${padded} padded.`
+        : `Nothing to download: ${stops} problem${stops === 1 ? '' : 's'} to fix first.`);
     }
     report.hidden = report.childElementCount === 0;
     $('download-patched').disabled = !r?.ok;
@@ -71,6 +69,7 @@ export function createInsert(doc, {store}) {
   }
   $('download-patched').addEventListener('click', () => download(false));
   $('download-bps').addEventListener('click', () => download(true));
+  $('as-atlas').addEventListener('change', () => store.setAsAtlas($('as-atlas').checked));
   $('fill').addEventListener('change', () => store.setFill($('fill').value === '' ? -1 : parseInt($('fill').value, 16)));
 
   return {

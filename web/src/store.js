@@ -26,6 +26,7 @@ export function createStore({core, workspace}) {
       script: null,     // {text, name}
       table: null,      // {text, name}: a Thingy table picked, or none
       fill: -1,         // the page's "Pad shorter lines with", or -1
+      asAtlas: false,   // the page's "Insert as Atlas does"
       key: null,        // the inputs the report below is for
       report: null,     // the core's {ok, blocks, problems}
     },
@@ -58,6 +59,10 @@ export function createStore({core, workspace}) {
       store.insertion.fill = fill;
       store.changed();
     },
+    setAsAtlas(on) {
+      store.insertion.asAtlas = on;
+      store.changed();
+    },
 
     // The Thingy table the insertion uses: the one picked, or the one the
     // grids make.
@@ -72,9 +77,9 @@ export function createStore({core, workspace}) {
       const img = store.imageBytes();
       if (!img || !ins.script) return null;
       const thingy = store.thingy();
-      const key = [img, ins.script.text, thingy, ins.fill];
+      const key = [img, ins.script.text, thingy, ins.fill, ins.asAtlas];
       if (!ins.key || key.some((k, i) => k !== ins.key[i])) {
-        ins.report = core.insert(img, ins.script.text, thingy, ins.fill);
+        ins.report = core.insert(img, ins.script.text, thingy, ins.fill, ins.asAtlas);
         ins.key = key;
       }
       return ins.report;
