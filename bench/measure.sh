@@ -14,20 +14,7 @@ trap 'rm -rf "$work"' EXIT
 cp sample/zol_00.txt sample/zol_01.txt "$work"
 (cd "$work" && "$build/glyphpack" >/dev/null)
 
-# A fixed pseudo-random window: about 60% glyphs, 15% kanji pairs, 25%
-# control codes, written at the window's offset of a sparse 4 MiB image.
-LC_ALL=C awk 'BEGIN {
-  srand(1)
-  for (n = 0; n < 67258;) {
-    r = rand()
-    if (r < 0.60)      { printf "%c", 16 + int(rand() * 239); n += 1 }
-    else if (r < 0.75) { printf "%c%c", 255, int(rand() * 255); n += 2 }
-    else               { printf "%c", int(rand() * 16); n += 1 }
-  }
-}' >"$work/window.bin"
-truncate -s 4M "$work/rom.sfc"
-dd if="$work/window.bin" of="$work/rom.sfc" bs=64K seek=3078144 \
-   oflag=seek_bytes conv=notrunc status=none
+bench/full-window.sh "$work/rom.sfc"
 
 cd "$work"
 if command -v strace >/dev/null; then

@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="$(cd "${1:-build}" && pwd)"
 sample="$PWD/sample"
+bench="$PWD/bench"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -32,18 +33,7 @@ mkdir sample-en window-en
 echo "the sample: $(figures sample.txt)"
 
 # The full window, as bench/measure.sh makes it.
-LC_ALL=C awk 'BEGIN {
-  srand(1)
-  for (n = 0; n < 67258;) {
-    r = rand()
-    if (r < 0.60)      { printf "%c", 16 + int(rand() * 239); n += 1 }
-    else if (r < 0.75) { printf "%c%c", 255, int(rand() * 255); n += 2 }
-    else               { printf "%c", int(rand() * 16); n += 1 }
-  }
-}' >window.bin
-truncate -s 4M rom.sfc
-dd if=window.bin of=rom.sfc bs=64K seek=3078144 oflag=seek_bytes conv=notrunc \
-  status=none
+"$bench/full-window.sh" rom.sfc
 cp "$sample/zol_00.txt" "$sample/zol_01.txt" .
 "$build/glyphpack" >/dev/null
 "$build/msgdump" --atlas -o script.atlas.txt rom.sfc

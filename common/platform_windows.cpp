@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "line_ends.h"
 #include "platform_write.h"
 
 // The system's random generator (RtlGenRandom), from advapi32.
@@ -272,13 +273,7 @@ std::string Shown(const std::string& utf8) {
 }
 
 std::string NativeLineEnds(const std::string& text) {
-  std::string crlf;
-  crlf.reserve(text.size() + text.size() / 16);
-  for (const char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
+  return line_ends::WithCrLf(text);
 }
 
 void KeepLineEnds(std::FILE* f) { _setmode(_fileno(f), _O_BINARY); }

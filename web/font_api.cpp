@@ -14,33 +14,14 @@
 #include "cp932.h"
 #include "font.h"
 #include "glyph_table.h"
+#include "answer.h"
 #include "json.h"
 #include "script.h"
 
 namespace {
 
-// What a call answers: its bytes, and how many (as zolvane_api.cpp's).
-struct Result {
-  const void* data;
-  std::uint32_t size;
-};
-
-// One call's answer, kept for the page to read until that call is made
-// again.
-template <typename Bytes>
-class Kept {
- public:
-  const Result* operator()(Bytes bytes) {
-    bytes_ = std::move(bytes);
-    result_.data = bytes_.data();
-    result_.size = static_cast<std::uint32_t>(bytes_.size());
-    return &result_;
-  }
-
- private:
-  Bytes bytes_;
-  Result result_{};
-};
+using web::Kept;
+using web::Result;
 
 // The references and their matcher, once handed in.
 struct References {

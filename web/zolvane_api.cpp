@@ -19,6 +19,7 @@
 #include "glyph_table.h"
 #include "image_hints.h"
 #include "insert.h"
+#include "answer.h"
 #include "json.h"
 #include "line_ends.h"
 #include "packer.h"
@@ -33,29 +34,8 @@ namespace {
 
 using web::Json;
 
-// What a call answers: its bytes, and how many.
-struct Result {
-  const void* data;
-  std::uint32_t size;
-};
-
-// One call's answer, kept for the page to read until that call is made
-// again.
-template <typename Bytes>
-class Kept {
- public:
-  const Result* operator()(Bytes bytes) {
-    bytes_ = std::move(bytes);
-    result_.data = bytes_.data();
-    result_.size =
-        static_cast<std::uint32_t>(bytes_.size() * sizeof(*bytes_.data()));
-    return &result_;
-  }
-
- private:
-  Bytes bytes_;
-  Result result_{};
-};
+using web::Kept;
+using web::Result;
 
 // The answer of a call that gives JSON.
 const Result* Answer(Kept<std::string>& kept, const Json& j) {
