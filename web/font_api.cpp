@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "answer.h"
 #include "cp932.h"
 #include "font.h"
 #include "glyph_table.h"
-#include "answer.h"
 #include "json.h"
 #include "script.h"
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "answer.h"
 #include "atlas.h"
 #include "bps.h"
 #include "cells.h"
@@ -19,7 +20,6 @@
 #include "glyph_table.h"
 #include "image_hints.h"
 #include "insert.h"
-#include "answer.h"
 #include "json.h"
 #include "line_ends.h"
 #include "packer.h"
