@@ -22,11 +22,11 @@ for at in range(len(image)):
         image[at] = rng.getrandbits(8)
 open(sys.argv[2], "wb").write(image)
 PY
-spec="$("$build/msgdump" --find-font "$work/sample.sfc" | head -n 1)"
+layout="$("$build/msgdump" --find-font "$work/sample.sfc" | head -n 1)"
 cd "$work"
 time_of() {  # wall and CPU seconds of the command (the machine may be shared)
   /usr/bin/time -f "%e s wall, %U s CPU" "$@" 2>&1 >/dev/null | tail -n 1
 }
-echo "--suggest, sample ($spec), $("$build/msgdump" --font "$spec" --suggest sample.sfc | wc -l) glyphs: $(time_of "$build/msgdump" --font "$spec" --suggest sample.sfc)"
+echo "--suggest, sample ($layout), $("$build/msgdump" --font "$layout" --suggest sample.sfc | wc -l) glyphs: $(time_of "$build/msgdump" --font "$layout" --suggest sample.sfc)"
 echo "--find-font, sample (3 MiB): $(time_of "$build/msgdump" --find-font sample.sfc)"
 echo "--find-font, 4 MiB, noise around the font: $(time_of "$build/msgdump" --find-font rom.sfc); found: $("$build/msgdump" --find-font rom.sfc | head -n 1)"

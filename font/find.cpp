@@ -328,8 +328,8 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
   for (const Run& one : kept) {
     if (one.kanji > 0.5F) continue;
     Found f;
-    f.spec.format = one.format;
-    f.spec.offset = one.start;
+    f.layout.format = one.format;
+    f.layout.offset = one.start;
     f.score = one.score;
     const std::size_t glyph = GlyphBytes(one.format);
     if (one.blocks > kOneBytePage + kMinGlyphs) {
@@ -342,19 +342,19 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
                 Spread(one.glyphs, first, one.glyphs.size(), 12));
       if (first < one.glyphs.size() && rest.kanji > 0.5F) {
         // (Its first glyph: the page's blank cells come before it.)
-        f.spec.has_kanji = true;
-        f.spec.kanji = one.glyphs[first];
+        f.layout.has_kanji = true;
+        f.layout.kanji = one.glyphs[first];
       }
     }
-    if (!f.spec.has_kanji) {
+    if (!f.layout.has_kanji) {
       const Run* best = nullptr;
       for (const Run& k : kept)
         if (k.format == one.format && k.kanji > 0.5F &&
             (best == nullptr || k.score > best->score))
           best = &k;
       if (best != nullptr) {
-        f.spec.has_kanji = true;
-        f.spec.kanji = best->start;
+        f.layout.has_kanji = true;
+        f.layout.kanji = best->start;
         f.score = (f.score + best->score) / 2;
       }
     }
@@ -362,7 +362,7 @@ std::vector<Found> FindFonts(const Matcher& matcher, const unsigned char* image,
   }
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
     return a.score > b.score ||
-           (a.score == b.score && a.spec.offset < b.spec.offset);
+           (a.score == b.score && a.layout.offset < b.layout.offset);
   });
   return found;
 }

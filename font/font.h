@@ -50,36 +50,36 @@ void EncodeGlyph(Format format, const Glyph& glyph, unsigned ink,
 // Where the font lies: FORMAT:OFFSET[:KANJI].  The glyph of table entry e,
 // for 16 <= e <= 255, is at offset + (e - 16) * size; entry 256 + i at
 // kanji + i * size.  Without kanji the kanji page has no glyphs.
-struct Spec {
+struct Layout {
   Format format = Format::k1bpp;
   std::uint64_t offset = 0;
   bool has_kanji = false;
   std::uint64_t kanji = 0;
 };
 
-// Why a spec could not be read: the byte of the text where it went wrong,
+// Why a layout could not be read: the byte of the text where it went wrong,
 // and what was wrong there.
-struct SpecError {
+struct LayoutError {
   enum Kind { kFormat, kOffset, kKanji, kTrailing };
   Kind kind = kFormat;
   std::size_t at = 0;
 };
 
 // Reads text ("2bpp:0xC8000:0xCC000"; offsets in hex with 0x, or decimal);
-// false, with *error, if it is no spec.
-bool ParseSpec(std::string_view text, Spec* spec, SpecError* error);
+// false, with *error, if it is no layout.
+bool ParseLayout(std::string_view text, Layout* layout, LayoutError* error);
 
-// The spec as ParseSpec reads it, offsets in hex.
-std::string SpecText(const Spec& spec);
+// The layout as ParseLayout reads it, offsets in hex.
+std::string LayoutText(const Layout& layout);
 
-// Where table entry e's glyph starts in the image, or false where the spec
+// Where table entry e's glyph starts in the image, or false where the layout
 // gives entry e none (entries below 16 and above 509, the kanji page without
 // a KANJI offset).
-bool GlyphOffset(const Spec& spec, unsigned entry, std::uint64_t* at);
+bool GlyphOffset(const Layout& layout, unsigned entry, std::uint64_t* at);
 
 // The glyph of table entry e in image[0, size); false where it has none or
 // the image ends before the glyph does.
-bool GlyphOfEntry(const Spec& spec, const unsigned char* image,
+bool GlyphOfEntry(const Layout& layout, const unsigned char* image,
                   std::size_t size, unsigned entry, Glyph* glyph);
 
 // One reference font: records of 34 bytes, a character's Shift-JIS code
@@ -135,12 +135,12 @@ struct Suggestion {
 // Every inked entry's suggestions, in entry order.  Where two glyphs both
 // look most like one character, the one it fits best keeps it first; the
 // other puts its next choice first, if that scores almost as well.
-std::vector<Suggestion> Suggest(const Matcher& matcher, const Spec& spec,
+std::vector<Suggestion> Suggest(const Matcher& matcher, const Layout& layout,
                                 const unsigned char* image, std::size_t size);
 
 // A font found in an image, and how well its glyphs matched (0 to 1).
 struct Found {
-  Spec spec;
+  Layout layout;
   float score = 0;
 };
 

@@ -1,4 +1,4 @@
-// Glyphs in and out of the image's three formats, and where the spec puts
+// Glyphs in and out of the image's three formats, and where the layout puts
 // each table entry's glyph.
 #include <cctype>
 #include <cstdio>
@@ -102,8 +102,8 @@ void EncodeGlyph(Format format, const Glyph& glyph, unsigned ink,
     }
 }
 
-bool ParseSpec(std::string_view text, Spec* spec, SpecError* error) {
-  Spec s;
+bool ParseLayout(std::string_view text, Layout* layout, LayoutError* error) {
+  Layout s;
   std::size_t at = 4;
   bool named = false;
   for (Format f : kFormats)
@@ -112,49 +112,49 @@ bool ParseSpec(std::string_view text, Spec* spec, SpecError* error) {
       named = true;
     }
   if (!named || text.size() < 5 || text[4] != ':') {
-    *error = {SpecError::kFormat, 0};
+    *error = {LayoutError::kFormat, 0};
     return false;
   }
   ++at;
   if (!ReadNumber(text, &at, &s.offset)) {
-    *error = {SpecError::kOffset, at};
+    *error = {LayoutError::kOffset, at};
     return false;
   }
   if (at < text.size() && text[at] == ':') {
     ++at;
     if (!ReadNumber(text, &at, &s.kanji)) {
-      *error = {SpecError::kKanji, at};
+      *error = {LayoutError::kKanji, at};
       return false;
     }
     s.has_kanji = true;
   }
   if (at != text.size()) {
-    *error = {SpecError::kTrailing, at};
+    *error = {LayoutError::kTrailing, at};
     return false;
   }
-  *spec = s;
+  *layout = s;
   return true;
 }
 
-std::string SpecText(const Spec& spec) {
+std::string LayoutText(const Layout& layout) {
   char s[64];
-  int n = std::snprintf(s, sizeof s, "%s:0x%llX", FormatName(spec.format),
-                        static_cast<unsigned long long>(spec.offset));
-  if (spec.has_kanji)
+  int n = std::snprintf(s, sizeof s, "%s:0x%llX", FormatName(layout.format),
+                        static_cast<unsigned long long>(layout.offset));
+  if (layout.has_kanji)
     std::snprintf(s + n, sizeof s - static_cast<std::size_t>(n), ":0x%llX",
-                  static_cast<unsigned long long>(spec.kanji));
+                  static_cast<unsigned long long>(layout.kanji));
   return s;
 }
 
-bool GlyphOffset(const Spec& spec, unsigned entry, std::uint64_t* at) {
-  const std::uint64_t size = GlyphBytes(spec.format);
+bool GlyphOffset(const Layout& layout, unsigned entry, std::uint64_t* at) {
+  const std::uint64_t size = GlyphBytes(layout.format);
   std::uint64_t base = 0;
   std::uint64_t index = 0;
   if (entry >= 16 && entry <= 255) {
-    base = spec.offset;
+    base = layout.offset;
     index = entry - 16;
-  } else if (entry >= 256 && entry <= 509 && spec.has_kanji) {
-    base = spec.kanji;
+  } else if (entry >= 256 && entry <= 509 && layout.has_kanji) {
+    base = layout.kanji;
     index = entry - 256;
   } else {
     return false;
@@ -164,13 +164,13 @@ bool GlyphOffset(const Spec& spec, unsigned entry, std::uint64_t* at) {
   return true;
 }
 
-bool GlyphOfEntry(const Spec& spec, const unsigned char* image,
+bool GlyphOfEntry(const Layout& layout, const unsigned char* image,
                   std::size_t size, unsigned entry, Glyph* glyph) {
   std::uint64_t at = 0;
-  if (!GlyphOffset(spec, entry, &at) || at > size ||
-      size - at < GlyphBytes(spec.format))
+  if (!GlyphOffset(layout, entry, &at) || at > size ||
+      size - at < GlyphBytes(layout.format))
     return false;
-  *glyph = DecodeGlyph(spec.format, image + at);
+  *glyph = DecodeGlyph(layout.format, image + at);
   return true;
 }
 

@@ -267,13 +267,13 @@ std::size_t Matcher::Match(const Glyph& glyph, std::size_t n,
   return codes->size();
 }
 
-std::vector<Suggestion> Suggest(const Matcher& matcher, const Spec& spec,
+std::vector<Suggestion> Suggest(const Matcher& matcher, const Layout& layout,
                                 const unsigned char* image, std::size_t size) {
   constexpr std::size_t kKept = 2 * kSuggestions;
   std::vector<Suggestion> out;
   for (unsigned e = 0; e < 512; ++e) {
     Glyph g{};
-    if (!GlyphOfEntry(spec, image, size, e, &g) ||
+    if (!GlyphOfEntry(layout, image, size, e, &g) ||
         std::all_of(g.begin(), g.end(), [](std::uint16_t r) { return r == 0; }))
       continue;
     Suggestion s;

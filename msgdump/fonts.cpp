@@ -17,19 +17,19 @@ namespace {
 // Larger than any cartridge: an image this size is not read whole.
 constexpr std::uint64_t kMaxImage = std::uint64_t{64} << 20;
 
-// What a spec error says.
-const char* SpecWhy(const font::SpecError& e) {
+// What a layout error says.
+const char* LayoutWhy(const font::LayoutError& e) {
   switch (e.kind) {
-    case font::SpecError::kFormat:
+    case font::LayoutError::kFormat:
       return "the format is 1bpp, 2bpp or 4bpp, then ':'";
-    case font::SpecError::kOffset:
+    case font::LayoutError::kOffset:
       return "OFFSET is a number (decimal, or hexadecimal after 0x)";
-    case font::SpecError::kKanji:
+    case font::LayoutError::kKanji:
       return "KANJI is a number (decimal, or hexadecimal after 0x)";
-    case font::SpecError::kTrailing:
+    case font::LayoutError::kTrailing:
       break;
   }
-  return "the spec is FORMAT:OFFSET[:KANJI]";
+  return "the layout is FORMAT:OFFSET[:KANJI]";
 }
 
 }  // namespace
@@ -54,15 +54,15 @@ std::string SuggestionsText(const std::vector<font::Suggestion>& suggestions) {
 
 std::string FoundText(const std::vector<font::Found>& found) {
   std::string out;
-  for (const font::Found& f : found) out += font::SpecText(f.spec) + "\n";
+  for (const font::Found& f : found) out += font::LayoutText(f.layout) + "\n";
   return out;
 }
 
-bool RunFontMode(const std::string& path, const char* spec, Output& out) {
-  font::Spec s;
-  font::SpecError error;
-  if (spec != nullptr && !font::ParseSpec(spec, &s, &error)) {
-    message::Say(std::string("--font ") + spec, SpecWhy(error));
+bool RunFontMode(const std::string& path, const char* layout, Output& out) {
+  font::Layout s;
+  font::LayoutError error;
+  if (layout != nullptr && !font::ParseLayout(layout, &s, &error)) {
+    message::Say(std::string("--font ") + layout, LayoutWhy(error));
     return false;
   }
   const char* why = nullptr;
@@ -83,23 +83,23 @@ bool RunFontMode(const std::string& path, const char* spec, Output& out) {
     return false;
   }
   image.resize(got);
-  // A page that starts past the image's end is a mistyped spec, not a font
+  // A page that starts past the image's end is a mistyped layout, not a font
   // without ink.
-  if (spec != nullptr &&
+  if (layout != nullptr &&
       (s.offset >= image.size() || (s.has_kanji && s.kanji >= image.size()))) {
     message::Say(
-        std::string("--font ") + spec,
+        std::string("--font ") + layout,
         message::Format("%s starts past the image's end (%llu bytes)",
                         s.offset >= image.size() ? "OFFSET" : "KANJI",
                         static_cast<unsigned long long>(image.size())));
     return false;
   }
   const font::Matcher matcher(font::BuiltInReferences());
-  if (spec != nullptr) {
+  if (layout != nullptr) {
     const std::vector<font::Suggestion> suggestions =
         font::Suggest(matcher, s, image.data(), image.size());
     if (suggestions.empty())
-      message::Say(path, std::string("no inked glyph where ") + spec +
+      message::Say(path, std::string("no inked glyph where ") + layout +
                              " says the font is; msgdump --find-font " +
                              "looks for it");
     out.Put(SuggestionsText(suggestions));

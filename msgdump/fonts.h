@@ -13,12 +13,12 @@ namespace msgdump {
 // it, a tab, and the characters in UTF-8, separated by spaces.
 std::string SuggestionsText(const std::vector<font::Suggestion>& suggestions);
 
-// The lines --find-font prints: one spec per font found.
+// The lines --find-font prints: one layout per font found.
 std::string FoundText(const std::vector<font::Found>& found);
 
-// Runs --suggest with spec (or --find-font, spec null) on the image at
+// Runs --suggest with layout (or --find-font, layout null) on the image at
 // path, into out; false, said, where it could not.
-bool RunFontMode(const std::string& path, const char* spec, Output& out);
+bool RunFontMode(const std::string& path, const char* layout, Output& out);
 
 }  // namespace msgdump
 

@@ -6,7 +6,7 @@
 //   msgdump --thingy                 zol.tbl as a Thingy table, for the above
 //   msgdump --to-fill zol.sfc        the glyphs the table still lacks
 //   msgdump --find-font zol.sfc      where the image's font lies
-//   msgdump --font SPEC --suggest zol.sfc   what each of its glyphs reads as
+//   msgdump --font LAYOUT --suggest zol.sfc   what each of its glyphs reads as
 //   msgdump -o FILE ...              any of these into FILE, written safely
 //
 // Loads the glyph table (zol.tbl of the current directory, or --table's),

@@ -40,7 +40,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       int& slot = font ? o->font : a[1] == 'o' ? o->output : o->table;
       if (i + 1 == argc) {
         message::Say(a, font
-                            ? "needs a spec: --font FORMAT:OFFSET[:KANJI]"
+                            ? "needs a layout: --font FORMAT:OFFSET[:KANJI]"
                             : std::string("needs a file name: ") + a + " FILE");
         return false;
       }
@@ -70,7 +70,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
   if (!o->help && !o->version &&
       (o->mode == Mode::kSuggest) != (o->font != 0)) {
     message::Say(o->font != 0 ? "--font" : "--suggest",
-                 "--suggest and --font SPEC go together");
+                 "--suggest and --font LAYOUT go together");
     return false;
   }
   return true;

@@ -19,7 +19,7 @@ struct Options {
   int image = 0;   // argv index of the image, 0 if none
   int output = 0;  // argv index of -o's FILE, 0 if none
   int table = 0;   // argv index of --table's FILE, 0 for zol.tbl
-  int font = 0;    // argv index of --font's SPEC, 0 if none
+  int font = 0;    // argv index of --font's LAYOUT, 0 if none
   bool help = false;
   bool version = false;
 };
@@ -28,7 +28,7 @@ inline constexpr char kUsage[] =
     "usage: msgdump [-o FILE] [--table FILE] [--utf8 | --atlas | --to-fill] "
     "IMAGE\n"
     "       msgdump [-o FILE] [--table FILE] --thingy\n"
-    "       msgdump [-o FILE] --font SPEC --suggest IMAGE\n"
+    "       msgdump [-o FILE] --font LAYOUT --suggest IMAGE\n"
     "       msgdump [-o FILE] --find-font IMAGE\n"
     "       msgdump --help | --version\n"
     "\n"
@@ -40,11 +40,11 @@ inline constexpr char kUsage[] =
     "  --atlas       the script for Atlas, to translate and insert it back\n"
     "  --thingy      the glyph table as the Thingy table --atlas goes with\n"
     "  --to-fill     the codes the script uses whose glyph is not drawn yet\n"
-    "  --find-font   where the image's font lies, as specs, likeliest first\n"
-    "  --suggest     each inked glyph of the font at --font SPEC, and the "
+    "  --find-font   where the image's font lies, as layouts, likeliest first\n"
+    "  --suggest     each inked glyph of the font at --font LAYOUT, and the "
     "five\n"
     "                characters it looks most like (no glyph table needed)\n"
-    "  --font SPEC   FORMAT:OFFSET[:KANJI]: FORMAT 1bpp, 2bpp or 4bpp; the\n"
+    "  --font LAYOUT   FORMAT:OFFSET[:KANJI]: FORMAT 1bpp, 2bpp or 4bpp; the\n"
     "                glyph of code 0x10 at OFFSET, of 0xFF 0x01 at KANJI\n"
     "  --table FILE  another glyph table instead of ./zol.tbl\n"
     "  -o FILE       into FILE instead of standard output, written only when\n"

@@ -124,12 +124,12 @@ bool Run(const msginsert::Options& o, char** argv) {
                                      ? platform::PathArgument(argv, o.table)
                                      : TableOf(script, script_path);
   if (table_path.empty()) return false;
-  font::Spec spec;
+  font::Layout layout;
   if (o.font != 0) {
-    font::SpecError error;
-    if (!font::ParseSpec(argv[o.font], &spec, &error)) {
+    font::LayoutError error;
+    if (!font::ParseLayout(argv[o.font], &layout, &error)) {
       message::Say(argv[o.font],
-                   message::Format("is no font spec (at character %zu); "
+                   message::Format("is no font layout (at character %zu); "
                                    "FORMAT:OFFSET[:KANJI], as "
                                    "2bpp:0xC8000:0xCC000",
                                    error.at + 1));
@@ -197,7 +197,7 @@ bool Run(const msginsert::Options& o, char** argv) {
   if (!msginsert::InsertAndReport(script, o.pairs != 0 ? pairs.table : table,
                                   options, names, original, &patched) ||
       (o.pairs != 0 &&
-       !msginsert::DrawPairs(spec, pairs.choice, image_path, &patched))) {
+       !msginsert::DrawPairs(layout, pairs.choice, image_path, &patched))) {
     message::Say(script_path, "nothing written");
     return false;
   }

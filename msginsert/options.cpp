@@ -69,7 +69,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     if (slot == nullptr) continue;
     const char* value = std::strcmp(a, "-o") == 0        ? " PATCHED"
                         : std::strcmp(a, "--bps") == 0   ? " PATCH"
-                        : std::strcmp(a, "--font") == 0  ? " SPEC"
+                        : std::strcmp(a, "--font") == 0  ? " LAYOUT"
                         : std::strcmp(a, "--pairs") == 0 ? " DIR"
                                                          : " FILE";
     if (i + 1 == argc) {
@@ -84,7 +84,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
   }
   if ((o->pairs != 0) != (o->font != 0) && !o->help && !o->version) {
     message::Say(o->pairs != 0 ? "--pairs" : "--font",
-                 "--pairs DIR and --font SPEC go together");
+                 "--pairs DIR and --font LAYOUT go together");
     return false;
   }
   return true;

@@ -10,7 +10,7 @@ struct Options {
   int table = 0;   // argv index of --table's FILE, 0 for the script's own
   int output = 0;  // argv index of -o's PATCHED, 0 if none
   int bps = 0;     // argv index of --bps's PATCH, 0 if none
-  int font = 0;    // argv index of --font's SPEC, 0 if none
+  int font = 0;    // argv index of --font's LAYOUT, 0 if none
   int pairs = 0;   // argv index of --pairs's DIR, 0 if none
   int fill = -1;   // --fill's byte, -1 if none
   bool as_atlas = false;
@@ -21,7 +21,7 @@ struct Options {
 inline constexpr char kUsage[] =
     "usage: msginsert [--table FILE] [--fill XX] [--as-atlas] [-o PATCHED] "
     "[--bps PATCH]\n"
-    "                 [--font SPEC --pairs DIR] SCRIPT IMAGE\n"
+    "                 [--font LAYOUT --pairs DIR] SCRIPT IMAGE\n"
     "       msginsert --help | --version\n"
     "\n"
     "Inserts the Atlas script SCRIPT (msgdump --atlas, translated) into a\n"
@@ -41,7 +41,7 @@ inline constexpr char kUsage[] =
     "                codes no untranslated line uses; writes the insertion\n"
     "                table english.tbl and the grids zol_00.txt and\n"
     "                zol_01.txt into DIR (needs --font)\n"
-    "  --font SPEC   where the font lies (msgdump --find-font), to draw the\n"
+    "  --font LAYOUT   where the font lies (msgdump --find-font), to draw the\n"
     "                pairs' glyphs into the patched image\n"
     "  --help, --version\n";
 

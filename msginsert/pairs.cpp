@@ -84,25 +84,25 @@ Pairs ChooseAndReport(const std::string& script, const std::string& table,
   return pairs;
 }
 
-bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
+bool DrawPairs(const font::Layout& layout, const translate::PairChoice& choice,
                const std::string& image_name,
                std::vector<unsigned char>* image) {
-  const std::size_t size = font::GlyphBytes(spec.format);
-  const unsigned ink = spec.format == font::Format::k1bpp   ? 1
-                       : spec.format == font::Format::k2bpp ? 3
-                                                            : 15;
+  const std::size_t size = font::GlyphBytes(layout.format);
+  const unsigned ink = layout.format == font::Format::k1bpp   ? 1
+                       : layout.format == font::Format::k2bpp ? 3
+                                                              : 15;
   std::vector<std::pair<std::uint64_t, translate::Tile>> glyphs;
   for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
     if (choice.text[i].empty()) continue;
     const int entry = glyph_table::EntryOfCode(i);
     std::uint64_t at = 0;
     if (entry < 0 ||
-        !font::GlyphOffset(spec, static_cast<unsigned>(entry), &at) ||
+        !font::GlyphOffset(layout, static_cast<unsigned>(entry), &at) ||
         at + size > image->size()) {
       message::Say(image_name,
                    Format("the font %s has no room for code %s's glyph "
                           "(the image holds %zu bytes)",
-                          font::SpecText(spec).c_str(),
+                          font::LayoutText(layout).c_str(),
                           i < 0x100 ? Format("%02X", i).c_str()
                                     : Format("FF%02X", i & 0xFF).c_str(),
                           image->size()));
@@ -111,7 +111,7 @@ bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
     glyphs.emplace_back(at, translate::DrawTile(choice.text[i]));
   }
   for (const auto& [at, tile] : glyphs)
-    font::EncodeGlyph(spec.format,
+    font::EncodeGlyph(layout.format,
                       font::DecodeGlyph(font::Format::k1bpp, tile.data()), ink,
                       image->data() + at);
   return true;

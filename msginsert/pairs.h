@@ -27,10 +27,10 @@ Pairs ChooseAndReport(const std::string& script, const std::string& table,
                       const std::vector<unsigned char>& image,
                       const std::string& script_name);
 
-// Draws each chosen code's glyph into *image where spec places it, in the
+// Draws each chosen code's glyph into *image where layout places it, in the
 // format's every plane; false, said (image_name), when a glyph would lie
 // past the image's end, and then *image is as it was.
-bool DrawPairs(const font::Spec& spec, const translate::PairChoice& choice,
+bool DrawPairs(const font::Layout& layout, const translate::PairChoice& choice,
                const std::string& image_name,
                std::vector<unsigned char>* image);
 

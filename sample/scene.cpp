@@ -24,19 +24,19 @@ const unsigned char kMincho[] = {
 #include "mincho.inc"
 };
 
-// Draws the sample font into image where kFontSpec says.
+// Draws the sample font into image where kFontLayout says.
 void DrawFont(std::vector<unsigned char>* image) {
-  font::Spec spec;
-  font::SpecError error;
-  font::ParseSpec(kFontSpec, &spec, &error);
+  font::Layout layout;
+  font::LayoutError error;
+  font::ParseLayout(kFontLayout, &layout, &error);
   for (unsigned e = 0; e < 512; ++e) {
     const unsigned code = GridCode(e);
     std::uint64_t at = 0;
-    if (code == 0 || !font::GlyphOffset(spec, e, &at)) continue;
+    if (code == 0 || !font::GlyphOffset(layout, e, &at)) continue;
     for (std::size_t r = 0; r + 34 <= sizeof kMincho; r += 34)
       if (static_cast<unsigned>(kMincho[r] << 8 | kMincho[r + 1]) == code)
         font::EncodeGlyph(
-            spec.format,
+            layout.format,
             font::DecodeGlyph(font::Format::k1bpp, kMincho + r + 2), 3,
             image->data() + at);
   }

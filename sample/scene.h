@@ -17,7 +17,7 @@ bool ParseScene(const std::string& text, std::string* bytes, std::string* why);
 // Where the sample image holds its font: the glyphs of the sample grids'
 // characters, drawn from Shinonome's 16-dot mincho (not one of the fonts
 // msgdump matches against, so its suggestions are honest).
-inline constexpr char kFontSpec[] = "2bpp:0xC8000:0xCC000";
+inline constexpr char kFontLayout[] = "2bpp:0xC8000:0xCC000";
 
 // The Shift-JIS code of table entry e (0 to 511) in the sample grids, as
 // the image's font draws it.
@@ -25,7 +25,7 @@ unsigned GridCode(unsigned entry);
 
 // A 3 MiB image (a 24-megabit cartridge's) whose text window holds the
 // scene, then the padding code 0x08 (which prints nothing) to its end; the
-// font where kFontSpec says; zeros elsewhere.
+// font where kFontLayout says; zeros elsewhere.
 std::vector<unsigned char> ImageOf(const std::string& scene);
 
 }  // namespace sample

@@ -1,4 +1,4 @@
-// The font core: glyphs decoded from and encoded into each format, specs
+// The font core: glyphs decoded from and encoded into each format, layouts
 // read, where each entry's glyph lies, and the sample's font found and read.
 #include "font.h"
 
@@ -73,7 +73,7 @@ TEST(FontGlyphTest, EachFormatDecodesAndEncodesBack) {
   }
 }
 
-TEST(FontSpecTest, SpecsReadAndRefused) {
+TEST(FontLayoutTest, LayoutsReadAndRefused) {
   struct Case {
     const char* text;
     bool ok;
@@ -81,10 +81,10 @@ TEST(FontSpecTest, SpecsReadAndRefused) {
     std::uint64_t offset;
     bool has_kanji;
     std::uint64_t kanji;
-    font::SpecError::Kind kind;  // when refused, and where
+    font::LayoutError::Kind kind;  // when refused, and where
     std::size_t at;
   };
-  using E = font::SpecError;
+  using E = font::LayoutError;
   const std::vector<Case> cases = {
       {"1bpp:0x10", true, Format::k1bpp, 16, false, 0, E::kFormat, 0},
       {"2bpp:4096:0x2000", true, Format::k2bpp, 4096, true, 0x2000, E::kFormat,
@@ -106,18 +106,18 @@ TEST(FontSpecTest, SpecsReadAndRefused) {
       {"1bpp:0x1G", false, Format::k1bpp, 0, false, 0, E::kTrailing, 8},
   };
   for (const Case& c : cases) {
-    font::Spec s;
-    font::SpecError e;
-    ASSERT_EQ(font::ParseSpec(c.text, &s, &e), c.ok) << c.text;
+    font::Layout s;
+    font::LayoutError e;
+    ASSERT_EQ(font::ParseLayout(c.text, &s, &e), c.ok) << c.text;
     if (c.ok) {
       EXPECT_EQ(s.format, c.format) << c.text;
       EXPECT_EQ(s.offset, c.offset) << c.text;
       EXPECT_EQ(s.has_kanji, c.has_kanji) << c.text;
       EXPECT_EQ(s.kanji, c.kanji) << c.text;
-      // Written out and read back, the same spec.
-      font::Spec again;
-      ASSERT_TRUE(font::ParseSpec(font::SpecText(s), &again, &e)) << c.text;
-      EXPECT_EQ(font::SpecText(again), font::SpecText(s));
+      // Written out and read back, the same layout.
+      font::Layout again;
+      ASSERT_TRUE(font::ParseLayout(font::LayoutText(s), &again, &e)) << c.text;
+      EXPECT_EQ(font::LayoutText(again), font::LayoutText(s));
     } else {
       EXPECT_EQ(e.kind, c.kind) << c.text;
       EXPECT_EQ(e.at, c.at) << c.text;
@@ -125,9 +125,9 @@ TEST(FontSpecTest, SpecsReadAndRefused) {
   }
 }
 
-TEST(FontSpecTest, WhereEachEntrysGlyphLies) {
+TEST(FontLayoutTest, WhereEachEntrysGlyphLies) {
   struct Case {
-    const char* spec;
+    const char* layout;
     unsigned entry;
     bool has;
     std::uint64_t at;
@@ -144,20 +144,20 @@ TEST(FontSpecTest, WhereEachEntrysGlyphLies) {
       {"1bpp:18446744073709551615", 17, false, 0},  // past the last offset
   };
   for (const Case& c : cases) {
-    font::Spec s;
-    font::SpecError e;
-    ASSERT_TRUE(font::ParseSpec(c.spec, &s, &e)) << c.spec;
+    font::Layout s;
+    font::LayoutError e;
+    ASSERT_TRUE(font::ParseLayout(c.layout, &s, &e)) << c.layout;
     std::uint64_t at = 0;
     EXPECT_EQ(font::GlyphOffset(s, c.entry, &at), c.has)
-        << c.spec << " " << c.entry;
+        << c.layout << " " << c.entry;
     if (c.has) {
-      EXPECT_EQ(at, c.at) << c.spec << " " << c.entry;
+      EXPECT_EQ(at, c.at) << c.layout << " " << c.entry;
     }
   }
   // A glyph the image ends inside of is none.
-  font::Spec s;
-  font::SpecError e;
-  ASSERT_TRUE(font::ParseSpec("1bpp:0", &s, &e));
+  font::Layout s;
+  font::LayoutError e;
+  ASSERT_TRUE(font::ParseLayout("1bpp:0", &s, &e));
   const std::vector<unsigned char> image(32 + 31, 0xFF);
   font::Glyph g{};
   EXPECT_TRUE(font::GlyphOfEntry(s, image.data(), image.size(), 16, &g));
@@ -172,13 +172,13 @@ TEST(FontSampleTest, FoundAndReadFirstTime) {
   const std::vector<font::Found> found =
       font::FindFonts(matcher, image.data(), image.size());
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(font::SpecText(found[0].spec), sample::kFontSpec);
+  EXPECT_EQ(font::LayoutText(found[0].layout), sample::kFontLayout);
 
-  font::Spec spec;
-  font::SpecError e;
-  ASSERT_TRUE(font::ParseSpec(sample::kFontSpec, &spec, &e));
+  font::Layout layout;
+  font::LayoutError e;
+  ASSERT_TRUE(font::ParseLayout(sample::kFontLayout, &layout, &e));
   const std::vector<font::Suggestion> suggestions =
-      font::Suggest(matcher, spec, image.data(), image.size());
+      font::Suggest(matcher, layout, image.data(), image.size());
   std::size_t first = 0;
   std::size_t five = 0;
   for (const font::Suggestion& s : suggestions) {
@@ -204,9 +204,9 @@ TEST(FontSampleTest, FoundAndReadFirstTime) {
 // it, or missing: found where they were put.
 TEST(FontFindTest, FontsFoundWhereverTheyLie) {
   const std::vector<unsigned char> sample_image = sample::ImageOf("");
-  font::Spec from;
-  font::SpecError e;
-  ASSERT_TRUE(font::ParseSpec(sample::kFontSpec, &from, &e));
+  font::Layout from;
+  font::LayoutError e;
+  ASSERT_TRUE(font::ParseLayout(sample::kFontLayout, &from, &e));
   const font::Matcher matcher(font::BuiltInReferences());
   const char* const cases[] = {
       "1bpp:0x10000:0x20000",
@@ -216,8 +216,8 @@ TEST(FontFindTest, FontsFoundWhereverTheyLie) {
       "4bpp:0x60000",          // no kanji page
   };
   for (const char* text : cases) {
-    font::Spec to;
-    ASSERT_TRUE(font::ParseSpec(text, &to, &e)) << text;
+    font::Layout to;
+    ASSERT_TRUE(font::ParseLayout(text, &to, &e)) << text;
     std::vector<unsigned char> image(std::size_t{1} << 19, 0);
     for (unsigned entry = 16; entry < 510; ++entry) {
       font::Glyph g{};
@@ -230,7 +230,7 @@ TEST(FontFindTest, FontsFoundWhereverTheyLie) {
     const std::vector<font::Found> found =
         font::FindFonts(matcher, image.data(), image.size());
     ASSERT_FALSE(found.empty()) << text;
-    EXPECT_EQ(font::SpecText(found[0].spec), font::SpecText(to)) << text;
+    EXPECT_EQ(font::LayoutText(found[0].layout), font::LayoutText(to)) << text;
   }
 }
 
@@ -239,14 +239,15 @@ TEST(FontFindTest, FontsFoundWhereverTheyLie) {
 TEST(FontFindTest, NothingToFindOrMatch) {
   const font::Matcher none({});
   const font::Matcher refs(font::BuiltInReferences());
-  font::Spec spec;
-  font::SpecError e;
-  ASSERT_TRUE(font::ParseSpec("4bpp:0:0", &spec, &e));
+  font::Layout layout;
+  font::LayoutError e;
+  ASSERT_TRUE(font::ParseLayout("4bpp:0:0", &layout, &e));
   for (std::size_t size : {0, 1, 31, 127, 300}) {
     const std::vector<unsigned char> image(size, 0xFF);
     EXPECT_TRUE(font::FindFonts(none, image.data(), size).empty()) << size;
     EXPECT_TRUE(font::FindFonts(refs, image.data(), size).empty()) << size;
-    EXPECT_TRUE(font::Suggest(none, spec, image.data(), size).empty()) << size;
+    EXPECT_TRUE(font::Suggest(none, layout, image.data(), size).empty())
+        << size;
   }
   std::vector<unsigned> codes;
   std::vector<float> scores;

@@ -101,7 +101,7 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
       {"-o a.txt -o script.txt rom.sfc", "", Line("-o", "twice"), 1},
       {"--table", "", Line("--table", "--table FILE"), 1},
       {"--font", "", Line("--font", "--font FORMAT:OFFSET[:KANJI]"), 1},
-      {"--suggest rom.sfc", "", Line("--suggest", "--font SPEC"), 1},
+      {"--suggest rom.sfc", "", Line("--suggest", "--font LAYOUT"), 1},
       {"--font 1bpp:0 rom.sfc", "", Line("--font", "--suggest"), 1},
       {"--font 3bpp:0 --suggest rom.sfc", "",
        Line("--font 3bpp:0", "1bpp", "2bpp", "4bpp"), 1},
@@ -118,7 +118,7 @@ TEST_F(MsgdumpRun, CommandLinesThatDumpNothing) {
 
 // The font modes need no glyph table: one line per inked glyph, its code as
 // --to-fill names it and five characters; the same bytes with -o.  An image
-// with no font finds none, and says so, but the job was done; a spec past
+// with no font finds none, and says so, but the job was done; a layout past
 // the image's end fails.
 TEST_F(MsgdumpRun, FontModesReadTheImageAlone) {
   std::filesystem::remove(dir_ / "zol.tbl");

@@ -33,10 +33,10 @@ References& KeptReferences() {
   return r;
 }
 
-// The spec in text[0, size); false if it is none.
-bool SpecOf(const char* text, std::size_t size, font::Spec* spec) {
-  font::SpecError e;
-  return font::ParseSpec(std::string_view(text, size), spec, &e);
+// The layout in text[0, size); false if it is none.
+bool LayoutOf(const char* text, std::size_t size, font::Layout* layout) {
+  font::LayoutError e;
+  return font::ParseLayout(std::string_view(text, size), layout, &e);
 }
 
 font::Format FormatOf(int index) {
@@ -96,39 +96,39 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_references(
   return out(j.text());
 }
 
-// A spec read: {"ok":true,"spec":"2bpp:0xC8000:0xCC000","format":1,
+// A layout read: {"ok":true,"layout":"2bpp:0xC8000:0xCC000","format":1,
 // "offset":N} with "kanji":N where it has one, or {"ok":false,"error":
 // "format"|"offset"|"kanji"|"trailing","at":N}.
-EMSCRIPTEN_KEEPALIVE const Result* zol_font_spec(const char* text,
-                                                 std::size_t size) {
+EMSCRIPTEN_KEEPALIVE const Result* zol_font_layout(const char* text,
+                                                   std::size_t size) {
   static Kept<std::string> out;
-  font::Spec s;
-  font::SpecError e;
+  font::Layout s;
+  font::LayoutError e;
   web::Json j;
   j.Open('{');
-  if (!font::ParseSpec(std::string_view(text, size), &s, &e)) {
+  if (!font::ParseLayout(std::string_view(text, size), &s, &e)) {
     static const char* const kWhy[] = {"format", "offset", "kanji", "trailing"};
     j.Field("ok", false).Field("error", kWhy[e.kind]).Field("at", e.at);
     return out(j.Close('}').text());
   }
   j.Field("ok", true)
-      .Field("spec", font::SpecText(s))
+      .Field("layout", font::LayoutText(s))
       .Field("format", static_cast<int>(s.format))
       .Field("offset", s.offset);
   if (s.has_kanji) j.Field("kanji", s.kanji);
   return out(j.Close('}').text());
 }
 
-// Every table entry's glyph where the spec puts it: 512 bytes, 1 where
+// Every table entry's glyph where the layout puts it: 512 bytes, 1 where
 // entry e has a glyph in the image, then 512 glyphs of 32 bytes as 1bpp
-// (zeros where none).  Empty if the spec is none.
+// (zeros where none).  Empty if the layout is none.
 EMSCRIPTEN_KEEPALIVE const Result* zol_font_sheet(const unsigned char* image,
                                                   std::size_t size,
-                                                  const char* spec,
-                                                  std::size_t spec_size) {
+                                                  const char* layout,
+                                                  std::size_t layout_size) {
   static Kept<std::vector<unsigned char>> out;
-  font::Spec s;
-  if (!SpecOf(spec, spec_size, &s)) return out({});
+  font::Layout s;
+  if (!LayoutOf(layout, layout_size, &s)) return out({});
   std::vector<unsigned char> bytes(512, 0);
   for (unsigned e = 0; e < 512; ++e) {
     font::Glyph g{};
@@ -166,14 +166,14 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_encode(const unsigned char* glyph,
   return out(std::move(bytes));
 }
 
-// Where a spec's page must start so that table entry's glyph, in format
+// Where a layout's page must start so that table entry's glyph, in format
 // (0, 1, 2), lies at byte at: {"ok":true,"offset":N,"kanji":false} (the
 // one-byte page's OFFSET, or the kanji page's KANJI where kanji is true),
 // or {"ok":false} where entry has no glyph or at is too early for it.
 EMSCRIPTEN_KEEPALIVE const Result* zol_font_place(int format, int entry,
                                                   double at) {
   static Kept<std::string> out;
-  font::Spec s;
+  font::Layout s;
   s.format = FormatOf(format);
   s.has_kanji = true;
   std::uint64_t from = 0;
@@ -193,18 +193,18 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_place(int format, int entry,
 
 // The suggestions for every inked entry, in code order: {"ok":true,
 // "suggestions":[{"entry":16,"code":"10","chars":["あ",...]}, ...]}, or
-// {"ok":false,"why":"spec"|"references"}.
+// {"ok":false,"why":"layout"|"references"}.
 EMSCRIPTEN_KEEPALIVE const Result* zol_font_suggest(const unsigned char* image,
                                                     std::size_t size,
-                                                    const char* spec,
-                                                    std::size_t spec_size) {
+                                                    const char* layout,
+                                                    std::size_t layout_size) {
   static Kept<std::string> out;
   web::Json j;
   j.Open('{');
-  font::Spec s;
+  font::Layout s;
   const References& r = KeptReferences();
-  if (!SpecOf(spec, spec_size, &s) || !r.matcher) {
-    j.Field("ok", false).Field("why", r.matcher ? "spec" : "references");
+  if (!LayoutOf(layout, layout_size, &s) || !r.matcher) {
+    j.Field("ok", false).Field("why", r.matcher ? "layout" : "references");
     return out(j.Close('}').text());
   }
   j.Field("ok", true).Key("suggestions").Open('[');
@@ -223,7 +223,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_suggest(const unsigned char* image,
 }
 
 // The likeliest fonts in the image, best first: {"ok":true,"found":[
-// {"spec":"2bpp:0xC8000:0xCC000","score":318}, ...]} (scores in
+// {"layout":"2bpp:0xC8000:0xCC000","score":318}, ...]} (scores in
 // thousandths), or {"ok":false,"why":"references"}.
 EMSCRIPTEN_KEEPALIVE const Result* zol_font_find(const unsigned char* image,
                                                  std::size_t size) {
@@ -238,7 +238,7 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_font_find(const unsigned char* image,
   j.Field("ok", true).Key("found").Open('[');
   for (const font::Found& f : font::FindFonts(*r.matcher, image, size))
     j.Open('{')
-        .Field("spec", font::SpecText(f.spec))
+        .Field("layout", font::LayoutText(f.layout))
         .Field("score", static_cast<int>(f.score * 1000))
         .Close('}');
   return out(j.Close(']').Close('}').text());

@@ -98,17 +98,17 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     fontFormats: json('font_formats'),
     // Hands in the reference fonts' records, once: {glyphs, characters}.
     fontReferences: (records) => json('font_references', records),
-    // A spec read: {ok, spec, format, offset, kanji?} or {ok: false, error, at}.
-    fontSpec: (text) => json('font_spec', text),
+    // A layout read: {ok, layout, format, offset, kanji?} or {ok: false, error, at}.
+    fontLayout: (text) => json('font_layout', text),
     // 512 bytes (1 where entry e has a glyph), then 512 glyphs as 1bpp.
-    fontSheet: (img, spec) => call('font_sheet', {image: img}, spec),
+    fontSheet: (img, layout) => call('font_sheet', {image: img}, layout),
     // count glyphs of format from offset, as 1bpp, 32 bytes each.
     fontGlyphs: (img, format, offset, count) => call('font_glyphs', {image: img}, format, offset, count),
     // {ok, offset, kanji}: where a page starts for entry's glyph to lie at at.
     fontPlace: (format, entry, at) => json('font_place', format, entry, at),
     // {ok, suggestions: [{entry, code, chars}]} or {ok: false, why}.
-    fontSuggest: (img, spec) => json('font_suggest', {image: img}, spec),
-    // {ok, found: [{spec, score}]}, best first, or {ok: false, why}.
+    fontSuggest: (img, layout) => json('font_suggest', {image: img}, layout),
+    // {ok, found: [{layout, score}]}, best first, or {ok: false, why}.
     fontFind: (img) => json('font_find', {image: img}),
   };
 }

@@ -1,6 +1,6 @@
-// The font panel: where the image holds the game's glyphs (the spec, kept
+// The font panel: where the image holds the game's glyphs (the layout, kept
 // with the work), the decoded sheet to step through and zoom, "Find the
-// font", a glyph named as a code to place the spec, and the glyphs and
+// font", a glyph named as a code to place the layout, and the glyphs and
 // suggestions the other parts show (every cell's glyph, the editor's five
 // characters, "Fill blank cells").  The core decodes, places, finds and
 // matches; this module words and draws what it returns.
@@ -59,7 +59,7 @@ export function createFont(doc, {store, references, onGlyphs}) {
   const font = store.font;
   const canvas = $('font-sheet');
   const say = (text) => { $('font-status').textContent = text; };
-  let shown = null;    // the spec the fields last showed
+  let shown = null;    // the layout the fields last showed
   let view = null;     // what the panel's sheet last drew
   let picked = -1;     // the byte offset of the glyph clicked on the sheet
   let pending = null;  // the suggestions' key being worked out
@@ -69,27 +69,27 @@ export function createFont(doc, {store, references, onGlyphs}) {
   const number = (text) => (text.trim() === '' ? null : Number(text.trim()));
   const target = () => $('font-target').value;
 
-  // The spec the fields say, as the core reads it (or its reason why not).
-  function specOfFields() {
+  // The layout the fields say, as the core reads it (or its reason why not).
+  function layoutOfFields() {
     const f = formats[Number($('font-format').value)].name;
     const kanji = $('font-kanji').value.trim();
-    return core.fontSpec(`${f}:${$('font-offset').value.trim()}${kanji ? `:${kanji}` : ''}`);
+    return core.fontLayout(`${f}:${$('font-offset').value.trim()}${kanji ? `:${kanji}` : ''}`);
   }
-  function setFields(spec) {
-    const s = core.fontSpec(spec);
+  function setFields(layout) {
+    const s = core.fontLayout(layout);
     if (!s.ok) return;
     $('font-format').value = String(s.format);
     $('font-offset').value = hex(s.offset);
     $('font-kanji').value = s.kanji === undefined ? '' : hex(s.kanji);
-    shown = s.spec;
+    shown = s.layout;
   }
-  // The fields changed: the spec is set if it reads, said if not.
+  // The fields changed: the layout is set if it reads, said if not.
   function fieldsChanged() {
-    const s = specOfFields();
+    const s = layoutOfFields();
     $('font-error').textContent = s.ok ? '' : `Not a place the font can be (the ${s.error} is wrong).`;
     if (!s.ok) return;
-    shown = s.spec;
-    workspace.setFont(s.spec);
+    shown = s.layout;
+    workspace.setFont(s.layout);
     draw();
   }
   for (const id of ['font-format', 'font-offset', 'font-kanji']) $(id).addEventListener('change', fieldsChanged);
@@ -182,8 +182,8 @@ export function createFont(doc, {store, references, onGlyphs}) {
     for (const f of found.slice(1)) {
       const b = doc.createElement('button');
       b.type = 'button';
-      b.textContent = f.spec;
-      b.addEventListener('click', () => use(f.spec));
+      b.textContent = f.layout;
+      b.addEventListener('click', () => use(f.layout));
       const li = doc.createElement('li');
       li.append(b, ` (matches ${(f.score / 10).toFixed(1)}%)`);
       list.appendChild(li);
@@ -192,21 +192,21 @@ export function createFont(doc, {store, references, onGlyphs}) {
       say(`No font found in this image (${(ms / 1000).toFixed(1)} s).`);
       return;
     }
-    say(`Found ${found[0].spec}, the likeliest of ${found.length} (matches ${(found[0].score / 10).toFixed(1)}%, ` +
+    say(`Found ${found[0].layout}, the likeliest of ${found.length} (matches ${(found[0].score / 10).toFixed(1)}%, ` +
       `${(ms / 1000).toFixed(1)} s)${found.length > 1 ? '; the others are below' : ''}.`);
-    use(found[0].spec);
+    use(found[0].layout);
   });
-  function use(spec) {
-    setFields(spec);
+  function use(layout) {
+    setFields(layout);
     $('font-target').value = 'offset';
     fieldsChanged();
   }
 
-  // The suggestions for the spec and image now, worked out once each, once
-  // the spec has stood still for a moment (they take a second or more, and
-  // stepping through the image changes the spec at every click).
-  function suggest(img, spec) {
-    const key = [img, spec];
+  // The suggestions for the layout and image now, worked out once each, once
+  // the layout has stood still for a moment (they take a second or more, and
+  // stepping through the image changes the layout at every click).
+  function suggest(img, layout) {
+    const key = [img, layout];
     const same = (k) => k && k.every((x, i) => x === key[i]);
     if (same(font.key) || same(pending)) return;
     pending = key;
@@ -215,7 +215,7 @@ export function createFont(doc, {store, references, onGlyphs}) {
       await references();
       if (!same(pending)) return;
       const t0 = performance.now();
-      const r = core.fontSuggest(img, spec);
+      const r = core.fontSuggest(img, layout);
       font.suggestMs = performance.now() - t0;
       $('fill-suggested').dataset.ms = font.suggestMs.toFixed(0);
       pending = null;
@@ -226,16 +226,16 @@ export function createFont(doc, {store, references, onGlyphs}) {
   }
 
   // The cells' sheet: every entry's glyph, as a picture the cells show.
-  function drawCells(img, spec) {
-    const key = [img, spec];
+  function drawCells(img, layout) {
+    const key = [img, layout];
     if (font.sheetKey && key.every((k, i) => k === font.sheetKey[i])) return;
     font.sheetKey = key;
     font.url = null;
     font.inked = null;
     font.glyphs = null;
-    if (!img || !spec) return;
+    if (!img || !layout) return;
     const t0 = performance.now();
-    const bytes = core.fontSheet(img, spec);
+    const bytes = core.fontSheet(img, layout);
     if (bytes.length === 0) return;
     const c = doc.createElement('canvas');
     c.width = SHEET * SIDE;
@@ -251,11 +251,11 @@ export function createFont(doc, {store, references, onGlyphs}) {
     const img = store.imageBytes();
     if (workspace.font && workspace.font !== shown) setFields(workspace.font);
     $('font-find').disabled = !img;
-    const spec = workspace.font;
+    const layout = workspace.font;
     drawSheet();
     const had = font.url;
-    drawCells(img, spec);
-    if (img && spec) suggest(img, spec);
+    drawCells(img, layout);
+    if (img && layout) suggest(img, layout);
     else font.suggestions = null;
     $('fill-suggested').disabled = !font.suggestions;
     if (font.url !== had) onGlyphs();

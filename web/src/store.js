@@ -13,13 +13,13 @@ export function createStore({core, workspace}) {
     image: null,        // {bytes, name, skipHeader}
     files: {},          // role -> {name, size, file}: what the bar shows
     refused: [],        // what the user's last pick or drop refused, named
-    font: {             // what the core gave for the font spec (the workspace's) and the image
+    font: {             // what the core gave for the font layout (the workspace's) and the image
       url: null,        // every entry's glyph as one picture (32 x 16 glyphs), or null
       inked: null,      // 512 bytes: 1 where entry e has a glyph in the image
       glyphs: null,     // 512 glyphs as 1bpp, 32 bytes each
-      sheetKey: null,   // the [image, spec] they are for
+      sheetKey: null,   // the [image, layout] they are for
       suggestions: null,  // entry -> {entry, code, chars}, or null until worked out
-      key: null,        // the [image, spec] the suggestions are for
+      key: null,        // the [image, layout] the suggestions are for
       suggestMs: 0,     // how long the core took to work them out
     },
     insertion: {

@@ -24,7 +24,7 @@ export class Workspace {
     this.names = [...core.constants.gridNames, core.constants.tableName];
     this.baseline = [null, null];  // the grids as last loaded or downloaded
     this.suggested = [];       // entries filled from the font's suggestions, not yet confirmed
-    this.font = null;          // the font spec the user set, kept with the work (never undone)
+    this.font = null;          // the font layout the user set, kept with the work (never undone)
     this.undos = [];
     this.redos = [];
     this.offers = [];          // kept work not yet restored or declined
@@ -116,9 +116,9 @@ export class Workspace {
   }
   // A suggested cell confirmed as it is: one undoable step.
   confirm(entry) { this.change({suggested: this.suggested.filter((e) => e !== entry)}); }
-  // The font spec set (kept with the work, outside the history).
-  setFont(spec) {
-    this.font = spec;
+  // The font layout set (kept with the work, outside the history).
+  setFont(layout) {
+    this.font = layout;
     this.keep();
   }
   // The grids were downloaded: they are the baseline now.

@@ -207,7 +207,7 @@ test('font: blank and empty cells a code shows are filled from their first sugge
     assert.equal(entryOf(typed), index, typed);
 });
 
-test('workspace: cells filled from suggestions are one undoable step, marked until edited or confirmed, kept with the font spec', () => {
+test('workspace: cells filled from suggestions are one undoable step, marked until edited or confirmed, kept with the font layout', () => {
   const store = memoryStore();
   const ws = tab(store);
   ws.loadGrid(0, grid(1), 'zol_00.txt');
@@ -220,7 +220,7 @@ test('workspace: cells filled from suggestions are one undoable step, marked unt
   edit(ws, 16, 9);  // an edit confirms
   ws.confirm(256);
   assert.deepEqual(ws.suggested, [17]);
-  const later = tab(store);  // the page opened again: marks, history and spec come back
+  const later = tab(store);  // the page opened again: marks, history and layout come back
   later.offerKept();
   later.restore('main');
   assert.deepEqual([later.suggested, later.font], [[17], '2bpp:0xC8000:0xCC000']);
@@ -230,7 +230,7 @@ test('workspace: cells filled from suggestions are one undoable step, marked unt
   assert.deepEqual([later.grids.map((g) => g && [...g]), later.suggested], [before, []]);
   later.loadGrid(0, grid(2), 'zol_00.txt');
   assert.deepEqual(later.suggested, []);
-  // Work kept before there were marks and specs restores as it was.
+  // Work kept before there were marks and layouts restores as it was.
   const old = memoryStore();
   old.write('main', {tab: 'x', revision: 1, saved: new Date().toISOString(), grids: [btoa('\x82\xA0'), null],
     baseline: [null, null], names: ['zol_00.txt', 'zol_01.txt'], edited: [true, false], undos: [], redos: []});
