@@ -29,7 +29,7 @@ figures() {
 cp "$sample/expected.thingy.tbl" zolvane.tbl
 mkdir sample-en window-en
 "$build/msginsert" --font "$font" --pairs sample-en -o sample-en.sfc \
-  "$sample/pairs.atlas.txt" sample.sfc 2>sample.txt --table zolvane.tbl
+  "$sample/english.atlas.txt" sample.sfc 2>sample.txt --table zolvane.tbl
 echo "the sample: $(figures sample.txt)"
 
 # The full window, as bench/measure.sh makes it.

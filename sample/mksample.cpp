@@ -3,7 +3,7 @@
 // inserts the sample's translation into it, as the page does.
 //
 //   mksample scene.txt sample.sfc
-//   mksample --insert sample.sfc english.atlas.txt english.tbl patched.sfc
+//   mksample --insert sample.sfc squeezed.atlas.txt english.tbl patched.sfc
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -50,7 +50,7 @@ class MsginsertRun : public testing::Test {
   // The sample's image, its translation and insertion table, and a folder
   // whose grids draw the translation's letters.
   void SetUp() override {
-    for (const char* name : {"english.atlas.txt", "english.tbl", "zol_01.txt"})
+    for (const char* name : {"squeezed.atlas.txt", "english.tbl", "zol_01.txt"})
       WriteFile(dir_ / name, ReadFile(kSample + "/" + name));
     std::filesystem::create_directory(dir_ / "english");
     WriteFile(dir_ / "english/zol_00.txt",
@@ -70,7 +70,7 @@ class MsginsertRun : public testing::Test {
   }
   // The script of the sample's translation with from replaced by to.
   std::string Edited(const std::string& from, const std::string& to) {
-    std::string s = ReadFile(kSample + "/english.atlas.txt");
+    std::string s = ReadFile(kSample + "/squeezed.atlas.txt");
     const std::size_t at = s.rfind(from);  // the copy, not the comment
     EXPECT_NE(at, std::string::npos) << from;
     return at == std::string::npos ? s : s.replace(at, from.size(), to);
@@ -128,7 +128,7 @@ class MsginsertRun : public testing::Test {
 // What fits is written, as the page and Atlas write it; what does not, or
 // would land on an input, is refused with nothing written.
 TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
-  const std::string english = ReadFile(kSample + "/english.atlas.txt");
+  const std::string english = ReadFile(kSample + "/squeezed.atlas.txt");
   const std::string cut = Edited("Hi？", "HiHiHiHi？");
   const std::string no_fill = Edited("#FILL($D0)\n", "");
   std::string cr_only = english;
@@ -200,12 +200,12 @@ TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
     Check(c);
 }
 
-// English in pairs: the sample's natural English (sample/pairs.atlas.txt)
+// English in pairs: the sample's natural English (sample/english.atlas.txt)
 // goes in with its glyphs, and the grids written beside the table print it
 // back; what would land on an input, or still does not fit, is refused.
 TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
   WriteFile(dir_ / "zolvane.tbl", ReadFile(kSample + "/expected.thingy.tbl"));
-  const std::string english = ReadFile(kSample + "/pairs.atlas.txt");
+  const std::string english = ReadFile(kSample + "/english.atlas.txt");
   const std::string pairs = "--font 2bpp:0xC8000:0xCC000 --pairs en ";
   const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
   std::string longer = english;

@@ -51,12 +51,14 @@ check "build/$linux.tar.gz" "$linux" "$doc" bin/msgdump bin/glyphpack \
   ${doc}README.md ${doc}LICENSE ${doc}CHANGELOG.md ${doc}doc/browser.png \
   ${doc}zolvane-tools.html ${doc}sample/zol_00.txt ${doc}sample/zol_01.txt \
   ${doc}sample/sample.sfc ${doc}sample/english.atlas.txt \
-  ${doc}sample/english.tbl ${doc}sample/english_00.txt
+  ${doc}sample/squeezed.atlas.txt ${doc}sample/english.tbl \
+  ${doc}sample/english_00.txt
 check "build-windows/$windows.zip" "$windows" "" msgdump.exe glyphpack.exe \
   msginsert.exe \
   README.md LICENSE CHANGELOG.md doc/browser.png zolvane-tools.html \
   sample/zol_00.txt sample/zol_01.txt sample/sample.sfc \
-  sample/english.atlas.txt sample/english.tbl sample/english_00.txt
+  sample/english.atlas.txt sample/squeezed.atlas.txt sample/english.tbl \
+  sample/english_00.txt
 
 # The README's commands, verbatim, in each unpacked package: every `sh`
 # block in a copy of the Linux one, every `bat` block through cmd in a copy
