@@ -146,23 +146,31 @@ bool Run(const msginsert::Options& o, char** argv) {
   platform::WriteTarget bps_target;
   std::string patched_path;
   std::string bps_path;
+  // A new file two outputs would name is refused as an existing one is.
+  std::vector<std::pair<std::string, const char*>> fresh;
+  auto settle = [&](const std::string& path, const char* what,
+                    platform::WriteTarget* target) {
+    for (const auto& [earlier, its] : fresh)
+      if (path == earlier || SameNewFile(path, earlier)) {
+        message::Say(path, std::string("is ") + its + " too");
+        return false;
+      }
+    if (!output_file::Resolve(path, inputs, target)) return false;
+    platform::FileInfo found;
+    if (!target->Found(&found)) fresh.emplace_back(path, what);
+    inputs.push_back({path, what});
+    return true;
+  };
   if (o.output != 0) {
     patched_path = platform::PathArgument(argv, o.output);
-    if (!output_file::Resolve(patched_path, inputs, &patched_target))
+    if (!settle(patched_path, "the patched image being written",
+                &patched_target))
       return false;
-    inputs.push_back({patched_path, "the patched image being written"});
   }
   if (o.bps != 0) {
     bps_path = platform::PathArgument(argv, o.bps);
-    platform::FileInfo found;
-    if (bps_path == patched_path ||
-        (o.output != 0 && !patched_target.Found(&found) &&
-         SameNewFile(bps_path, patched_path))) {
-      message::Say(bps_path, "is the patched image being written too");
+    if (!settle(bps_path, "the BPS patch being written", &bps_target))
       return false;
-    }
-    if (!output_file::Resolve(bps_path, inputs, &bps_target)) return false;
-    inputs.push_back({bps_path, "the BPS patch being written"});
   }
   // With --pairs: the insertion table and the grids, in DIR.
   constexpr const char* kPairFiles[] = {"english.tbl", "zol_00.txt",
@@ -174,10 +182,12 @@ bool Run(const msginsert::Options& o, char** argv) {
     if (!dir.empty() && dir.back() != '/' &&
         dir.back() != std::filesystem::path::preferred_separator)
       dir += '/';
+    const char* const whats[] = {"the insertion table being written",
+                                 "a grid being written",
+                                 "a grid being written"};
     for (int k = 0; k < 3; ++k) {
       pair_paths[k] = dir + kPairFiles[k];
-      if (!output_file::Resolve(pair_paths[k], inputs, &pair_targets[k]))
-        return false;
+      if (!settle(pair_paths[k], whats[k], &pair_targets[k])) return false;
     }
   }
 
@@ -190,7 +200,8 @@ bool Run(const msginsert::Options& o, char** argv) {
   msginsert::Pairs pairs;
   msginsert::Names names{script_path, table_path};
   if (o.pairs != 0) {
-    pairs = msginsert::ChooseAndReport(script, table, original, script_path);
+    pairs = msginsert::ChooseAndReport(script, table, o.fill, original,
+                                       script_path);
     if (options.fill < 0) options.fill = pairs.choice.blank;
     names.table = pair_paths[0];
   }
@@ -201,30 +212,43 @@ bool Run(const msginsert::Options& o, char** argv) {
     message::Say(script_path, "nothing written");
     return false;
   }
-  bool done = true;
+  // Grids a translator made by hand are not written over.
+  for (int k = 1; o.pairs != 0 && k < 3; ++k) {
+    platform::FileInfo found;
+    std::string old;
+    if (!pair_targets[k].Found(&found)) continue;
+    if (!ReadAll(pair_paths[k], &old)) return false;
+    const int lost = translate::LostCell(old, pairs.grid[k - 1]);
+    if (lost >= 0) {
+      message::Say(pair_paths[k],
+                   message::Format("holds work this run would lose (line "
+                                   "%d, cell %X); give --pairs another folder",
+                                   lost / 16 + 1, lost % 16));
+      return false;
+    }
+  }
+  if (o.output == 0 && o.bps == 0 && o.pairs == 0) {
+    message::Say(script_path,
+                 "goes in; nothing written (no -o PATCHED or --bps PATCH)");
+    return true;
+  }
+  // The image and the patch first, then the files that go with them; after
+  // a failure, nothing more (what was written before it stays).
+  std::vector<unsigned char> patch;
+  if (o.bps != 0) patch = translate::MakeBps(original, patched);
+  const bool done =
+      (o.output == 0 || output_file::Write(patched_target, patched_path,
+                                           patched.data(), patched.size())) &&
+      (o.bps == 0 ||
+       output_file::Write(bps_target, bps_path, patch.data(), patch.size()));
+  if (!done) return false;
   for (int k = 0; o.pairs != 0 && k < 3; ++k) {
     const std::string& text = k == 0 ? pairs.table : pairs.grid[k - 1];
-    done = output_file::Write(pair_targets[k], pair_paths[k], text.data(),
-                              text.size()) &&
-           done;
+    if (!output_file::Write(pair_targets[k], pair_paths[k], text.data(),
+                            text.size()))
+      return false;
   }
-  if (o.output == 0 && o.bps == 0) {
-    if (o.pairs == 0)
-      message::Say(script_path,
-                   "goes in; nothing written (no -o PATCHED or --bps PATCH)");
-    return done;
-  }
-  if (o.output != 0)
-    done = output_file::Write(patched_target, patched_path, patched.data(),
-                              patched.size());
-  if (o.bps != 0) {
-    const std::vector<unsigned char> patch =
-        translate::MakeBps(original, patched);
-    done =
-        output_file::Write(bps_target, bps_path, patch.data(), patch.size()) &&
-        done;
-  }
-  return done;
+  return true;
 }
 
 }  // namespace

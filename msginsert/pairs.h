@@ -19,12 +19,13 @@ struct Pairs {
 };
 
 // Chooses the pairs for script (table: the original Thingy table's text)
-// on the glyph codes that image's untranslated lines leave free, and says
+// on the glyph codes that image's untranslated lines, and the padding (fill,
+// if not -1, and the script's #FILL), leave free, and says
 // on standard error, as "SCRIPT:LINE: ...", each translated line's bytes
 // before and after, each that still does not fit, each letter left alone
 // inside a line and each character that got no code.
 Pairs ChooseAndReport(const std::string& script, const std::string& table,
-                      const std::vector<unsigned char>& image,
+                      int fill, const std::vector<unsigned char>& image,
                       const std::string& script_name);
 
 // Draws each chosen code's glyph into *image where layout places it, in the

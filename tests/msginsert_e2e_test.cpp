@@ -218,7 +218,10 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
     std::string args;
     bool written;
     std::string err_names = "";
+    std::string grid = "input";  // what en/zol_00.txt holds before
   };
+  const std::string none;
+  const std::string untouched = ReadFile(kSample + "/expected.atlas.txt");
   const Row rows[] = {
       {"the sample's English", english, pairs + both, true},
       {"no -o: the table and grids alone", english,
@@ -232,14 +235,24 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
       {"DIR holds the image", english,
        pairs + "-o out.sfc script.txt en/zol_00.txt", false, "en/zol_00.txt"},
       {"--pairs without --font", english, "--pairs en " + both, false},
+      {"-o names a file of DIR", english,
+       pairs + "-o en/zol_01.txt script.txt sample.sfc", false,
+       "en/zol_01.txt"},
+      {"DIR holds grids made by hand", english, pairs + both, false,
+       "en/zol_00.txt", ReadFile(kSample + "/zol_00.txt")},
+      {"a font over the text window", english,
+       "--font 1bpp:0x2EF800 --pairs en " + both, false, "sample.sfc"},
+      {"a script with no block", none, pairs + both, false, "script.txt"},
+      {"a script that translates nothing: no glyph drawn", untouched,
+       pairs + both, true},
   };
   const std::string image = ReadFile(dir_ / "sample.sfc");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::filesystem::remove_all(dir_ / "en");
     std::filesystem::create_directory(dir_ / "en");
-    for (const char* name : {"english.tbl", "zol_00.txt"})
-      WriteFile(dir_ / (std::string("en/") + name), "input");
+    WriteFile(dir_ / "en/english.tbl", "input");
+    WriteFile(dir_ / "en/zol_00.txt", row.grid);
     std::remove((dir_ / "out.sfc").c_str());
     WriteFile(dir_ / "script.txt", row.script);
     const auto r = Run(kMsginsert + " " + row.args);
@@ -248,7 +261,7 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
     EXPECT_EQ(ReadFile(dir_ / "en/zol_01.txt").empty(), !row.written);
     if (!row.written) {  // (the inputs as they were)
       EXPECT_EQ(ReadFile(dir_ / "en/english.tbl"), "input");
-      EXPECT_EQ(ReadFile(dir_ / "en/zol_00.txt"), "input");
+      EXPECT_EQ(ReadFile(dir_ / "en/zol_00.txt"), row.grid);
       EXPECT_FALSE(Exists(dir_ / "out.sfc"));
       continue;
     }

@@ -73,7 +73,7 @@ void CheckChoice(const std::vector<PairLine>& lines, const CodeSet& kept,
                     [](const std::string& t) { return !t.empty(); }));
   for (const PairPlace& p : c.missing)
     EXPECT_TRUE(p.what < 0x20 || p.what > 0x7E || taken == free.count());
-  if (!c.missing.empty()) return;
+  if (!c.missing.empty() || lines.empty()) return;
 
   std::string script = "#VAR(S, TABLE)\n#ADDTBL(\"t\", S)\n#ACTIVETBL(S)\n";
   for (const PairLine& l : lines) {
@@ -230,6 +230,29 @@ TEST(PairsTest, ChoosesCodes) {
        {},
        2,
        2},
+      {"a character of two bytes is missing once",
+       {"ab\xC3\xA9"},
+       99,
+       none,
+       Codes(2, 0),
+       {},
+       {},
+       {2},
+       {},
+       1,
+       1},
+      {"no English: no code taken, not even the blank",
+       {"|\x12\xFF\x03|"},
+       99,
+       none,
+       Codes(9, 4),
+       {},
+       {" "},
+       {3},
+       {},
+       0,
+       0},
+      {"no line at all", {}, 99, none, Codes(9, 4), {}, {" "}, {}, {}, 0, 0},
   };
   for (const ChoiceCase& t : cases) {
     SCOPED_TRACE(t.name);
@@ -300,6 +323,11 @@ TEST(PairsTest, ScriptLinesSplitIntoEnglishAndRawBytes) {
        4,
        2},
       {"a block without a bound is none", "#JMP($10)\nab\n", {}, 0, 0},
+      {"a token in lower case is neither English nor raw",
+       "#JMP($10, $1F)\nHi<0a>",
+       {"Hi"},
+       2,
+       16},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -314,6 +342,11 @@ TEST(PairsTest, ScriptLinesSplitIntoEnglishAndRawBytes) {
     EXPECT_EQ(lines[0].offset, 0x10U);
     EXPECT_EQ(lines[0].budget, row.budget);
   }
+  // The bytes #FILL pads with are named.
+  CodeSet fills;
+  PairLinesOf("#JMP($10, $1F)\n#FILL($D0)\nab\n#FILL($D1, 2)", table, &fills);
+  EXPECT_EQ(fills.count(), 2U);
+  EXPECT_TRUE(fills[0xD0] && fills[0xD1]);
   // The window: 10 11 | FF 05 05 12 | 13, with the middle a line.
   std::vector<unsigned char> image(decoder::kWindowStart, 0);
   for (const unsigned char b : {0x10, 0x11, 0xFF, 0x05, 0x05, 0x12, 0x13})

@@ -224,6 +224,24 @@ class Table {
   std::vector<std::int64_t> longest_;  // the node of its longest text
 };
 
+// The length of the raw token in lower case that text starts with ("<0a>"
+// for <0A>), or 0.
+std::size_t LowerCaseToken(const Table& raw, std::string_view text) {
+  const char close = text.empty()     ? '\0'
+                     : text[0] == '<' ? '>'
+                     : text[0] == '(' ? ')'
+                                      : '\0';
+  const std::size_t end = close != 0 ? text.find(close) : 0;
+  if (close == 0 || end == std::string_view::npos || end >= 16) return 0;
+  std::string upper(text.substr(0, end + 1));
+  for (char& c : upper) c = static_cast<char>(std::toupper(c));
+  std::vector<Table::Match> m;
+  raw.Longest(upper, &m);
+  return upper != text.substr(0, end + 1) && m[0].size == upper.size()
+             ? upper.size()
+             : 0;
+}
+
 // Reads a Thingy table: HEX=text lines (and *HEX=text, an end-of-line
 // entry); blank lines and bookmarks ( [ { $ ! @ are skipped.
 void ReadTable(const std::vector<std::string_view>& lines, Table* t,
@@ -584,17 +602,13 @@ class Inserter {
 
   void NotEncodable(int line, std::string_view rest) {
     // A token in lower case, if its upper-case form is in the table.
-    const char close = rest[0] == '<' ? '>' : rest[0] == '(' ? ')' : '\0';
-    const std::size_t end = close != 0 ? rest.find(close) : 0;
-    if (close != 0 && end != std::string_view::npos && end < 16) {
-      std::string upper(rest.substr(0, end + 1));
+    if (const std::size_t n = LowerCaseToken(table_, rest); n > 0) {
+      std::string upper(rest.substr(0, n));
       for (char& c : upper) c = static_cast<char>(std::toupper(c));
-      table_.Longest(upper, &matches_);
-      if (upper != rest.substr(0, end + 1) && matches_[0].size == upper.size())
-        return Problem(line, Kind::kLowerCaseToken,
-                       "\"" + std::string(rest.substr(0, end + 1)) +
-                           "\" is no token: tokens are upper case (" + upper +
-                           ")");
+      return Problem(line, Kind::kLowerCaseToken,
+                     "\"" + std::string(rest.substr(0, n)) +
+                         "\" is no token: tokens are upper case (" + upper +
+                         ")");
     }
     std::size_t n = 0;  // the whole UTF-8 character
     utf8::Next(reinterpret_cast<const unsigned char*>(rest.data()), rest.size(),
@@ -836,7 +850,7 @@ ThingyTable ReadThingy(const std::string& table) {
 }
 
 std::vector<PairLine> PairLinesOf(const std::string& script,
-                                  const ThingyTable& table) {
+                                  const ThingyTable& table, CodeSet* fills) {
   Table raw;
   for (unsigned i = 0; i < glyph_table::kCodes; ++i) {
     const std::string& text = table.text[i];
@@ -856,8 +870,12 @@ std::vector<PairLine> PairLinesOf(const std::string& script,
   std::vector<Table::Match> matches;
   for (const Block& block : blocks) {
     const Command* jmp = nullptr;
-    for (const Command& c : block.commands)
+    for (const Command& c : block.commands) {
       if (c.name == "JMP") jmp = &c;
+      if (c.name == "FILL" && c.Types().substr(0, 1) == "N" &&
+          c.Number(0) <= 0xFF && fills != nullptr)
+        fills->set(static_cast<std::size_t>(c.Number(0)));
+    }
     if (jmp == nullptr || jmp->Types().substr(0, 2) != "NN" ||
         jmp->Number(0) > kMax32 || jmp->Number(1) > kMax32 ||
         jmp->Number(1) + 1 < jmp->Number(0))
@@ -870,6 +888,11 @@ std::vector<PairLine> PairLinesOf(const std::string& script,
       if (line.pieces.empty()) line.line = number;
       raw.Longest(text, &matches);
       for (std::size_t at = 0; at < text.size();) {
+        const std::size_t token = LowerCaseToken(raw, text.substr(at));
+        if (token > 0) {  // (no English: the insertion names it)
+          at += token;
+          continue;
+        }
         const bool is_raw = matches[at].size > 0;
         if (at == 0 || line.pieces.back().raw != is_raw)
           line.pieces.push_back({"", is_raw});  // each line's own pieces

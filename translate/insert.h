@@ -104,9 +104,11 @@ ThingyTable ReadThingy(const std::string& table);
 // it, as a line for ChoosePairs: the text of each script line split into
 // English (what no table line nor raw token reads) and raw bytes (raw
 // tokens, and table texts that are no glyph code's starting with printable
-// ASCII: control tokens and the original's characters).
+// ASCII: control tokens and the original's characters).  With fills, also
+// the bytes the script's #FILL commands pad with, which must stay blank.
 std::vector<PairLine> PairLinesOf(const std::string& script,
-                                  const ThingyTable& table);
+                                  const ThingyTable& table,
+                                  CodeSet* fills = nullptr);
 
 // The glyph codes the text window of image uses outside lines' bytes: the
 // codes of the lines no block of the script replaces.

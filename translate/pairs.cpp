@@ -306,7 +306,9 @@ class Chooser {
         const std::size_t start = at;
         while (at < start + piece.text.size()) {
           if (text_[at] == '\0') {
-            choice_->missing.push_back(place(piece.text[at - start]));
+            const char c = piece.text[at - start];
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+              choice_->missing.push_back(place(c));  // (once a character)
             ++at;
             continue;
           }
@@ -352,11 +354,18 @@ CodeSet GlyphCodes() {
 PairChoice ChoosePairs(const std::vector<PairLine>& lines, const CodeSet& kept,
                        const CodeSet& exists) {
   CodeSet used = kept;
+  bool english = false;
   for (const PairLine& line : lines)
     for (const PairLine::Piece& piece : line.pieces)
-      if (piece.raw) MarkRaw(piece.text, &used);
+      if (piece.raw)
+        MarkRaw(piece.text, &used);
+      else
+        english = true;
   PairChoice choice;
-  Chooser(lines, exists & GlyphCodes() & ~used).Choose(&choice);
+  if (lines.empty()) return choice;
+  // (Without English no code is taken, not even the blank.)
+  Chooser(lines, english ? exists & GlyphCodes() & ~used : CodeSet())
+      .Choose(&choice);
   return choice;
 }
 
@@ -392,6 +401,24 @@ std::string PairGrid(const decoder::GlyphTable& original,
                                          : 0;
   }
   return grids::GridOfPage(bytes);
+}
+
+int LostCell(const std::string& old, const std::string& new_grid) {
+  for (std::size_t k = 0; k < glyph_table::kPageEntries; ++k) {
+    const std::size_t at =
+        k / glyph_table::kGridSide * grids::kLineBytes +
+        k % glyph_table::kGridSide * glyph_table::kEntryBytes;
+    bool letters = true;
+    bool same = true;
+    for (std::size_t b = at; b < at + glyph_table::kEntryBytes; ++b) {
+      const auto c = static_cast<unsigned char>(b < old.size() ? old[b] : 0);
+      letters = letters && (c == 0 || Printable(c));
+      same = same && b < new_grid.size() && b < old.size() &&
+             old[b] == new_grid[b];
+    }
+    if (!letters && !same) return static_cast<int>(k);
+  }
+  return -1;
 }
 
 }  // namespace translate

@@ -73,8 +73,9 @@ struct PairChoice {
   std::vector<PairPlace> singles;    // a character alone in its glyph with
                                      // more text after it
   std::vector<PairPlace> missing;    // characters that got no code (not
-                                     // printable ASCII, or no code was free);
-                                     // they are left out of the bytes
+                                     // printable ASCII, or no code was free;
+                                     // what is the first byte of one), left
+                                     // out of the bytes
   int blank = -1;  // a one-byte code that draws nothing (the space), to pad
                    // shorter lines with; -1 if none was free
 };
@@ -97,6 +98,12 @@ std::string PairThingyText(const ThingyTable& original,
 // another page.
 std::string PairGrid(const decoder::GlyphTable& original,
                      const PairChoice& choice, int page);
+
+// The first cell (0 to 255) of the grid text old, a file that new_grid is
+// to replace, that holds something else than new_grid and than an earlier
+// choice's letters (printable ASCII, a NUL or nothing): work the
+// translator made by hand, as the original's grids; -1 if there is none.
+int LostCell(const std::string& old, const std::string& new_grid);
 
 }  // namespace translate
 
