@@ -207,7 +207,7 @@ test('files are what they claim: pictures, huge files and empty tables; drops by
   const fresh = await open();
   const grid = read(file('zol_00.txt'));
   await drop(fresh, [['zol_00-2024-01-15.txt', grid], ['big picture.png', Buffer.concat([png, Buffer.alloc(3 << 20)])],
-    ['my rom.bin', read(file('sample.sfc'))], ['translated.txt', expected('english.atlas.txt')]]);
+    ['my rom.bin', read(file('sample.sfc'))], ['translated.txt', expected('squeezed.atlas.txt')]]);
   await fresh.locator('#warnings li', {hasText: 'big picture.png'}).waitFor();
   await fresh.waitForFunction(() => document.querySelectorAll('#loaded li').length === 2);
   assert.deepEqual(await fresh.locator('#loaded li').evaluateAll((l) => l.map((e) => e.dataset.role)), ['grid0', 'rom']);
@@ -493,7 +493,7 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   assert.equal(await check.textContent('#script'), expected('expected.english.txt').toString('utf8'));
 
   // An edit Atlas would refuse: named, and nothing to download.
-  fs.writeFileSync(file('bad.atlas.txt'), expected('english.atlas.txt').toString('utf8').replace('Hi？', 'Hi!?'));
+  fs.writeFileSync(file('bad.atlas.txt'), expected('squeezed.atlas.txt').toString('utf8').replace('Hi？', 'Hi!?'));
   await tab.setInputFiles('#insert-script', file('bad.atlas.txt'));
   await tab.locator('#insert-report li', {hasText: 'problem'}).waitFor();
   assert.match((await tab.locator('#insert-report li').allTextContents())[0], /^bad\.atlas\.txt line 20 \(\$2EF800, 11 bytes\): "!" is not in the table\.$/);
@@ -502,7 +502,7 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   // A line too long for its bytes: refused, and with "Insert as Atlas
   // does" a warning, cut at its bound, the next line untouched.
   const report = () => tab.locator('#insert-report li').allTextContents();
-  fs.writeFileSync(file('cut.atlas.txt'), expected('english.atlas.txt').toString('utf8').replace('Hi？', 'HiHiHiHi？'));
+  fs.writeFileSync(file('cut.atlas.txt'), expected('squeezed.atlas.txt').toString('utf8').replace('Hi？', 'HiHiHiHi？'));
   for (const [asAtlas, offered] of [[false, false], [true, true]]) {
     if (asAtlas) await tab.check('#as-atlas');
     else await tab.setInputFiles('#insert-script', file('cut.atlas.txt'));
