@@ -41,6 +41,14 @@ bool Walk(int argc, char** argv, const Grammar& grammar) {
   return true;
 }
 
+bool Together(const char* a, bool has_a, const char* b, bool has_b) {
+  if (has_a == has_b) return true;
+  const std::string given = has_a ? a : b;
+  message::Say(given.substr(0, given.find(' ')),
+               std::string(a) + " and " + b + " go together");
+  return false;
+}
+
 int Answer(const char* program, bool help, const char* usage) {
   if (help)
     std::fputs(usage, stdout);

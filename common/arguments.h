@@ -38,6 +38,11 @@ struct Grammar {
 // at the first word that cannot be followed.
 bool Walk(int argc, char** argv, const Grammar& grammar);
 
+// Whether two options that go together, a and b as the usage shows them
+// ("--pairs DIR"), were given both or neither; false, said about the one
+// given, when not.
+bool Together(const char* a, bool has_a, const char* b, bool has_b);
+
 // Answers --help with usage, or --version with "program VERSION", on
 // standard output, and ends the run (message::Finish).
 int Answer(const char* program, bool help, const char* usage);

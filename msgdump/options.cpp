@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include <cstring>
+#include <vector>
 
 #include "arguments.h"
 #include "message.h"
@@ -22,6 +23,10 @@ constexpr Named kModes[] = {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options* o) {
+  const std::vector<arguments::Valued> valued = {
+      {"-o", &o->output, "needs a file name", "FILE", "file"},
+      {"--table", &o->table, "needs a file name", "FILE", "file"},
+      {"--font", &o->font, "needs a layout", "FORMAT:OFFSET[:KANJI]", "font"}};
   // The modes, one at a time.
   const auto mode = [&](const int* i) {
     const char* a = argv[*i];
@@ -46,22 +51,11 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     if (o->image == 0) o->image = i;
     return true;
   };
-  const arguments::Grammar grammar{
-      &o->help,
-      &o->version,
-      {{"-o", &o->output, "needs a file name", "FILE", "file"},
-       {"--table", &o->table, "needs a file name", "FILE", "file"},
-       {"--font", &o->font, "needs a layout", "FORMAT:OFFSET[:KANJI]", "font"}},
-      mode,
-      image};
-  if (!arguments::Walk(argc, argv, grammar)) return false;
-  if (!o->help && !o->version &&
-      (o->mode == Mode::kSuggest) != (o->font != 0)) {
-    message::Say(o->font != 0 ? "--font" : "--suggest",
-                 "--suggest and --font LAYOUT go together");
-    return false;
-  }
-  return true;
+  return arguments::Walk(argc, argv,
+                         {&o->help, &o->version, valued, mode, image}) &&
+         (o->help || o->version ||
+          arguments::Together("--suggest", o->mode == Mode::kSuggest,
+                              "--font LAYOUT", o->font != 0));
 }
 
 }  // namespace msgdump

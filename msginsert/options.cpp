@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "arguments.h"
 #include "message.h"
@@ -26,6 +27,12 @@ int HexByte(const char* s) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options* o) {
+  const std::vector<arguments::Valued> valued = {
+      {"-o", &o->output, "needs a value", "PATCHED", "file"},
+      {"--bps", &o->bps, "needs a value", "PATCH", "file"},
+      {"--table", &o->table, "needs a value", "FILE", "file"},
+      {"--font", &o->font, "needs a value", "LAYOUT", "file"},
+      {"--pairs", &o->pairs, "needs a value", "DIR", "file"}};
   // --as-atlas, and --fill with its byte.
   const auto option = [&](int* i) {
     const char* a = argv[*i];
@@ -52,23 +59,11 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     slot = i;
     return true;
   };
-  const arguments::Grammar grammar{
-      &o->help,
-      &o->version,
-      {{"-o", &o->output, "needs a value", "PATCHED", "file"},
-       {"--bps", &o->bps, "needs a value", "PATCH", "file"},
-       {"--table", &o->table, "needs a value", "FILE", "file"},
-       {"--font", &o->font, "needs a value", "LAYOUT", "file"},
-       {"--pairs", &o->pairs, "needs a value", "DIR", "file"}},
-      option,
-      operand};
-  if (!arguments::Walk(argc, argv, grammar)) return false;
-  if ((o->pairs != 0) != (o->font != 0) && !o->help && !o->version) {
-    message::Say(o->pairs != 0 ? "--pairs" : "--font",
-                 "--pairs DIR and --font LAYOUT go together");
-    return false;
-  }
-  return true;
+  return arguments::Walk(argc, argv,
+                         {&o->help, &o->version, valued, option, operand}) &&
+         (o->help || o->version ||
+          arguments::Together("--pairs DIR", o->pairs != 0, "--font LAYOUT",
+                              o->font != 0));
 }
 
 }  // namespace msginsert
