@@ -178,6 +178,37 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
   for (const Case& c : cases) Check(c);
 }
 
+// Command lines msginsert cannot follow: nothing is read or written, and
+// the line it says is about the word it stopped at.  After "--" every word
+// is an operand; --help and --version answer once the line is read.
+TEST_F(MsginsertRun, CommandLinesThatInsertNothing) {
+  const std::string files = " script.txt sample.sfc";
+  WriteFile(dir_ / "script.txt", ReadFile(kSample + "/english.atlas.txt"));
+  const std::vector<std::pair<std::string, testing_util::Said>> rows = {
+      {"script.txt", {"command line", {"--help"}}},
+      {"a b c", {"c", {}}},
+      {"-- -o" + files, {"sample.sfc", {}}},
+      {"--bps", {"--bps", {"--bps PATCH"}}},
+      {"-o a.sfc -o b.sfc" + files, {"-o", {"twice"}}},
+      {"--fill 1FF" + files, {"--fill", {}}},
+      {"--fill", {"--fill", {}}},
+      {"--as-atlass" + files, {"--as-atlass", {"--help"}}},
+      {"--pairs en" + files, {"--pairs", {"--pairs DIR", "--font LAYOUT"}}},
+      {"--font 2bpp:0" + files, {"--font", {"--pairs DIR", "--font LAYOUT"}}},
+      {"--help --bogus", {"--bogus", {"--help"}}},
+  };
+  for (const auto& [args, said] : rows) {
+    const auto r = Run(kMsginsert + " " + args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_TRUE(testing_util::Says(r.err, "msginsert", {said})) << args;
+  }
+  EXPECT_FALSE(Exists(dir_ / "a.sfc"));
+  EXPECT_EQ(Run(kMsginsert + " script.txt --version").out,
+            Text("msginsert " ZOL_VERSION "\n"));
+  EXPECT_EQ(Run(kMsginsert + " --version -- -x").status, 0);
+}
+
 // A shorter line with no fill in force would leave the original's last
 // bytes behind: refused, or with --as-atlas left so, as Atlas leaves it.
 TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
