@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "arguments.h"
 #include "file_io.h"
 #include "glyph_table.h"
 #include "message.h"
@@ -28,18 +29,22 @@ constexpr char kHelp[] =
     "Packs the grids zol_00.txt and zol_01.txt of the current folder into\n"
     "the glyph table zol.tbl that msgdump reads.  Takes no arguments.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  message::SetProgram("glyphpack");
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 ||
-        std::strcmp(argv[i], "--version") == 0) {
-      std::fputs(argv[i][2] == 'h' ? kHelp : "glyphpack " ZOL_VERSION "\n",
-                 stdout);
-      return message::Finish(true);
-    }
+// glyphpack's command line: the first --help or --version, if any; every
+// other word is ignored.
+struct Options {
+  bool help = false;
+  bool version = false;
+};
+bool ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc && !o->help && !o->version; ++i) {
+    o->help = std::strcmp(argv[i], "--help") == 0;
+    o->version = std::strcmp(argv[i], "--version") == 0;
   }
+  return true;
+}
+
+// Packs the grids into the table; the exit status.
+int Pack(const Options& /*o*/, char** /*argv*/) {
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
   // Decided before any grid is read: where fopen could not create the
   // table, the run stops here, as it always has.
@@ -87,4 +92,10 @@ int main(int argc, char** argv) {
     return message::Finish(false);
   }
   return message::Finish(true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return arguments::Main("glyphpack", kHelp, argc, argv, ParseOptions, Pack);
 }

@@ -18,14 +18,15 @@ namespace {
 constexpr std::uint64_t kMaxImage = std::uint64_t{64} << 20;
 
 // What a layout error says.
-const char* LayoutWhy(const font::LayoutError& e) {
+std::string LayoutWhy(const font::LayoutError& e) {
   switch (e.kind) {
     case font::LayoutError::kFormat:
       return "the format is 1bpp, 2bpp or 4bpp, then ':'";
     case font::LayoutError::kOffset:
-      return "OFFSET is a number (decimal, or hexadecimal after 0x)";
     case font::LayoutError::kKanji:
-      return "KANJI is a number (decimal, or hexadecimal after 0x)";
+      return std::string(e.kind == font::LayoutError::kOffset ? "OFFSET"
+                                                              : "KANJI") +
+             " is a number (decimal, or hexadecimal after 0x)";
     case font::LayoutError::kTrailing:
       break;
   }

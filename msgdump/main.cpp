@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 
+#include "arguments.h"
 #include "decoder.h"
 #include "file_io.h"
 #include "fonts.h"
@@ -135,16 +136,9 @@ bool Run(const msgdump::Options& o, char** argv, msgdump::Output& out) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  message::SetProgram("msgdump");
-  msgdump::Options o;
-  if (!msgdump::ParseOptions(argc, argv, &o)) return message::Finish(false);
-  if (o.help || o.version) {
-    std::fputs(o.help ? msgdump::kUsage : "msgdump " ZOL_VERSION "\n", stdout);
-    return message::Finish(true);
-  }
+// The run the command line asks for, from its output's start to its exit
+// status.
+int Dump(const msgdump::Options& o, char** argv) {
   // Atlas scripts and Thingy tables are read with LF line ends everywhere.
   msgdump::Output out(o.mode == Mode::kClassic,
                       o.mode != Mode::kAtlas && o.mode != Mode::kThingy);
@@ -165,4 +159,11 @@ int main(int argc, char** argv) {
       return out.Finish(false);
   }
   return out.Finish(Run(o, argv, out));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return arguments::Main("msgdump", msgdump::kUsage, argc, argv,
+                         msgdump::ParseOptions, Dump);
 }

@@ -2,7 +2,9 @@
 #include "options.h"
 
 #include <cstring>
+#include <vector>
 
+#include "arguments.h"
 #include "message.h"
 
 namespace msgdump {
@@ -21,59 +23,39 @@ constexpr Named kModes[] = {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options* o) {
-  bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!options || a[0] != '-' || a[1] == '\0') {
-      if (o->image == 0) o->image = i;
-      continue;
+  const std::vector<arguments::Valued> valued = {
+      {"-o", &o->output, "needs a file name", "FILE", "file"},
+      {"--table", &o->table, "needs a file name", "FILE", "file"},
+      {"--font", &o->font, "needs a layout", "FORMAT:OFFSET[:KANJI]", "font"}};
+  // The modes, one at a time.
+  const auto mode = [&](const int* i) {
+    const char* a = argv[*i];
+    const Named* named = nullptr;
+    for (const Named& m : kModes)
+      if (std::strcmp(a, m.name) == 0) named = &m;
+    if (named == nullptr) {
+      message::Say(a, "unknown option; msgdump --help lists them");
+      return false;
     }
-    if (std::strcmp(a, "--") == 0) {
-      options = false;
-    } else if (std::strcmp(a, "--help") == 0) {
-      o->help = true;
-    } else if (std::strcmp(a, "--version") == 0) {
-      o->version = true;
-    } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--table") == 0 ||
-               std::strcmp(a, "--font") == 0) {
-      const bool font = a[2] == 'f';
-      int& slot = font ? o->font : a[1] == 'o' ? o->output : o->table;
-      if (i + 1 == argc) {
-        message::Say(a, font
-                            ? "needs a layout: --font FORMAT:OFFSET[:KANJI]"
-                            : std::string("needs a file name: ") + a + " FILE");
-        return false;
-      }
-      if (slot != 0) {
-        message::Say(a, font ? "given twice; one font at a time"
-                             : "given twice; one file at a time");
-        return false;
-      }
-      slot = ++i;
-    } else {
-      const Named* named = nullptr;
-      for (const Named& m : kModes)
-        if (std::strcmp(a, m.name) == 0) named = &m;
-      if (named == nullptr) {
-        message::Say(a, "unknown option; msgdump --help lists them");
-        return false;
-      }
-      if (o->mode != Mode::kClassic && o->mode != named->mode) {
-        message::Say(a,
-                     "one of --utf8, --atlas, --thingy, --to-fill, --suggest "
-                     "and --find-font at a time");
-        return false;
-      }
-      o->mode = named->mode;
+    if (o->mode != Mode::kClassic && o->mode != named->mode) {
+      message::Say(a,
+                   "one of --utf8, --atlas, --thingy, --to-fill, --suggest "
+                   "and --find-font at a time");
+      return false;
     }
-  }
-  if (!o->help && !o->version &&
-      (o->mode == Mode::kSuggest) != (o->font != 0)) {
-    message::Say(o->font != 0 ? "--font" : "--suggest",
-                 "--suggest and --font LAYOUT go together");
-    return false;
-  }
-  return true;
+    o->mode = named->mode;
+    return true;
+  };
+  // The image; later operands are ignored.
+  const auto image = [o](int i) {
+    if (o->image == 0) o->image = i;
+    return true;
+  };
+  return arguments::Walk(argc, argv,
+                         {&o->help, &o->version, valued, mode, image}) &&
+         (o->help || o->version ||
+          arguments::Together("--suggest", o->mode == Mode::kSuggest,
+                              "--font LAYOUT", o->font != 0));
 }
 
 }  // namespace msgdump

@@ -10,23 +10,16 @@ namespace msgdump {
 
 namespace {
 
-// Why the code's glyph must be drawn, in the format's words.
+// Why the code's glyph must be drawn, in the format's words: one a
+// FillReason, in its order, with the other code after "same as".
 std::string Why(const decoder::ToFill& f) {
-  switch (f.why) {
-    case decoder::FillReason::kEmpty:
-      return "empty";
-    case decoder::FillReason::kBlank:
-      return "blank";
-    case decoder::FillReason::kNotShiftJis:
-      return "not Shift-JIS";
-    case decoder::FillReason::kSameAsAnother:
-      return "same as " +
-             decoder::CodeKey(static_cast<unsigned>(
-                 glyph_table::CodeOfEntry(static_cast<unsigned>(f.same_as))));
-    case decoder::FillReason::kNone:
-      break;
-  }
-  return "";
+  static constexpr const char* kWords[] = {"", "empty", "blank",
+                                           "not Shift-JIS", "same as "};
+  std::string why = kWords[static_cast<int>(f.why)];
+  if (f.why == decoder::FillReason::kSameAsAnother)
+    why += decoder::CodeKey(static_cast<unsigned>(
+        glyph_table::CodeOfEntry(static_cast<unsigned>(f.same_as))));
+  return why;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "file_io.h"
 #include "message.h"
 #include "options.h"
@@ -254,13 +255,9 @@ bool Run(const msginsert::Options& o, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  message::SetProgram("msginsert");
-  msginsert::Options o;
-  if (!msginsert::ParseOptions(argc, argv, &o)) return message::Finish(false);
-  if (o.help || o.version) {
-    std::fputs(o.help ? msginsert::kUsage : "msginsert " ZOL_VERSION "\n",
-               stdout);
-    return message::Finish(true);
-  }
-  return message::Finish(Run(o, argv));
+  return arguments::Main("msginsert", msginsert::kUsage, argc, argv,
+                         msginsert::ParseOptions,
+                         [](const msginsert::Options& o, char** args) {
+                           return message::Finish(Run(o, args));
+                         });
 }

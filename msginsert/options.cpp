@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "arguments.h"
 #include "message.h"
 
 namespace msginsert {
@@ -25,69 +27,43 @@ int HexByte(const char* s) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options* o) {
-  bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!options || a[0] != '-' || a[1] == '\0') {
-      int& slot = o->script == 0 ? o->script : o->image;
-      if (slot != 0) {
-        message::Say(a, "one script and one image at a time");
-        return false;
-      }
-      slot = i;
-      continue;
-    }
-    int* slot = nullptr;
-    if (std::strcmp(a, "--") == 0) {
-      options = false;
-    } else if (std::strcmp(a, "--help") == 0) {
-      o->help = true;
-    } else if (std::strcmp(a, "--version") == 0) {
-      o->version = true;
-    } else if (std::strcmp(a, "--as-atlas") == 0) {
+  const std::vector<arguments::Valued> valued = {
+      {"-o", &o->output, "needs a value", "PATCHED", "file"},
+      {"--bps", &o->bps, "needs a value", "PATCH", "file"},
+      {"--table", &o->table, "needs a value", "FILE", "file"},
+      {"--font", &o->font, "needs a value", "LAYOUT", "file"},
+      {"--pairs", &o->pairs, "needs a value", "DIR", "file"}};
+  // --as-atlas, and --fill with its byte.
+  const auto option = [&](int* i) {
+    const char* a = argv[*i];
+    if (std::strcmp(a, "--as-atlas") == 0) {
       o->as_atlas = true;
-    } else if (std::strcmp(a, "-o") == 0) {
-      slot = &o->output;
-    } else if (std::strcmp(a, "--bps") == 0) {
-      slot = &o->bps;
-    } else if (std::strcmp(a, "--table") == 0) {
-      slot = &o->table;
-    } else if (std::strcmp(a, "--font") == 0) {
-      slot = &o->font;
-    } else if (std::strcmp(a, "--pairs") == 0) {
-      slot = &o->pairs;
-    } else if (std::strcmp(a, "--fill") == 0) {
-      if (i + 1 == argc || (o->fill = HexByte(argv[i + 1])) < 0) {
-        message::Say(a, "needs a byte in hex: --fill D0");
-        return false;
-      }
-      ++i;
-    } else {
+    } else if (std::strcmp(a, "--fill") != 0) {
       message::Say(a, "unknown option; msginsert --help lists them");
       return false;
+    } else if (*i + 1 == argc || (o->fill = HexByte(argv[*i + 1])) < 0) {
+      message::Say(a, "needs a byte in hex: --fill D0");
+      return false;
+    } else {
+      ++*i;
     }
-    if (slot == nullptr) continue;
-    const char* value = std::strcmp(a, "-o") == 0        ? " PATCHED"
-                        : std::strcmp(a, "--bps") == 0   ? " PATCH"
-                        : std::strcmp(a, "--font") == 0  ? " LAYOUT"
-                        : std::strcmp(a, "--pairs") == 0 ? " DIR"
-                                                         : " FILE";
-    if (i + 1 == argc) {
-      message::Say(a, std::string("needs a value: ") + a + value);
+    return true;
+  };
+  // The script, then the image.
+  const auto operand = [&](int i) {
+    int& slot = o->script == 0 ? o->script : o->image;
+    if (slot != 0) {
+      message::Say(argv[i], "one script and one image at a time");
       return false;
     }
-    if (*slot != 0) {
-      message::Say(a, "given twice; one file at a time");
-      return false;
-    }
-    *slot = ++i;
-  }
-  if ((o->pairs != 0) != (o->font != 0) && !o->help && !o->version) {
-    message::Say(o->pairs != 0 ? "--pairs" : "--font",
-                 "--pairs DIR and --font LAYOUT go together");
-    return false;
-  }
-  return true;
+    slot = i;
+    return true;
+  };
+  return arguments::Walk(argc, argv,
+                         {&o->help, &o->version, valued, option, operand}) &&
+         (o->help || o->version ||
+          arguments::Together("--pairs DIR", o->pairs != 0, "--font LAYOUT",
+                              o->font != 0));
 }
 
 }  // namespace msginsert

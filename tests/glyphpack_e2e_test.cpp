@@ -32,8 +32,6 @@ using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kGlyphpack = testing_util::Program(GLYPHPACK_BIN);
-const std::string kMsgdump = testing_util::Program(MSGDUMP_BIN);
 const std::string kDone =
     "TABLEFILE: zol.tbl\nTEXTFILE: zol_00.txt\nTEXTFILE: zol_01.txt\n";
 
@@ -64,7 +62,7 @@ std::string Page(int p) {
   return s;
 }
 
-class GlyphpackRun : public testing::Test {
+class GlyphpackRun : public testing_util::ProgramRun {
  protected:
   void SetUp() override {
     WriteFile(dir_ / "zol_00.txt", Grid(0));
@@ -72,11 +70,10 @@ class GlyphpackRun : public testing::Test {
   }
   testing_util::RunResult Pack(const std::string& args = "",
                                const std::string& redirect = "") {
-    return testing_util::Run(dir_.path(), kGlyphpack + " " + args, redirect);
+    return RunHere(kGlyphpack + " " + args, redirect);
   }
   std::string Table() { return ReadFile(dir_ / "zol.tbl"); }
   bool TempLeft() { return !Glob(dir_.path(), "zol.tbl.tmp-").empty(); }
-  TempDir dir_;
 };
 
 TEST_F(GlyphpackRun, PacksBothPagesAndIgnoresArguments) {
@@ -138,7 +135,7 @@ TEST_F(GlyphpackRun, FailureNeverCostsTheEarlierTable) {
       if (c.kind == kFifo) {
         ASSERT_EQ(mkfifo((dir_ / c.grid).c_str(), 0600), 0);
       }
-      const auto r = testing_util::Run(dir_.path(), "timeout 60 " + kGlyphpack);
+      const auto r = RunHere("timeout 60 " + kGlyphpack);
       EXPECT_EQ(r.out, Text(c.out)) << c.name;
       EXPECT_EQ(r.status, 1) << c.name;
       const std::string why = c.kind == kMissing ? std::strerror(ENOENT)
@@ -419,19 +416,17 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
   if (windows) {
     // Windows' own: a hidden table stays hidden (attrib is Wine's too).
     const std::string attrib = Quote(ZOL_RUNNER) + " attrib ";
-    cases.push_back(
-        {"a hidden table",
-         [&, attrib] {
-           WriteFile(tbl, earlier);
-           testing_util::Run(dir_.path(), attrib + "+h zol.tbl");
-         },
-         kDone, kQuiet,
-         [&, attrib] {
-           const std::string a =
-               testing_util::Run(dir_.path(), attrib + "zol.tbl").out;
-           EXPECT_LT(a.find('H'), a.find(':')) << a;
-         },
-         true});
+    cases.push_back({"a hidden table",
+                     [&, attrib] {
+                       WriteFile(tbl, earlier);
+                       RunHere(attrib + "+h zol.tbl");
+                     },
+                     kDone, kQuiet,
+                     [&, attrib] {
+                       const std::string a = RunHere(attrib + "zol.tbl").out;
+                       EXPECT_LT(a.find('H'), a.find(':')) << a;
+                     },
+                     true});
   }
   const bool strace = testing_util::WhyNoStrace() == nullptr;
   for (const Case& c : cases) {
@@ -458,7 +453,7 @@ TEST_F(GlyphpackRun, TableIsWrittenWhereFopenWould) {
                              .c_str()) == 0;
     };
     if (c.immutable_folder && !chattr("+i")) continue;
-    const auto r = testing_util::Run(dir_.path(), as_user + c.via + glyphpack);
+    const auto r = RunHere(as_user + c.via + glyphpack);
     if (c.immutable_folder) chattr("-i");
     fs::permissions(dir_.path(), fs::perms(0755));
     EXPECT_EQ(r.out, Text(c.out));
@@ -510,16 +505,15 @@ TEST_F(GlyphpackRun, FailingOrKilledAtAnySystemCall) {
 TEST_F(GlyphpackRun, OverlappingRunsEachInstallAWholeTable) {
   if (const char* why = testing_util::WhyNoStrace()) GTEST_SKIP() << why;
   WriteFile(dir_ / "zol.tbl", "earlier");
-  const auto r = testing_util::Run(
-      dir_.path(),
+  const auto r = RunHere(
       "{ { strace -f -o /dev/null -e trace=renameat "
       "-e inject=renameat:delay_enter=1000000 " +
-          kGlyphpack +
-          " >first.out; "
-          "echo $? >first.status; } & "
-          "for i in $(seq 500); do for t in zol.tbl.tmp-*; do "
-          "[ -s \"$t\" ] && break 2; done; sleep 0.01; done; " +
-          testing_util::Inject("write", 1, true) + kGlyphpack + "; wait; }");
+      kGlyphpack +
+      " >first.out; "
+      "echo $? >first.status; } & "
+      "for i in $(seq 500); do for t in zol.tbl.tmp-*; do "
+      "[ -s \"$t\" ] && break 2; done; sleep 0.01; done; " +
+      testing_util::Inject("write", 1, true) + kGlyphpack + "; wait; }");
   EXPECT_EQ(ReadFile(dir_ / "first.out"), Text(kDone));
   EXPECT_EQ(ReadFile(dir_ / "first.status"), "0\n");
   EXPECT_TRUE(SameBytes(Table(), Page(0) + Page(1)));
@@ -539,10 +533,9 @@ TEST_F(GlyphpackRun, OthersAtTheTableNeverMakeARunFail) {
           ? "sh -c 'touch zol.tbl.held; until [ -e zol.tbl.release ]; do "
             "sleep 0.05; done' 3<zol.tbl"
           : testing_util::Program(ZOL_HOLDER) + " zol.tbl";
-  const auto held = testing_util::Run(
-      dir_.path(),
+  const auto held = RunHere(
       "{ " + holder + " & until [ -e zol.tbl.held ]; do sleep 0.05; done; " +
-          kGlyphpack + "; s=$?; touch zol.tbl.release; wait; " + "exit $s; }");
+      kGlyphpack + "; s=$?; touch zol.tbl.release; wait; " + "exit $s; }");
   EXPECT_EQ(held.out, Text(kDone));
   EXPECT_EQ(held.err, "");
   EXPECT_EQ(held.status, 0);
@@ -552,10 +545,10 @@ TEST_F(GlyphpackRun, OthersAtTheTableNeverMakeARunFail) {
   }
 
   WriteFile(dir_ / "zol.tbl", "earlier");
-  const auto many = testing_util::Run(
-      dir_.path(), "{ for i in 1 2 3 4 5 6 7 8 9 10; do { " + kGlyphpack +
-                       " >/dev/null 2>>errors; echo $? >>statuses; } & done; "
-                       "wait; cat statuses errors; }");
+  const auto many =
+      RunHere("{ for i in 1 2 3 4 5 6 7 8 9 10; do { " + kGlyphpack +
+              " >/dev/null 2>>errors; echo $? >>statuses; } & done; "
+              "wait; cat statuses errors; }");
   std::string statuses;
   for (int i = 0; i < 10; ++i) statuses += "0\n";
   EXPECT_EQ(many.out, statuses);  // and nothing on standard error
@@ -587,8 +580,8 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
         testing_util::Command(r.err, "powershell -c").find("'zol_01.txt'"),
         std::string::npos);
   } else {  // the command, pasted into sh, mends the grid
-    const auto pasted = testing_util::Run(
-        dir_.path(), "sh -c " + Quote(testing_util::Command(r.err, "perl ")));
+    const auto pasted =
+        RunHere("sh -c " + Quote(testing_util::Command(r.err, "perl ")));
     EXPECT_EQ(pasted.status, 0);
     EXPECT_EQ(ReadFile(dir_ / "zol_01.txt"), Grid(1));
   }
@@ -621,9 +614,8 @@ TEST_F(GlyphpackRun, WarnsAboutGridsThatComeOutWrong) {
   EXPECT_EQ(more.status, 0);
   EXPECT_EQ(Table().substr(0, 32), utf8.substr(0, 32));
   if (!windows) {  // the command, pasted into sh, makes the grid Shift-JIS
-    const auto pasted = testing_util::Run(
-        dir_.path(),
-        "sh -c " + Quote(testing_util::Command(more.err, "tail ")));
+    const auto pasted =
+        RunHere("sh -c " + Quote(testing_util::Command(more.err, "tail ")));
     EXPECT_EQ(pasted.status, 0);
     std::string sjis;  // 16 lines of 16 katakana A (83 41)
     for (int r = 0; r < 16 * 17; ++r)
@@ -687,7 +679,7 @@ TEST_F(GlyphpackRun, RoundTripThroughMsgdump) {
   script += Cell(0, 15, 15);
   constexpr std::uint64_t kStart = 0x2EF800;
   WriteSparse(dir_ / "rom.sfc", kStart, codes, kStart + codes.size());
-  const auto r = testing_util::Run(dir_.path(), kMsgdump + " rom.sfc");
+  const auto r = RunHere(kMsgdump + " rom.sfc");
   const std::string header =
       "-- SFC Zolvane Message Converter V1.0 --\n"
       "Written by the Zolvane fan translation tools' authors\n"

@@ -20,12 +20,10 @@ namespace {
 
 using testing_util::Quote;
 using testing_util::SameBytes;
-using testing_util::TempDir;
 using testing_util::Text;
 using testing_util::WriteFile;
 using testing_util::WriteSparse;
 
-const std::string kMsgdump = testing_util::Program(MSGDUMP_BIN);
 const std::string kBanner =
     "-- SFC Zolvane Message Converter V1.0 --\n"
     "Written by the Zolvane fan translation tools' authors\n";
@@ -60,16 +58,14 @@ std::string Table() {
 }
 std::string Entry(unsigned i) { return Table().substr(2 * i, 2); }
 
-class MsgdumpRun : public testing::Test {
+class MsgdumpRun : public testing_util::ProgramRun {
  protected:
   void SetUp() override { WriteFile(dir_ / "zol.tbl", Table()); }
   // (Under a timeout: an input that is a FIFO must never be waited on.)
   testing_util::RunResult Dump(const std::string& args,
                                const std::string& redirect = "") {
-    return testing_util::Run(dir_.path(), "timeout 60 " + kMsgdump + " " + args,
-                             redirect);
+    return RunHere("timeout 60 " + kMsgdump + " " + args, redirect);
   }
-  TempDir dir_;
 };
 
 // Command lines that dump nothing: the usage, the help, a missing image in
@@ -386,9 +382,8 @@ TEST_F(MsgdumpRun, OutputFileIsWrittenOnlyWhole) {
     const std::string checked = c.checked.empty() ? c.file : c.checked;
     const std::string before = testing_util::ReadFile(dir_ / checked);
     const auto want = Dump(c.args);
-    const auto r = testing_util::Run(
-        dir_.path(), c.shell_before + "timeout 60 " + kMsgdump + " -o " +
-                         Quote(c.file) + " " + c.args + c.shell_after);
+    const auto r = RunHere(c.shell_before + "timeout 60 " + kMsgdump + " -o " +
+                           Quote(c.file) + " " + c.args + c.shell_after);
     EXPECT_EQ(r.out, "");
     const bool nowhere = c.file == "/dev/null" || c.file == "NUL";
     EXPECT_EQ(r.status, c.holds == kScript || nowhere ? 0 : 1);
@@ -421,12 +416,12 @@ TEST_F(MsgdumpRun, WholeWindowOfALargeImage) {
   // standard error, the same script, the same status; and a name's control
   // bytes shown as \xNN there, not sent to the terminal.
   if (testing_util::WindowsPrograms()) return;  // a console shows Shift-JIS
-  const auto tty = testing_util::Run(
-      dir_.path(), "SHELL=\"$(command -v bash)\" script -qec " +
-                       Quote(kMsgdump + " rom.sfc 2>err.txt >/dev/tty; echo " +
-                             "$? >status.txt; " + kMsgdump +
-                             " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
-                       " /dev/null");
+  const auto tty =
+      RunHere("SHELL=\"$(command -v bash)\" script -qec " +
+              Quote(kMsgdump + " rom.sfc 2>err.txt >/dev/tty; echo " +
+                    "$? >status.txt; " + kMsgdump +
+                    " $'no\\e[2J\\e]0;X\\a.sfc' 2>/dev/null") +
+              " /dev/null");
   EXPECT_TRUE(Says(testing_util::ReadFile(dir_ / "err.txt"),
                    Line("standard output", "Shift-JIS",
                         "iconv -f CP932 -t UTF-8", "--utf8")));
@@ -486,8 +481,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   for (const Case& c : cases) {
     std::remove((dir_ / c.image).c_str());
     WriteSparse(dir_ / c.image, c.size - c.tail.size(), c.tail, c.size);
-    const auto r = testing_util::Run(
-        dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(c.image));
+    const auto r = RunHere("LC_ALL=C.UTF-8 " + kMsgdump + " " + Quote(c.image));
     EXPECT_TRUE(SameBytes(r.out, Text(kHeader + c.script_end))) << c.name;
     EXPECT_TRUE(Says(r.err, c.hint)) << c.name;
     EXPECT_EQ(r.status, 0) << c.name;
@@ -496,8 +490,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   // A hint comes after all that standard output carried, where both go
   // to one place.
   WriteSparse(dir_ / "cut.sfc", kStart, "\x10", kStart + 1);
-  const auto merged = testing_util::Run(
-      dir_.path(), "{ " + kMsgdump + " cut.sfc 2>&1 | cat; }");
+  const auto merged = RunHere("{ " + kMsgdump + " cut.sfc 2>&1 | cat; }");
   EXPECT_EQ(merged.out.find("[EOF]msgdump: cut.sfc: "),
             Text(kHeader + Entry(0x10)).size())
       << testing::PrintToString(merged.out) << merged.err;
@@ -510,8 +503,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   auto command = [&](const std::string& name) {
     WriteFile(dir_ / name, image);
     const auto r =
-        testing_util::Run(dir_.path(), "LC_ALL=C.UTF-8 " + kMsgdump +
-                                           " --utf8 -- " + Quote(name));
+        RunHere("LC_ALL=C.UTF-8 " + kMsgdump + " --utf8 -- " + Quote(name));
     return testing_util::Command(r.err, windows ? "powershell -c" : "tail -c");
   };
   if (windows) {  // (Wine's code page is 1252 here)
@@ -524,7 +516,7 @@ TEST_F(MsgdumpRun, ImageEndingInOrNearTheWindow) {
   for (const std::string name : {"Zolvane (Japan).smc", "x$(touch PWNED).smc",
                                  "Rotan's \u2018x\u2019.smc", "-rom.smc"}) {
     const std::string pasted = command(name);
-    const auto r = testing_util::Run(dir_.path(), "sh -c " + Quote(pasted));
+    const auto r = RunHere("sh -c " + Quote(pasted));
     EXPECT_EQ(r.status, 0) << pasted;
     EXPECT_TRUE(SameBytes(testing_util::ReadFile(dir_ / "headerless.sfc"),
                           image.substr(512)))

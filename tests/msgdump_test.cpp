@@ -458,15 +458,20 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
   struct Case {
     const char* name;
     std::string script;
-    translate::InsertOptions options;
-    std::string bytes;  // the window's 7 bytes after, or "" for refused
     std::vector<Want> problems = {};
+    translate::InsertOptions options = {};
+    std::string bytes = "";  // the window's 7 bytes after, or "" for refused
+    // A refused row Atlas takes: the name of the row as Atlas, and the
+    // bytes it makes (the same problems, as warnings).
+    const char* atlas = nullptr;
+    std::string atlas_bytes = "";
     std::string table = "";  // or the Thingy table's text
   };
   const std::string none, atlas_row = "HI" + Bytes({0}) + "BYE" + Bytes({0});
+  const translate::InsertOptions as_atlas{-1, true};
   const std::uint64_t kBye = at + 3;
-  const std::vector<Case> cases = {
-      {"untouched", script, {}, atlas_row},
+  std::vector<Case> cases = {
+      {"untouched", script, {}, {}, atlas_row},
       {"CR LF line ends",
        [&] {
          std::string crlf;
@@ -475,6 +480,7 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
          return crlf;
        }(),
        {},
+       {},
        atlas_row},
       {"CR-only line ends are refused, not read as one comment",
        [&] {
@@ -482,181 +488,147 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
          for (char& c : cr) c = c == '\n' ? '\r' : c;
          return cr;
        }(),
-       {},
-       none,
        {{Kind::kLineEnds, "//"}}},
       {"shorter, no fill: refused, with the bytes it leaves",
        edited("BYE\n", "AB\n"),
+       {{Kind::kShorterLeft, "AB", kBye, 3}},
        {},
        none,
-       {{Kind::kShorterLeft, "AB", kBye, 3}}},
-      {"as Atlas: the original's last byte stays",
-       edited("BYE\n", "AB\n"),
-       {-1, true},
-       "HI" + Bytes({0}) + "ABE" + Bytes({0}),
-       {{Kind::kShorterLeft, "AB", kBye, 3, true}}},
+       "as Atlas: the original's last byte stays",
+       "HI" + Bytes({0}) + "ABE" + Bytes({0})},
       {"shorter, with fill: padded between its text and its break",
        edited("BYE\n", "BY\n"),
+       {},
        {0x20, false},
        "HI" + Bytes({0}) + "BY " + Bytes({0})},
       {"#FILL in the script wins over the start's",
        "#FILL($21)\n" + edited("BYE\n", "B\n"),
+       {},
        {0x20, false},
        "HI" + Bytes({0}) + "B!!" + Bytes({0})},
       {"longer: refused",
        edited("HI\n", "HELLO\n"),
+       {{Kind::kCut, "HELLO", at, 2}},
        {},
        none,
-       {{Kind::kCut, "HELLO", at, 2}}},
-      {"longer, as Atlas: cut at its own bound",
-       edited("HI\n", "HELLO\n"),
-       {-1, true},
-       "HE" + Bytes({0}) + "BYE" + Bytes({0}),
-       {{Kind::kCut, "HELLO", at, 2, true}}},
+       "longer, as Atlas: cut at its own bound",
+       "HE" + Bytes({0}) + "BYE" + Bytes({0})},
       {"text and break in one block: padding after the break loses it",
        edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
             "#JMP($2EF800, $2EF802)\nH<00>\n"),
+       {{Kind::kLostBreak, "H<00>", at, 3}},
        {0x20, false},
        none,
-       {{Kind::kLostBreak, "H<00>", at, 3}}},
-      {"as Atlas, the same is a warning",
-       edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
-            "#JMP($2EF800, $2EF802)\nH<00>\n"),
-       {0x20, true},
-       "H" + Bytes({0}) + " BYE" + Bytes({0}),
-       {{Kind::kLostBreak, "H<00>", at, 3, true}}},
+       "as Atlas, the same is a warning",
+       "H" + Bytes({0}) + " BYE" + Bytes({0})},
       {"a line commented out is left with no text",
        edited("HI\n", "//HI\n"),
-       {0x2A, false},
-       none,
-       {{Kind::kNoText, "#JMP($2EF800", at, 2}}},
+       {{Kind::kNoText, "#JMP($2EF800", at, 2}},
+       {0x2A, false}},
       {"a break deleted is lost",
        edited("<00>\n\n", "\n\n"),
-       {0x2A, false},
-       none,
-       {{Kind::kLostBreak, "#JMP($2EF802", at + 2, 1}}},
+       {{Kind::kLostBreak, "#JMP($2EF802", at + 2, 1}},
+       {0x2A, false}},
       {"raw bytes, and the lower case Atlas takes",
        edited("HI\n", "<$48><$0a>\n"),
+       {},
        {},
        "H\n" + Bytes({0}) + "BYE" + Bytes({0})},
       {"<$a0> is no raw byte to Atlas: tokens are upper case",
        edited("HI\n", "<$a0>\n"),
-       {-1, true},
-       none,
-       {{Kind::kLowerCaseToken, "<$a0>", at, 2}}},
+       {{Kind::kLowerCaseToken, "<$a0>", at, 2}},
+       as_atlas},
       {"<0a>: tokens are upper case",
        edited("HI\n", "H<0a>\n"),
-       {},
-       none,
        {{Kind::kLowerCaseToken, "H<0a>", at, 2}}},
       {"lower-case hex in a command",
        edit(script, "#JMP($2EF803, $2EF805)", "#JMP($2EF803, $2ef805)"),
-       {},
-       none,
        {{Kind::kLowerCaseToken, "$2ef805"}}},
       {"a command we do not take",
        "#HDR($200)\n" + script,
-       {},
-       none,
        {{Kind::kSyntax, "#HDR"}}},
       {"blanks before # make a command",
        edited("HI\n", " #HI\n"),
-       {},
-       none,
        {{Kind::kSyntax, " #HI"}}},
       {"each line the table lacks, in its own block",
        edited("BYE\n", "Bye\n").replace(script.rfind("HI\n"), 2, "Hi"),
-       {},
-       none,
        {{Kind::kNotEncodable, "Hi", at, 2},
         {Kind::kNotEncodable, "Bye", kBye, 3}}},
       {"and each layout problem after an earlier one",
        edited("BYE\n", "BYEE\n").replace(script.rfind("HI\n"), 2, "Hi"),
-       {},
-       none,
        {{Kind::kNotEncodable, "Hi", at, 2}, {Kind::kCut, "BYEE", kBye, 3}}},
       {"a script or table not UTF-8 says so",
        edited("HI\n", "\x82\xA0\n"),
+       {{Kind::kNotUtf8, "41=\x82"}, {Kind::kNotUtf8, "\x82\xA0"}},
        {},
        none,
-       {{Kind::kNotUtf8, "41=\x82"}, {Kind::kNotUtf8, "\x82\xA0"}},
+       nullptr,
+       "",
        "41=\x82\xA0\n" + thingy},
       {"no #JMP before the text",
        edit(script, "#JMP($2EF800, $2EF801)\n", ""),
-       {},
-       none,
        {{Kind::kNoBlock, "HI"}}},
-      {"no #JMP at all", "#FILL($20)\n", {}, none, {{Kind::kNoBlock, ""}}},
-      // Numbers past what the image or 32 bits hold.
-      {"#JMP far past the image",
-       edit(script, "2EF800, $2EF801", "7FFFFFFF"),
-       {},
-       none,
-       {{Kind::kOutsideImage, "$7FFFFFFF"}}},
-      {"#JMP just past the image",
-       edit(script, "2EF800, $2EF801", "3FFFFF"),
-       {},
-       none,
-       {{Kind::kOutsideImage, "$3FFFFF"}}},
-      {"#JMP one digit too many",
-       edit(script, "2EF800, $2EF801", "2EF8000, $2EF8001"),
-       {},
-       none,
-       {{Kind::kOutsideImage, "$2EF8000"}}},
-      {"#JMP of 64 bits",
-       edit(script, "2EF800, $2EF801", "FFFFFFFFFFFFFFFF"),
-       {},
-       none,
-       {{Kind::kBadNumber, "$FFFFFFFFFFFFFFFF"}}},
-      {"#JMP above 32 bits, not cut to them",
-       edit(script, "2EF800, $2EF801", "100002EF800, $100002EF801"),
-       {},
-       none,
-       {{Kind::kBadNumber, "$100002EF800"}}},
-      {"a bound of 63 bits",
-       edit(script, "2EF800, $2EF801", "0, $7FFFFFFFFFFFFFFF"),
-       {},
-       none,
-       {{Kind::kBadNumber, "$7FFFFFFFFFFFFFFF"}}},
+      {"no #JMP at all", "#FILL($20)\n", {{Kind::kNoBlock, ""}}},
       {"a bound past the image, with #FILL",
        edit(script, "2EF803, $2EF805", "2EF803, $2FFFFFFF") + "#FILL($08)\n",
-       {},
-       none,
        {{Kind::kOutsideImage, "$2FFFFFFF"}}},
       {"a #FILL byte above $FF",
        "#FILL($1234)\n" + script,
-       {},
-       none,
        {{Kind::kBadNumber, "#FILL($1234)"}}},
       {"a #FILL count of 64 bits",
        edited("HI\n", "#FILL($41, 18446744073709551615)\n"),
-       {},
-       none,
        {{Kind::kBadNumber, "#FILL($41"}}},
       {"a #FILL count past its block",
        edited("HI\n", "#FILL($41, 4000000000)\n"),
-       {},
-       none,
        {{Kind::kFillBeyond, "#FILL($41", at, 2}}},
       {"a #FILL count within its block, as Atlas",
        edited("HI\n", "#FILL($41, 2)\n"),
-       {-1, true},
-       "AA" + Bytes({0}) + "BYE" + Bytes({0}),
-       {{Kind::kNoText, "#JMP($2EF800", at, 2, true}}},
+       {{Kind::kNoText, "#JMP($2EF800", at, 2, true}},
+       as_atlas,
+       "AA" + Bytes({0}) + "BYE" + Bytes({0})},
       // The layout the script came from.
       {"a block outside the text window",
        edit(script, "2EF803, $2EF805", "00FFC0, $00FFC2"),
-       {},
-       none,
        {{Kind::kLostBreak, "BYE", 0xFFC0, 3},  // (zeros were there)
         {Kind::kOutsideWindow, "BYE", 0xFFC0, 3}}},
       {"a bound too far: the blocks overlap",
        edit(script, "2EF800, $2EF801", "2EF800, $2EF803"),
-       {0x20, false},
-       none,
        {{Kind::kOverlap, "\n<00>\n\n", at + 2, 1},
-        {Kind::kOverlap, "BYE", kBye, 3}}},
+        {Kind::kOverlap, "BYE", kBye, 3}},
+       {0x20, false}},
   };
+  // Numbers past what the image or 32 bits hold, in the first #JMP: refused,
+  // with the number named.
+  const struct {
+    const char* name;
+    const char* jmp;  // what stands for "2EF800, $2EF801"
+    Kind kind;
+    const char* named;
+  } numbers[] = {
+      {"#JMP far past the image", "7FFFFFFF", Kind::kOutsideImage, "$7FFFFFFF"},
+      {"#JMP just past the image", "3FFFFF", Kind::kOutsideImage, "$3FFFFF"},
+      {"#JMP one digit too many", "2EF8000, $2EF8001", Kind::kOutsideImage,
+       "$2EF8000"},
+      {"#JMP of 64 bits", "FFFFFFFFFFFFFFFF", Kind::kBadNumber,
+       "$FFFFFFFFFFFFFFFF"},
+      {"#JMP above 32 bits, not cut to them", "100002EF800, $100002EF801",
+       Kind::kBadNumber, "$100002EF800"},
+      {"a bound of 63 bits", "0, $7FFFFFFFFFFFFFFF", Kind::kBadNumber,
+       "$7FFFFFFFFFFFFFFF"},
+  };
+  for (const auto& n : numbers)
+    cases.push_back(
+        {n.name, edit(script, "2EF800, $2EF801", n.jmp), {{n.kind, n.named}}});
+  // As Atlas, a refused row's problems are warnings, and it goes in.
+  for (std::size_t k = 0, rows = cases.size(); k < rows; ++k) {
+    if (cases[k].atlas == nullptr) continue;
+    Case twin = cases[k];
+    twin.name = twin.atlas;
+    twin.options.as_atlas = true;
+    twin.bytes = twin.atlas_bytes;
+    for (Want& w : twin.problems) w.warning = true;
+    cases.push_back(twin);
+  }
   for (const Case& c : cases) {
     std::vector<unsigned char> got(image.begin(), image.end());
     translate::Insertion report;

@@ -17,12 +17,9 @@ using testing_util::Exists;
 using testing_util::Quote;
 using testing_util::ReadFile;
 using testing_util::SameBytes;
-using testing_util::TempDir;
 using testing_util::Text;
 using testing_util::WriteFile;
 
-const std::string kMsginsert = testing_util::Program(MSGINSERT_BIN);
-const std::string kMksample = testing_util::Program(MKSAMPLE_BIN);
 const std::string kSample = SAMPLE_DIR;
 
 std::vector<unsigned char> Bytes(const std::string& s) {
@@ -45,7 +42,7 @@ struct Case {
   std::string before = "";     // shell commands run first
 };
 
-class MsginsertRun : public testing::Test {
+class MsginsertRun : public testing_util::ProgramRun {
  protected:
   // The sample's image, its translation and insertion table, and a folder
   // whose grids draw the translation's letters.
@@ -60,13 +57,10 @@ class MsginsertRun : public testing::Test {
         Run(kMksample + " " + Quote(kSample + "/scene.txt") + " sample.sfc")
             .status,
         0);
-    ASSERT_EQ(testing_util::Run(dir_ / "english",
-                                testing_util::Program(GLYPHPACK_BIN))
-                  .status,
-              0);
+    ASSERT_EQ(testing_util::Run(dir_ / "english", kGlyphpack).status, 0);
   }
   testing_util::RunResult Run(const std::string& command) {
-    return testing_util::Run(dir_.path(), "timeout 120 " + command);
+    return RunHere("timeout 120 " + command);
   }
   // The script of the sample's translation with from replaced by to.
   std::string Edited(const std::string& from, const std::string& to) {
@@ -100,9 +94,8 @@ class MsginsertRun : public testing::Test {
     EXPECT_EQ(Exists(dir_ / "out.bps"), written);
     EXPECT_TRUE(testing_util::Glob(dir_.path(), "out.sfc.tmp-").empty());
     if (c.result == kEnglish) {
-      const auto dump = testing_util::Run(
-          dir_ / "english",
-          testing_util::Program(MSGDUMP_BIN) + " --utf8 ../out.sfc");
+      const auto dump =
+          testing_util::Run(dir_ / "english", kMsgdump + " --utf8 ../out.sfc");
       EXPECT_TRUE(SameBytes(dump.out,
                             Text(ReadFile(kSample + "/expected.english.txt"))));
     } else if (c.result == kAtlas) {
@@ -122,7 +115,6 @@ class MsginsertRun : public testing::Test {
       EXPECT_EQ(made, Bytes(ReadFile(dir_ / "out.sfc")));
     }
   }
-  TempDir dir_;
 };
 
 // What fits is written, as the page and Atlas write it; what does not, or
@@ -184,6 +176,37 @@ TEST_F(MsginsertRun, WritesWhatFitsAndRefusesTheRest) {
     cases.push_back({"-o a hard link to the image", english, both, kNothing,
                      "out.sfc", "ln -f sample.sfc out.sfc && "});
   for (const Case& c : cases) Check(c);
+}
+
+// Command lines msginsert cannot follow: nothing is read or written, and
+// the line it says is about the word it stopped at.  After "--" every word
+// is an operand; --help and --version answer once the line is read.
+TEST_F(MsginsertRun, CommandLinesThatInsertNothing) {
+  const std::string files = " script.txt sample.sfc";
+  WriteFile(dir_ / "script.txt", ReadFile(kSample + "/english.atlas.txt"));
+  const std::vector<std::pair<std::string, testing_util::Said>> rows = {
+      {"script.txt", {"command line", {"--help"}}},
+      {"a b c", {"c", {}}},
+      {"-- -o" + files, {"sample.sfc", {}}},
+      {"--bps", {"--bps", {"--bps PATCH"}}},
+      {"-o a.sfc -o b.sfc" + files, {"-o", {"twice"}}},
+      {"--fill 1FF" + files, {"--fill", {}}},
+      {"--fill", {"--fill", {}}},
+      {"--as-atlass" + files, {"--as-atlass", {"--help"}}},
+      {"--pairs en" + files, {"--pairs", {"--pairs DIR", "--font LAYOUT"}}},
+      {"--font 2bpp:0" + files, {"--font", {"--pairs DIR", "--font LAYOUT"}}},
+      {"--help --bogus", {"--bogus", {"--help"}}},
+  };
+  for (const auto& [args, said] : rows) {
+    const auto r = Run(kMsginsert + " " + args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_TRUE(testing_util::Says(r.err, "msginsert", {said})) << args;
+  }
+  EXPECT_FALSE(Exists(dir_ / "a.sfc"));
+  EXPECT_EQ(Run(kMsginsert + " script.txt --version").out,
+            Text("msginsert " ZOL_VERSION "\n"));
+  EXPECT_EQ(Run(kMsginsert + " --version -- -x").status, 0);
 }
 
 // A shorter line with no fill in force would leave the original's last
@@ -285,12 +308,9 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
       changed += patched.compare(at, 64, image, at, 64) != 0 ? 1 : 0;
     EXPECT_EQ(changed, english_codes);
     if (row.script != english) continue;
-    ASSERT_EQ(
-        testing_util::Run(dir_ / "en", testing_util::Program(GLYPHPACK_BIN))
-            .status,
-        0);
-    const auto dump = testing_util::Run(
-        dir_ / "en", testing_util::Program(MSGDUMP_BIN) + " --utf8 ../out.sfc");
+    ASSERT_EQ(testing_util::Run(dir_ / "en", kGlyphpack).status, 0);
+    const auto dump =
+        testing_util::Run(dir_ / "en", kMsgdump + " --utf8 ../out.sfc");
     EXPECT_TRUE(
         SameBytes(dump.out, Text(ReadFile(kSample + "/expected.pairs.txt"))));
   }

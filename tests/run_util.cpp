@@ -15,6 +15,11 @@ std::string Program(const char* path) {
   return (runner.empty() ? "" : Quote(runner) + " ") + Quote(path);
 }
 
+const std::string ProgramRun::kMsgdump = Program(MSGDUMP_BIN);
+const std::string ProgramRun::kGlyphpack = Program(GLYPHPACK_BIN);
+const std::string ProgramRun::kMsginsert = Program(MSGINSERT_BIN);
+const std::string ProgramRun::kMksample = Program(MKSAMPLE_BIN);
+
 bool WindowsPrograms() { return ZOL_WINDOWS_PROGRAMS != 0; }
 
 std::string Text(const std::string& lf) {

@@ -88,6 +88,22 @@ bool WindowsPrograms();
 // the C runtime's text mode turns every newline into CR LF.
 std::string Text(const std::string& lf);
 
+// An end-to-end test: the built programs, ready for the shell, and a fresh
+// folder of the test's own to run them in.
+class ProgramRun : public testing::Test {
+ protected:
+  static const std::string kMsgdump;
+  static const std::string kGlyphpack;
+  static const std::string kMsginsert;
+  static const std::string kMksample;
+  // Runs command in the folder, as Run does.
+  RunResult RunHere(const std::string& command,
+                    const std::string& redirect_out = "") const {
+    return testing_util::Run(dir_.path(), command, redirect_out);
+  }
+  TempDir dir_;
+};
+
 // Quotes s for the shell.
 std::string Quote(const std::string& s);
 

@@ -4,11 +4,36 @@
 #define ZOL_WEB_JSON_H
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
 namespace web {
+
+// A field's value: a number, true or false, or text (UTF-8); made
+// implicitly, so that a member is written as Member{"key", value}.
+class Value {
+ public:
+  template <typename T, typename = std::enable_if_t<std::is_arithmetic_v<T> &&
+                                                    !std::is_same_v<T, bool>>>
+  Value(T n) : kind_(kNumber), number_(static_cast<long long>(n)) {}
+  Value(bool b) : kind_(kTruth), number_(b ? 1 : 0) {}
+  Value(std::string_view text) : kind_(kText), text_(text) {}
+  Value(const char* text) : Value(std::string_view(text)) {}
+  Value(const std::string& text) : Value(std::string_view(text)) {}
+
+ private:
+  friend class Json;
+  enum Kind { kNumber, kTruth, kText } kind_;
+  long long number_ = 0;
+  std::string_view text_;
+};
+// One member of an object: its key and its value.
+struct Member {
+  std::string_view key;
+  Value value;
+};
 
 class Json {
  public:
@@ -59,15 +84,16 @@ class Json {
     return *this;
   }
   // A key and its value at once.
-  template <typename T>
-  Json& Field(std::string_view key, const T& value) {
+  Json& Field(std::string_view key, const Value& value) {
     Key(key);
-    if constexpr (std::is_same_v<T, bool>)
-      return Bool(value);
-    else if constexpr (std::is_arithmetic_v<T>)
-      return Num(static_cast<long long>(value));
-    else
-      return Str(value);
+    if (value.kind_ == Value::kText) return Str(value.text_);
+    if (value.kind_ == Value::kTruth) return Bool(value.number_ != 0);
+    return Num(value.number_);
+  }
+  // Members of the object opened last, in order: a record's whole list.
+  Json& Members(std::initializer_list<Member> members) {
+    for (const Member& m : members) Field(m.key, m.value);
+    return *this;
   }
   [[nodiscard]] const std::string& text() const { return out_; }
 

@@ -33,6 +33,7 @@
 namespace {
 
 using web::Json;
+using web::Member;
 
 using web::Kept;
 using web::Result;
@@ -87,6 +88,54 @@ const char* WhyOf(decoder::FillReason why) {
   return kNames[static_cast<int>(why)];
 }
 
+// The cores' records as the page reads them: one writer a kind, and a list
+// of any kind.
+void Write(Json& j, const grids::Finding& f) {
+  j.Open('{')
+      .Members({Member{"kind", KindOf(f.kind)}, Member{"line", f.line},
+                Member{"column", f.column}, Member{"fix", FixOf(f.fix)},
+                Member{"count", f.count}, Member{"bom", f.bom}})
+      .Key("bytes");
+  Array(j, f.bytes);
+  j.Key("marks").Open('[').Num(f.first_entry).Num(f.entries).Close(']');
+  j.Close('}');
+}
+void Write(Json& j, const decoder::ToFill& f) {
+  j.Open('{')
+      .Members({Member{"entry", f.entry}, Member{"count", f.count},
+                Member{"why", WhyOf(f.why)}, Member{"sameAs", f.same_as},
+                Member{"first", f.first}})
+      .Key("uses")
+      .Open('[');
+  for (const decoder::Use& u : f.uses)
+    j.Open('[').Str(u.before).Str(u.text).Str(u.after).Close(']');
+  j.Close(']').Close('}');
+}
+void Write(Json& j, const translate::Insertion::Block& b) {
+  j.Open('{')
+      .Members({Member{"line", b.line}, Member{"start", b.start},
+                Member{"bound", b.bound}, Member{"budget", b.budget},
+                Member{"text", b.text}, Member{"written", b.written},
+                Member{"padded", b.padded}, Member{"fill", b.fill},
+                Member{"left", b.left}})
+      .Close('}');
+}
+void Write(Json& j, const translate::Insertion::Problem& p) {
+  j.Open('{')
+      .Members({Member{"line", p.line}, Member{"inTable", p.in_table},
+                Member{"what", p.what}, Member{"block", p.block},
+                Member{"warning", p.warning}, Member{"kind", KindOf(p.kind)},
+                Member{"offset", p.offset}, Member{"budget", p.budget},
+                Member{"imageSize", p.image_size}})
+      .Close('}');
+}
+template <typename Items>
+Json& List(Json& j, const Items& items) {
+  j.Open('[');
+  for (const auto& item : items) Write(j, item);
+  return j.Close(']');
+}
+
 // The last insertion: how it went, and the image it made.
 struct Inserted {
   bool ok = false;
@@ -119,17 +168,17 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const Result* zol_constants() {
   Json j;
   j.Open('{')
-      .Field("windowStart", decoder::kWindowStart)
-      .Field("headerBytes", decoder::kCopierHeaderBytes)
-      .Field("tableBytes", glyph_table::kFileBytes)
-      .Field("tableName", glyph_table::kFileName)
-      .Field("gridSide", glyph_table::kGridSide)
-      .Field("cellBytes", glyph_table::kEntryBytes)
-      .Field("rowBytes", glyph_table::kRowBytes)
-      .Field("lineBytes", grids::kLineBytes)
-      .Field("entries", glyph_table::kEntries)
-      .Field("leastGridBytes", grids::kLeastGridBytes)
-      .Field("mostGridBytes", grids::kMostGridBytes)
+      .Members({Member{"windowStart", decoder::kWindowStart},
+                Member{"headerBytes", decoder::kCopierHeaderBytes},
+                Member{"tableBytes", glyph_table::kFileBytes},
+                Member{"tableName", glyph_table::kFileName},
+                Member{"gridSide", glyph_table::kGridSide},
+                Member{"cellBytes", glyph_table::kEntryBytes},
+                Member{"rowBytes", glyph_table::kRowBytes},
+                Member{"lineBytes", grids::kLineBytes},
+                Member{"entries", glyph_table::kEntries},
+                Member{"leastGridBytes", grids::kLeastGridBytes},
+                Member{"mostGridBytes", grids::kMostGridBytes}})
       .Key("gridNames")
       .Open('[');
   for (const char* name : glyph_table::kGridNames) j.Str(name);
@@ -181,23 +230,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_grid_findings(const unsigned char* grid,
                                                      std::size_t size,
                                                      int page) {
   Json j;
-  j.Open('[');
-  for (const grids::Finding& f :
-       grids::FindingsOf(grids::CheckGrid(grid, size, page), page)) {
-    j.Open('{')
-        .Field("kind", KindOf(f.kind))
-        .Field("line", f.line)
-        .Field("column", f.column)
-        .Field("fix", FixOf(f.fix))
-        .Field("count", f.count)
-        .Field("bom", f.bom)
-        .Key("bytes");
-    Array(j, f.bytes);
-    j.Key("marks").Open('[').Num(f.first_entry).Num(f.entries).Close(']');
-    j.Close('}');
-  }
+  List(j, grids::FindingsOf(grids::CheckGrid(grid, size, page), page));
   static Kept<std::string> out;
-  return Answer(out, j.Close(']'));
+  return Answer(out, j);
 }
 
 // A grid with every LF that lacks a CR given one.
@@ -255,19 +290,14 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_cells(const unsigned char* table,
   for (std::size_t e = 0; e < cells.size(); ++e) {
     const decoder::Cell& c = cells[e];
     j.Open('{')
-        .Field("code", c.code)
-        .Field("name", c.name)
-        .Field("control", c.control)
-        .Field("reachable", !c.unreachable)
-        .Field("page", c.page)
-        .Field("grid", glyph_table::kGridNames[c.page])
-        .Field("line", c.line)
-        .Field("column", c.column)
-        .Field("text", c.text)
-        .Field("empty", c.empty)
-        .Field("blank", c.blank)
-        .Field("notCp932", c.not_cp932)
-        .Field("sameAs", c.same_as)
+        .Members({Member{"code", c.code}, Member{"name", c.name},
+                  Member{"control", c.control},
+                  Member{"reachable", !c.unreachable}, Member{"page", c.page},
+                  Member{"grid", glyph_table::kGridNames[c.page]},
+                  Member{"line", c.line}, Member{"column", c.column},
+                  Member{"text", c.text}, Member{"empty", c.empty},
+                  Member{"blank", c.blank}, Member{"notCp932", c.not_cp932},
+                  Member{"sameAs", c.same_as}})
         .Key("bytes");
     Array(j, std::string(reinterpret_cast<const char*>(t.entry[e]),
                          glyph_table::kEntryBytes));
@@ -284,9 +314,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_codes() {
   j.Open('[');
   for (unsigned i = 0; i < glyph_table::kCodes; ++i)
     j.Open('{')
-        .Field("name", decoder::CodeName(i))
-        .Field("entry", glyph_table::EntryOfCode(i))
-        .Field("control", i < glyph_table::kControlCodes)
+        .Members({Member{"name", decoder::CodeName(i)},
+                  Member{"entry", glyph_table::EntryOfCode(i)},
+                  Member{"control", i < glyph_table::kControlCodes}})
         .Close('}');
   static Kept<std::string> out;
   return Answer(out, j.Close(']'));
@@ -298,10 +328,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_image_hints(double size) {
   const decoder::ImageSizeHints h =
       decoder::HintsForImageSize(static_cast<std::uint64_t>(size));
   Json j;
-  j.Open('{')
-      .Field("copierHeader", h.copier_header)
-      .Field("beforeWindow", h.before_window)
-      .Field("insideWindow", h.inside_window);
+  j.Open('{').Members({Member{"copierHeader", h.copier_header},
+                       Member{"beforeWindow", h.before_window},
+                       Member{"insideWindow", h.inside_window}});
   static Kept<std::string> out;
   return Answer(out, j.Close('}'));
 }
@@ -373,23 +402,9 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
                                                std::size_t table_size) {
   const decoder::GlyphTable t = TableOf(table, table_size);
   Json j;
-  j.Open('[');
-  for (const decoder::ToFill& f :
-       decoder::GlyphsToFill(t, WindowOf(image, size))) {
-    j.Open('{')
-        .Field("entry", f.entry)
-        .Field("count", f.count)
-        .Field("why", WhyOf(f.why))
-        .Field("sameAs", f.same_as)
-        .Field("first", f.first)
-        .Key("uses")
-        .Open('[');
-    for (const decoder::Use& u : f.uses)
-      j.Open('[').Str(u.before).Str(u.text).Str(u.after).Close(']');
-    j.Close(']').Close('}');
-  }
+  List(j, decoder::GlyphsToFill(t, WindowOf(image, size)));
   static Kept<std::string> out;
-  return Answer(out, j.Close(']'));
+  return Answer(out, j);
 }
 
 // Inserts an Atlas script into a copy of the image with a Thingy table;
@@ -409,38 +424,14 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
   const translate::Insertion& report = last_insertion.report;
   Json j;
   j.Open('{')
-      .Field("ok", last_insertion.ok)
-      .Field("fillLine", report.fill_line)
-      .Field("fill", report.fill)
-      .Key("blocks")
-      .Open('[');
-  for (const translate::Insertion::Block& b : report.blocks)
-    j.Open('{')
-        .Field("line", b.line)
-        .Field("start", b.start)
-        .Field("bound", b.bound)
-        .Field("budget", b.budget)
-        .Field("text", b.text)
-        .Field("written", b.written)
-        .Field("padded", b.padded)
-        .Field("fill", b.fill)
-        .Field("left", b.left)
-        .Close('}');
-  j.Close(']').Key("problems").Open('[');
-  for (const translate::Insertion::Problem& p : report.problems)
-    j.Open('{')
-        .Field("line", p.line)
-        .Field("inTable", p.in_table)
-        .Field("what", p.what)
-        .Field("block", p.block)
-        .Field("warning", p.warning)
-        .Field("kind", KindOf(p.kind))
-        .Field("offset", p.offset)
-        .Field("budget", p.budget)
-        .Field("imageSize", p.image_size)
-        .Close('}');
+      .Members({Member{"ok", last_insertion.ok},
+                Member{"fillLine", report.fill_line},
+                Member{"fill", report.fill}})
+      .Key("blocks");
+  List(j, report.blocks).Key("problems");
+  List(j, report.problems);
   static Kept<std::string> out;
-  return Answer(out, j.Close(']').Close('}'));
+  return Answer(out, j.Close('}'));
 }
 
 // What the last zol_insert made, when it went in: the patched image (bps
