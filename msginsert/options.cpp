@@ -31,8 +31,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       {"-o", &o->output, "needs a value", "PATCHED", "file"},
       {"--bps", &o->bps, "needs a value", "PATCH", "file"},
       {"--table", &o->table, "needs a value", "FILE", "file"},
-      {"--font", &o->font, "needs a value", "LAYOUT", "file"},
-      {"--pairs", &o->pairs, "needs a value", "DIR", "file"}};
+      {"--font", &o->font, "needs a value", "LAYOUT", "layout"},
+      {"--pairs", &o->pairs, "needs a value", "DIR", "folder"}};
   // --as-atlas, and --fill with its byte.
   const auto option = [&](int* i) {
     const char* a = argv[*i];

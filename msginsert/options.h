@@ -30,7 +30,7 @@ inline constexpr char kUsage[] =
     "\n"
     "  -o PATCHED    write the patched image to PATCHED\n"
     "  --bps PATCH   write a BPS patch from IMAGE to the patched image\n"
-    "                (with neither, it only reports)\n"
+    "                (with neither: the report, and --pairs's files)\n"
     "  --table FILE  the Thingy table, instead of the one the script's\n"
     "                #ADDTBL names (relative to the script's folder)\n"
     "  --fill XX     pad shorter lines with the byte XX (hex), unless the\n"
@@ -41,8 +41,8 @@ inline constexpr char kUsage[] =
     "                codes no untranslated line uses; writes the insertion\n"
     "                table english.tbl and the grids zol_00.txt and\n"
     "                zol_01.txt into DIR (needs --font)\n"
-    "  --font LAYOUT   where the font lies (msgdump --find-font), to draw the\n"
-    "                pairs' glyphs into the patched image\n"
+    "  --font LAYOUT where the font lies (msgdump --find-font), to draw\n"
+    "                the pairs' glyphs into the patched image\n"
     "  --help, --version\n";
 
 // Reads the command line; false, said on standard error, when it cannot be
