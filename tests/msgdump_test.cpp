@@ -470,6 +470,12 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
   const std::string none, atlas_row = "HI" + Bytes({0}) + "BYE" + Bytes({0});
   const translate::InsertOptions as_atlas{-1, true};
   const std::uint64_t kBye = at + 3;
+  // A refused row with its twin as Atlas: that row's name and bytes.
+  auto twin = [](Case c, const char* atlas, std::string bytes) {
+    c.atlas = atlas;
+    c.atlas_bytes = std::move(bytes);
+    return c;
+  };
   std::vector<Case> cases = {
       {"untouched", script, {}, {}, atlas_row},
       {"CR LF line ends",
@@ -489,13 +495,11 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
          return cr;
        }(),
        {{Kind::kLineEnds, "//"}}},
-      {"shorter, no fill: refused, with the bytes it leaves",
-       edited("BYE\n", "AB\n"),
-       {{Kind::kShorterLeft, "AB", kBye, 3}},
-       {},
-       none,
-       "as Atlas: the original's last byte stays",
-       "HI" + Bytes({0}) + "ABE" + Bytes({0})},
+      twin({"shorter, no fill: refused, with the bytes it leaves",
+            edited("BYE\n", "AB\n"),
+            {{Kind::kShorterLeft, "AB", kBye, 3}}},
+           "as Atlas: the original's last byte stays",
+           "HI" + Bytes({0}) + "ABE" + Bytes({0})),
       {"shorter, with fill: padded between its text and its break",
        edited("BYE\n", "BY\n"),
        {},
@@ -506,21 +510,18 @@ TEST(InsertTest, EditedScriptsGoInOrAreRefusedWithTheirBlock) {
        {},
        {0x20, false},
        "HI" + Bytes({0}) + "B!!" + Bytes({0})},
-      {"longer: refused",
-       edited("HI\n", "HELLO\n"),
-       {{Kind::kCut, "HELLO", at, 2}},
-       {},
-       none,
-       "longer, as Atlas: cut at its own bound",
-       "HE" + Bytes({0}) + "BYE" + Bytes({0})},
-      {"text and break in one block: padding after the break loses it",
-       edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
-            "#JMP($2EF800, $2EF802)\nH<00>\n"),
-       {{Kind::kLostBreak, "H<00>", at, 3}},
-       {0x20, false},
-       none,
-       "as Atlas, the same is a warning",
-       "H" + Bytes({0}) + " BYE" + Bytes({0})},
+      twin({"longer: refused",
+            edited("HI\n", "HELLO\n"),
+            {{Kind::kCut, "HELLO", at, 2}}},
+           "longer, as Atlas: cut at its own bound",
+           "HE" + Bytes({0}) + "BYE" + Bytes({0})),
+      twin({"text and break in one block: padding after the break loses it",
+            edit(script, first + "#JMP($2EF802, $2EF802)\n<00>\n",
+                 "#JMP($2EF800, $2EF802)\nH<00>\n"),
+            {{Kind::kLostBreak, "H<00>", at, 3}},
+            {0x20, false}},
+           "as Atlas, the same is a warning",
+           "H" + Bytes({0}) + " BYE" + Bytes({0})),
       {"a line commented out is left with no text",
        edited("HI\n", "//HI\n"),
        {{Kind::kNoText, "#JMP($2EF800", at, 2}},
