@@ -1,7 +1,6 @@
 // Output files: resolved against the run's inputs, written whole.
 #include "output_file.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #include "message.h"
@@ -14,13 +13,16 @@ bool Resolve(const std::string& path, const std::vector<Input>& inputs,
     message::SayErrno(path, errno);
     return false;
   }
-  const auto in =
-      std::find_if(inputs.begin(), inputs.end(), [&](const Input& i) {
-        return platform::WouldWrite(*target, i.path.c_str());
-      });
-  if (in == inputs.end()) return true;
-  message::Say(path, std::string("is ") + in->what + "; not overwritten");
-  return false;
+  const platform::FileInfo* found = target->Found();
+  platform::FileInfo info;
+  for (const Input& in : inputs) {
+    if (found != nullptr && platform::Stat(in.path.c_str(), &info) &&
+        info.Same(*found)) {
+      message::Say(path, "is " + in.what + "; not overwritten");
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Write(platform::WriteTarget& target, const std::string& path,

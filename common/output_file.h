@@ -16,7 +16,7 @@ namespace output_file {
 // A file the run reads, which the output must not be.
 struct Input {
   std::string path;
-  const char* what;  // "is " what "; not overwritten"
+  std::string what;  // "is " what "; not overwritten"
 };
 
 // Decides how path is written (platform::ResolveForWrite); false, said on

@@ -38,16 +38,15 @@ std::string TempName(const std::string& path) {
 
 }  // namespace
 
-WriteTarget::WriteTarget() : state_(new State) {}
+WriteTarget::WriteTarget() : state(new State) {}
 
 WriteTarget::~WriteTarget() = default;
 
-bool WriteTarget::Found(FileInfo* file) const {
-  *file = state_->found;
-  return state_->exists;
+const FileInfo* WriteTarget::Found() const {
+  return state->exists ? &state->found : nullptr;
 }
 
-bool WriteTarget::Direct() const { return state_->how == State::How::kDirect; }
+bool WriteTarget::Direct() const { return state->how == How::kDirect; }
 
 bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
   const auto* p = static_cast<const unsigned char*>(data);
@@ -63,8 +62,7 @@ bool WriteAll(std::intptr_t file, const void* data, std::size_t size) {
 }
 
 bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
-  using How = WriteTarget::State::How;
-  WriteTarget::State& s = target.state();
+  WriteTarget::State& s = *target.state;
   errno = 0;
   if (s.how == How::kDirect) return WriteAll(s.file, data, size);
   if (s.how == How::kReplace) {
@@ -80,7 +78,9 @@ bool WriteWhole(WriteTarget& target, const void* data, std::size_t size) {
     }
     if (!InPlaceInstead(errno)) return false;
   }
-  return WriteInPlace(s, data, size);
+  if (WriteInPlace(s, data, size)) return true;
+  if (errno == EEXIST) errno = EACCES;  // not the file found at the start
+  return false;
 }
 
 }  // namespace platform

@@ -22,6 +22,10 @@ struct FileInfo {
   std::int64_t modified = 0;  // last write, nanoseconds since 1970
   std::uint64_t device = 0;   // device and inode together name the file,
   std::uint64_t inode = 0;    // whatever links lead to it
+  // True where other is this very file.
+  [[nodiscard]] bool Same(const FileInfo& other) const {
+    return device == other.device && inode == other.inode;
+  }
 };
 
 // The file path names (links followed).
@@ -54,21 +58,19 @@ bool IsTerminal(std::FILE* f);
 bool IsUtf8Terminal(std::FILE* f);
 
 // Where a file is to be written: decided by ResolveForWrite before the job
-// starts, written by WriteWhole once it is done.
-class WriteTarget {
- public:
+// starts, written by WriteWhole once it is done.  What the system found
+// stays in its State.
+struct WriteTarget {
   struct State;
   WriteTarget();
   ~WriteTarget();
-  // The file found at the name, if one was (else a new one is made).
-  bool Found(FileInfo* file) const;
+  // The file found at the name, or null where there was none (a new one is
+  // made).
+  [[nodiscard]] const FileInfo* Found() const;
   // True where what was found (a pipe, a terminal, /dev/null) is written
   // straight on, no file kept.
   [[nodiscard]] bool Direct() const;
-  State& state() { return *state_; }
-
- private:
-  std::unique_ptr<State> state_;
+  std::unique_ptr<State> state;
 };
 
 // Decides, touching nothing, how name can be written as fopen(name, "wb")
@@ -82,15 +84,6 @@ class WriteTarget {
 // would widen); anything else (/dev/null, a pipe, a FIFO with a reader, a
 // terminal, NUL, CON) is written directly, opened blocking as > opens it.
 bool ResolveForWrite(const char* name, WriteTarget* target);
-
-// True when path names the file target would write (the same device and
-// inode), whatever links lead to it.
-inline bool WouldWrite(const WriteTarget& target, const char* path) {
-  FileInfo found;
-  FileInfo info;
-  return target.Found(&found) && Stat(path, &info) &&
-         info.device == found.device && info.inode == found.inode;
-}
 
 // Makes data the whole content of target: a temporary made exclusively
 // beside it (its name, cut to fit, + ".tmp-" + six random characters), with

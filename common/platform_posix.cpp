@@ -38,12 +38,14 @@ struct Fd {
   int release() { return std::exchange(fd, -1); }
 };
 
-void Fill(const struct stat& st, FileInfo* info) {
+// *info from st; true.
+bool Fill(const struct stat& st, FileInfo* info) {
   info->size = static_cast<std::uint64_t>(st.st_size);
   info->modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
                    st.st_mtim.tv_nsec;
   info->device = static_cast<std::uint64_t>(st.st_dev);
   info->inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
 }
 
 // Whether a failed fchmod, fsync or fallocate only says that the file
@@ -66,14 +68,14 @@ bool MayUse(int folder, uid_t owner) {
 
 // Whether folder is in /proc, whose links (/proc/self/fd/N, where
 // /dev/stdout leads) name open files, not paths.
+bool InProc([[maybe_unused]] int folder) {
 #ifdef __linux__
-bool InProc(int folder) {
   struct statfs fs {};
   return fstatfs(folder, &fs) == 0 && fs.f_type == 0x9fa0;  // PROC_SUPER_MAGIC
-}
 #else
-bool InProc(int /*folder*/) { return false; }
+  return false;
 #endif
+}
 
 // The folder that holds (or would hold) what name leads to, as *at, the
 // name there, and *st of what is there (zeros for nothing).  Links are
@@ -126,7 +128,8 @@ bool Locate(const char* name, Fd* at, std::string* leaf, struct stat* st) {
 // change what others see of it: another name, a mount point, another owner
 // or group, extended attributes a new file would not get (ACLs, user ones;
 // the SELinux label it gets from its folder).
-bool MustWriteInPlace(int folder, int fd, const struct stat& st) {
+bool MustWriteInPlace(int folder, [[maybe_unused]] int fd,
+                      const struct stat& st) {
   struct stat dir {};
   if (fstat(folder, &dir) != 0 || faccessat(folder, ".", W_OK | X_OK, 0) != 0)
     return true;
@@ -141,8 +144,6 @@ bool MustWriteInPlace(int folder, int fd, const struct stat& st) {
   if (n < 0) return errno == ERANGE;
   for (const char* at = names; at < names + n; at += std::strlen(at) + 1)
     if (std::strcmp(at, "security.selinux") != 0) return true;
-#else
-  (void)fd;
 #endif
   return false;
 }
@@ -217,14 +218,11 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                        0666)};
   const int fd = target.file >= 0 ? static_cast<int>(target.file) : made.fd;
-  if (fd < 0 && errno == EEXIST) errno = EACCES;
-  struct stat st {};
-  if (fd < 0 || fstat(fd, &st) != 0) return false;
+  if (fd < 0) return false;
 #ifdef __linux__
-  // Room made first, so that a full disk or quota fails with the earlier
-  // file whole.
-  if (static_cast<off_t>(size) > st.st_size &&
-      fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
+  // Room made first for all it will hold, so that a full disk or quota
+  // fails with the earlier file whole (nothing to make: EINVAL).
+  if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
       !Unsupported(errno))
     return false;
 #endif
@@ -236,9 +234,7 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
 
 bool Stat(const char* path, FileInfo* info) {
   struct stat st {};
-  if (stat(path, &st) != 0) return false;
-  Fill(st, info);
-  return true;
+  return stat(path, &st) == 0 && Fill(st, info);
 }
 
 std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
@@ -246,16 +242,15 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
   Fd fd{open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
   struct stat st {};
   if (fd.fd < 0 || fstat(fd.fd, &st) != 0) return nullptr;
-  if (S_ISDIR(st.st_mode)) errno = EISDIR;
   if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;  // (said by *why where it is no folder)
     if (!S_ISDIR(st.st_mode)) *why = "not a regular file";
     return nullptr;
   }
+  if (info != nullptr) Fill(st, info);
   // Opened without waiting for a FIFO's writer; read blocking.
   std::FILE* f = fcntl(fd.fd, F_SETFL, 0) == 0 ? fdopen(fd.fd, "rb") : nullptr;
-  if (f == nullptr) return nullptr;
-  fd.release();
-  if (info != nullptr) Fill(st, info);
+  if (f != nullptr) fd.release();
   return f;
 }
 
@@ -267,8 +262,7 @@ bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
 bool IsUtf8Terminal(std::FILE* f) { return IsTerminal(f); }
 
 bool ResolveForWrite(const char* name, WriteTarget* target) {
-  using How = WriteTarget::State::How;
-  WriteTarget::State& s = target->state();
+  WriteTarget::State& s = *target->state;
   // Where the name leads, found before anything is opened, so that a
   // protected link is refused untouched.
   Fd folder;
@@ -290,8 +284,7 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
     return true;
   }
   if (fd.fd < 0 || fstat(fd.fd, &st) != 0) return false;
-  s.exists = true;
-  Fill(st, &s.found);
+  s.exists = Fill(st, &s.found);
   s.mode = st.st_mode & 07777U;
   // Replaced only where the name led to the very file opened; anything else
   // (a deleted file through /dev/fd/N) is written where it is.

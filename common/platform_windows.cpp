@@ -131,10 +131,8 @@ bool CreateTemp(WriteTarget::State& target) {
 long WriteSome(std::intptr_t file, const void* data, std::size_t size) {
   DWORD wrote = 0;
   const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1U << 30));
-  if (WriteFile(Of(file), data, chunk, &wrote, nullptr) != 0)
-    return static_cast<long>(wrote);
-  Failed();
-  return -1;
+  const bool ok = WriteFile(Of(file), data, chunk, &wrote, nullptr) != 0;
+  return (ok || Failed()) ? static_cast<long>(wrote) : -1;
 }
 
 bool Sync(std::intptr_t file) {
@@ -160,18 +158,15 @@ bool RenameOver(WriteTarget::State& target) {
     return false;
   }
   // A program that holds the file open (an editor, a second run) makes the
-  // move fail for a moment, or for as long as it holds it: then, after a
-  // few tries (half a second in all), the file is written in place, as
-  // fopen would.
+  // move fail (EACCES) for a moment, or for as long as it holds it: then,
+  // after a few tries (half a second in all), the file is written in place,
+  // as fopen would.
   for (int attempt = 0;; ++attempt) {
     if (MoveFileExW(from.c_str(), path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
       return true;
-    const DWORD why = GetLastError();
-    if (attempt == 10 ||
-        (why != ERROR_SHARING_VIOLATION && why != ERROR_ACCESS_DENIED &&
-         why != ERROR_LOCK_VIOLATION))
-      return Failed(why);
+    Failed();  // EACCES where a program holds the file
+    if (attempt == 10 || errno != EACCES) return false;
     Sleep(static_cast<DWORD>(10 * (attempt + 1)));
   }
 }
@@ -187,27 +182,21 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
   // A link found at the start (one to nothing) is written through, and its
   // target made.  Otherwise what is there now must be the file found then,
   // or one made now, and never a link (a reparse point) put there since.
-  const bool through = target.how == WriteTarget::State::How::kInPlace;
-  const Handle opened{
-      target.file != -1
-          ? INVALID_HANDLE_VALUE
-          : CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                        through         ? OPEN_ALWAYS
-                        : target.exists ? OPEN_EXISTING
-                                        : CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL |
-                            (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-                        nullptr)};
-  const HANDLE h = target.file != -1 ? Of(target.file) : opened.h;
+  const bool through = target.how == How::kInPlace;
+  if (target.file == -1)
+    target.file = reinterpret_cast<std::intptr_t>(CreateFileW(
+        path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+        through         ? OPEN_ALWAYS
+        : target.exists ? OPEN_EXISTING
+                        : CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | (through ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+        nullptr));
+  const HANDLE h = Of(target.file);
   BY_HANDLE_FILE_INFORMATION i{};
   FileInfo now;
-  if (!Fill(h, &now, &i)) {
-    if (errno == EEXIST) errno = EACCES;
-    return false;
-  }
+  if (!Fill(h, &now, &i)) return false;
   if (!through && ((i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-                   (target.exists && (now.device != target.found.device ||
-                                      now.inode != target.found.inode)))) {
+                   (target.exists && !now.Same(target.found)))) {
     errno = EACCES;
     return false;
   }
@@ -224,9 +213,8 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
   }
   if (SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN) == 0)
     return Failed();
-  const auto file = reinterpret_cast<std::intptr_t>(h);
-  return WriteAll(file, data, size) && (SetEndOfFile(h) != 0 || Failed()) &&
-         Sync(file);
+  return WriteAll(target.file, data, size) &&
+         (SetEndOfFile(h) != 0 || Failed()) && Sync(target.file);
 }
 
 bool Stat(const char* path, FileInfo* info) {
@@ -244,12 +232,12 @@ std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
   const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
   BY_HANDLE_FILE_INFORMATION i{};
   FileInfo found;
-  if (GetFileType(h) != FILE_TYPE_DISK || !Fill(h, &found, &i)) {
+  if (GetFileType(h) != FILE_TYPE_DISK ||
+      !Fill(h, info != nullptr ? info : &found, &i)) {
     std::fclose(f);
     *why = "not a regular file";
     return nullptr;
   }
-  if (info != nullptr) *info = found;
   return f;
 }
 
@@ -283,8 +271,7 @@ bool IsTerminal(std::FILE* f) { return _isatty(_fileno(f)) != 0; }
 bool IsUtf8Terminal(std::FILE* /*f*/) { return false; }
 
 bool ResolveForWrite(const char* name, WriteTarget* target) {
-  using How = WriteTarget::State::How;
-  WriteTarget::State& s = target->state();
+  WriteTarget::State& s = *target->state;
   const std::wstring path = Wide(name);
   s.name = name;
   const DWORD attrs = GetFileAttributesW(path.c_str());

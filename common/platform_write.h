@@ -4,16 +4,13 @@
 #ifndef ZOL_COMMON_PLATFORM_WRITE_H
 #define ZOL_COMMON_PLATFORM_WRITE_H
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "platform.h"
 
 namespace platform {
 
+enum class How { kReplace, kInPlace, kDirect };  // see ResolveForWrite
+
 struct WriteTarget::State {
-  enum class How { kReplace, kInPlace, kDirect };  // see ResolveForWrite
   How how = How::kReplace;
   bool exists = false;  // found is what was there at the start
   FileInfo found;
@@ -44,7 +41,7 @@ bool RenameOver(WriteTarget::State& target);
 // Closes the temporary, if open, and deletes it; errno is kept.
 void RemoveTemp(WriteTarget::State& target);
 // Rewrites the file found, or makes one where none was: never through a
-// link that was not there at the start.
+// link that was not there at the start (the name taken since: EEXIST).
 bool WriteInPlace(WriteTarget::State& target, const void* data,
                   std::size_t size);
 

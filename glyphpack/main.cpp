@@ -8,7 +8,6 @@
 // grids have been read, and by an atomic replace wherever one is possible,
 // so a missing grid, a full disk, a crash or a second run never costs the
 // translator the table they had.  Exit status: 0 when zol.tbl was written.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "file_io.h"
 #include "glyph_table.h"
 #include "message.h"
+#include "output_file.h"
 #include "packer.h"
 #include "platform.h"
 #include "warnings.h"
@@ -47,23 +47,17 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int Pack(const Options& /*o*/, char** /*argv*/) {
   std::printf("TABLEFILE: %s\n", glyph_table::kFileName);
   // Decided before any grid is read: where fopen could not create the
-  // table, the run stops here, as it always has.
+  // table, the run stops here, as it always has, and so it does where the
+  // table is a grid (a link or a hard link to it), which it would cost the
+  // translator.
+  std::vector<output_file::Input> grids_read;
+  for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p)
+    grids_read.push_back(
+        {grids::GridName(p), "the grid " + grids::GridName(p)});
   platform::WriteTarget target;
-  if (!platform::ResolveForWrite(glyph_table::kFileName, &target)) {
-    message::SayErrno(glyph_table::kFileName, errno);
+  if (!output_file::Resolve(glyph_table::kFileName, grids_read, &target)) {
     std::fputs("table data not found.\n", stdout);
     return message::Finish(false);
-  }
-  // Nor where the table is a grid (a link or a hard link to it): writing
-  // it would cost the translator that grid.
-  for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p) {
-    const std::string name = grids::GridName(p);
-    if (platform::WouldWrite(target, name.c_str())) {
-      message::Say(glyph_table::kFileName,
-                   "is the grid " + name + "; not overwritten");
-      std::fputs("table data not found.\n", stdout);
-      return message::Finish(false);
-    }
   }
 
   unsigned char table[glyph_table::kFileBytes];
@@ -87,11 +81,8 @@ int Pack(const Options& /*o*/, char** /*argv*/) {
     grids::PackPage(grid.data(), got, table + p * glyph_table::kPageBytes);
   }
 
-  if (!platform::WriteWhole(target, table, sizeof table)) {
-    message::SayErrno(glyph_table::kFileName, errno);
-    return message::Finish(false);
-  }
-  return message::Finish(true);
+  return message::Finish(
+      output_file::Write(target, glyph_table::kFileName, table, sizeof table));
 }
 
 }  // namespace

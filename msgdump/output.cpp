@@ -19,14 +19,14 @@ namespace {
 // is said.  (No script or table is near 64 MiB: a larger file is no one's.)
 bool MayWriteOver(const std::string& path, const platform::WriteTarget& target,
                   const std::string& bytes) {
-  platform::FileInfo found;
-  if (!target.Found(&found) || target.Direct()) return true;
+  const platform::FileInfo* found = target.Found();
+  if (found == nullptr || target.Direct()) return true;
   const char* why = nullptr;
   platform::FileInfo info;
   const file_io::File f(platform::OpenInput(path.c_str(), &info, &why));
   std::string held;
   std::size_t got = 0;
-  if (f && (info.device != found.device || info.inode != found.inode))
+  if (f && !info.Same(*found))
     why = "it changed during the run";
   else if (f && info.size > (64U << 20))
     return true;

@@ -107,8 +107,7 @@ bool SameNewFile(const std::string& a, const std::string& b) {
   platform::FileInfo fa;
   platform::FileInfo fb;
   return platform::Stat(folder_a.c_str(), &fa) &&
-         platform::Stat(folder_b.c_str(), &fb) && fa.device == fb.device &&
-         fa.inode == fb.inode;
+         platform::Stat(folder_b.c_str(), &fb) && fa.Same(fb);
 }
 
 bool Run(const msginsert::Options& o, char** argv) {
@@ -157,8 +156,7 @@ bool Run(const msginsert::Options& o, char** argv) {
         return false;
       }
     if (!output_file::Resolve(path, inputs, target)) return false;
-    platform::FileInfo found;
-    if (!target->Found(&found)) fresh.emplace_back(path, what);
+    if (target->Found() == nullptr) fresh.emplace_back(path, what);
     inputs.push_back({path, what});
     return true;
   };
@@ -215,9 +213,8 @@ bool Run(const msginsert::Options& o, char** argv) {
   }
   // Grids a translator made by hand are not written over.
   for (int k = 1; o.pairs != 0 && k < 3; ++k) {
-    platform::FileInfo found;
     std::string old;
-    if (!pair_targets[k].Found(&found)) continue;
+    if (pair_targets[k].Found() == nullptr) continue;
     if (!ReadAll(pair_paths[k], &old)) return false;
     const int lost = translate::LostCell(old, pairs.grid[k - 1]);
     if (lost >= 0) {

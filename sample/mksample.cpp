@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "insert.h"
 #include "message.h"
+#include "output_file.h"
 #include "platform.h"
 #include "scene.h"
 
@@ -33,12 +34,8 @@ bool ReadAll(const char* path, std::string* bytes) {
 
 bool WriteAll(const char* path, const std::vector<unsigned char>& bytes) {
   platform::WriteTarget target;
-  if (!platform::ResolveForWrite(path, &target) ||
-      !platform::WriteWhole(target, bytes.data(), bytes.size())) {
-    message::SayErrno(path, errno);
-    return false;
-  }
-  return true;
+  return output_file::Resolve(path, {}, &target) &&
+         output_file::Write(target, path, bytes.data(), bytes.size());
 }
 
 }  // namespace
