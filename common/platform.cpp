@@ -3,6 +3,7 @@
 // otherwise, for a named reason, written in place.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
 
 #include "platform_write.h"
@@ -30,7 +31,13 @@ std::string TempName(const std::string& path) {
   constexpr char kChars[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char random[6];
-  Random(random);
+  if (!Random(random)) {
+    // No random source: the clock still tells runs apart, and the
+    // temporary's exclusive creation never lets two share a name.
+    auto now = static_cast<std::uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned char& b : random) b = static_cast<unsigned char>(now >>= 5);
+  }
   std::string name = path.substr(0, sep + keep) + ".tmp-";
   for (const unsigned char b : random) name += kChars[b % (sizeof kChars - 1)];
   return name;

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 #include "platform_write.h"
@@ -155,16 +154,7 @@ WriteTarget::State::~State() {
   if (folder >= 0) close(static_cast<int>(folder));
 }
 
-void Random(unsigned char bytes[6]) {
-  if (getentropy(bytes, 6) == 0) return;
-  // (No random source: the clock and the process still tell runs apart,
-  // and O_EXCL never lets two share a name.)
-  struct timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  std::uint64_t x = static_cast<std::uint64_t>(now.tv_nsec) ^
-                    static_cast<std::uint64_t>(getpid()) << 32;
-  for (int i = 0; i < 6; ++i) bytes[i] = static_cast<unsigned char>(x >>= 5);
-}
+bool Random(unsigned char bytes[6]) { return getentropy(bytes, 6) == 0; }
 
 bool CreateTemp(WriteTarget::State& target) {
   // The earlier file's permissions (where the file system keeps them), or
@@ -173,12 +163,11 @@ bool CreateTemp(WriteTarget::State& target) {
       openat(static_cast<int>(target.folder), target.temp_name.c_str(),
              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
              target.exists ? 0600 : 0666);
-  if (target.temp < 0 || !target.exists ||
-      fchmod(static_cast<int>(target.temp), target.mode) == 0 ||
-      Unsupported(errno))
-    return target.temp >= 0;
-  RemoveTemp(target);
-  return false;
+  if (target.temp >= 0 && target.exists &&
+      fchmod(static_cast<int>(target.temp), target.mode) != 0 &&
+      !Unsupported(errno))
+    RemoveTemp(target);  // (closed: -1)
+  return target.temp >= 0;
 }
 
 long WriteSome(std::intptr_t file, const void* data, std::size_t size) {
@@ -190,13 +179,12 @@ bool Sync(std::intptr_t file) {
 }
 
 bool RenameOver(WriteTarget::State& target) {
-  const int folder = static_cast<int>(target.folder);
-  if ((close(static_cast<int>(std::exchange(target.temp, -1))) != 0 &&
-       errno != EINTR) ||
-      renameat(folder, target.temp_name.c_str(), folder, target.name.c_str()) !=
-          0)
+  const int at = static_cast<int>(target.folder);
+  const int temp = static_cast<int>(std::exchange(target.temp, -1));
+  if ((close(temp) != 0 && errno != EINTR) ||
+      renameat(at, target.temp_name.c_str(), at, target.name.c_str()) != 0)
     return false;
-  const Fd dir{openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  const Fd dir{openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (dir.fd >= 0) fsync(dir.fd);  // best effort: not every folder syncs
   return true;
 }

@@ -66,15 +66,6 @@ bool Failed(DWORD err = GetLastError()) {
   return false;
 }
 
-// A handle (or INVALID_HANDLE_VALUE), closed with its scope.
-struct Handle {
-  HANDLE h = INVALID_HANDLE_VALUE;
-  ~Handle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  HANDLE release() { return std::exchange(h, INVALID_HANDLE_VALUE); }
-};
-
 HANDLE Of(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 
 constexpr DWORD kShareAll =
@@ -119,7 +110,7 @@ WriteTarget::State::~State() {
   if (file != -1) CloseHandle(Of(file));
 }
 
-void Random(unsigned char bytes[6]) { SystemFunction036(bytes, 6); }
+bool Random(unsigned char bytes[6]) { return SystemFunction036(bytes, 6) != 0; }
 
 bool CreateTemp(WriteTarget::State& target) {
   target.temp = reinterpret_cast<std::intptr_t>(
@@ -136,11 +127,10 @@ long WriteSome(std::intptr_t file, const void* data, std::size_t size) {
 }
 
 bool Sync(std::intptr_t file) {
-  const DWORD err =
-      FlushFileBuffers(Of(file)) != 0 ? ERROR_SUCCESS : GetLastError();
-  return err == ERROR_SUCCESS || err == ERROR_INVALID_FUNCTION ||
-         err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_PARAMETER ||
-         Failed(err);
+  if (FlushFileBuffers(Of(file)) != 0) return true;
+  const DWORD err = GetLastError();
+  return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
+         err == ERROR_INVALID_PARAMETER || Failed(err);
 }
 
 bool RenameOver(WriteTarget::State& target) {
@@ -218,11 +208,13 @@ bool WriteInPlace(WriteTarget::State& target, const void* data,
 }
 
 bool Stat(const char* path, FileInfo* info) {
-  const Handle h{CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                             nullptr)};
+  const HANDLE h =
+      CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   BY_HANDLE_FILE_INFORMATION i{};
-  return Fill(h.h, info, &i);
+  const bool found = Fill(h, info, &i);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return found;
 }
 
 std::FILE* OpenInput(const char* path, FileInfo* info, const char** why) {
@@ -282,9 +274,11 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   }
   // What the name leads to, opened for writing as fopen would open it
   // (through links), but neither created nor truncated.
-  Handle h{CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (h.h == INVALID_HANDLE_VALUE) {
+  s.file = reinterpret_cast<std::intptr_t>(
+      CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const HANDLE h = Of(s.file);
+  if (h == INVALID_HANDLE_VALUE) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return Failed();
     // Nothing there.  A name that its folder lists all the same is a link to
     // nothing (Wine lists a POSIX one, yet finds no file at it): writing
@@ -303,23 +297,22 @@ bool ResolveForWrite(const char* name, WriteTarget* target) {
   }
   s.exists = true;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileType(h.h) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
+  if (GetFileType(h) != FILE_TYPE_DISK) {  // NUL, CON, a pipe
     s.how = How::kDirect;
-  } else if (!Fill(h.h, &s.found, &info)) {
-    return false;
-  } else {
-    // The file itself, through any links and junctions: its final name is
-    // what is replaced, so a link stays a link.
-    std::wstring final(32768, L'\0');
-    const DWORD n = GetFinalPathNameByHandleW(
-        h.h, final.data(), static_cast<DWORD>(final.size()), 0);
-    if (n > 0 && n < final.size()) s.name = Narrow(final.c_str());
-    // A second hard link would keep the old content after a move: then the
-    // file itself is rewritten, through the handle kept for it.
-    if (info.nNumberOfLinks == 1) return true;
-    s.how = How::kInPlace;
+    return true;
   }
-  s.file = reinterpret_cast<std::intptr_t>(h.release());
+  if (!Fill(h, &s.found, &info)) return false;
+  // The file itself, through any links and junctions: its final name is
+  // what is replaced, so a link stays a link.
+  std::wstring final(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(
+      h, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (n > 0 && n < final.size()) s.name = Narrow(final.c_str());
+  // A second hard link would keep the old content after a move: then the
+  // file itself is rewritten, through the handle kept for it.  Else it is
+  // let go, so that it can be replaced.
+  if (info.nNumberOfLinks > 1) s.how = How::kInPlace;
+  if (s.how == How::kReplace) CloseHandle(Of(std::exchange(s.file, -1)));
   return true;
 }
 

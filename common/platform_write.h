@@ -25,8 +25,8 @@ struct WriteTarget::State {
   ~State();                 // closes file and folder
 };
 
-// Six bytes from the system's random source.
-void Random(unsigned char bytes[6]);
+// Six bytes from the system's random source; false where it has none.
+bool Random(unsigned char bytes[6]);
 // Creates temp_name exclusively (never opening a file of the user's, nor a
 // second run's: EEXIST), with the earlier file's permissions.
 bool CreateTemp(WriteTarget::State& target);
