@@ -1,4 +1,4 @@
-// A file a program writes its result to, named by the user (msgdump -o,
+// A file a program writes its result to (glyphpack's table, msgdump -o,
 // msginsert -o and --bps): how it will be written is decided before the
 // job starts, refusing any of the run's inputs, and it is written whole
 // once the job is done.
