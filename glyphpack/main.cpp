@@ -50,10 +50,9 @@ int Pack(const Options& /*o*/, char** /*argv*/) {
   // table, the run stops here, as it always has, and so it does where the
   // table is a grid (a link or a hard link to it), which it would cost the
   // translator.
-  std::vector<output_file::Input> grids_read;
+  std::vector<output_file::Input> grids_read(glyph_table::kPages);
   for (int p = 0; p < static_cast<int>(glyph_table::kPages); ++p)
-    grids_read.push_back(
-        {grids::GridName(p), "the grid " + grids::GridName(p)});
+    grids_read[p] = {grids::GridName(p), "the grid " + grids::GridName(p)};
   platform::WriteTarget target;
   if (!output_file::Resolve(glyph_table::kFileName, grids_read, &target)) {
     std::fputs("table data not found.\n", stdout);
