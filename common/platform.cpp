@@ -34,8 +34,7 @@ std::string TempName(const std::string& path) {
   if (!Random(random)) {
     // No random source: the clock still tells runs apart, and the
     // temporary's exclusive creation never lets two share a name.
-    auto now = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     for (unsigned char& b : random) b = static_cast<unsigned char>(now >>= 5);
   }
   std::string name = path.substr(0, sep + keep) + ".tmp-";
