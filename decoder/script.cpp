@@ -46,7 +46,8 @@ void Render(const GlyphTable& table, Encoding encoding, Renderings* r) {
   const Fixeds& f = encoding == Encoding::kUtf8 ? kUtf8Texts : kShiftJisTexts;
   std::memset(r->not_cp932, 0, sizeof r->not_cp932);
   Text* const code = r->code;
-  code[0x00] = code[0x01] = code[0x02] = code[0x0B] = Fixed("\n");
+  for (unsigned c = 0; c < glyph_table::kControlCodes; ++c)
+    if (BreaksLine(c)) code[c] = Fixed("\n");
   code[0x03] = Hex(0x03);
   code[0x04] = Hex(0x04);
   code[0x05] = code[0x08] = code[0x0F] = Fixed("");

@@ -24,6 +24,11 @@ constexpr bool TakesNextByte(unsigned c) {
   return c == glyph_table::kKanjiPrefix || c == 0x05 || c == 0x0B;
 }
 
+// The codes after which the game starts a new line of text.
+constexpr bool BreaksLine(unsigned c) {
+  return c == 0x00 || c == 0x01 || c == 0x02 || c == 0x0B;
+}
+
 enum class WalkEnd {
   kWindowDone,  // every code up to end was decoded
   kEndOfImage,  // the image ended inside the window: the script says "[EOF]"

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arguments.h"
@@ -195,19 +196,22 @@ bool Run(const msginsert::Options& o, char** argv) {
   std::vector<unsigned char> patched;
   if (!ReadAll(table_path, &table) || !ReadAll(image_path, &original))
     return false;
-  translate::InsertOptions options{o.fill, o.as_atlas};
-  msginsert::Pairs pairs;
+  const translate::InsertOptions options{o.fill, o.as_atlas};
   msginsert::Names names{script_path, table_path};
+  translate::Fit pairs;
+  bool went_in = false;
   if (o.pairs != 0) {
-    pairs = msginsert::ChooseAndReport(script, table, o.fill, original,
-                                       script_path);
-    if (options.fill < 0) options.fill = pairs.choice.blank;
+    pairs = translate::MakeFit(script, table, original, layout, options);
+    msginsert::SayPairs(pairs, script_path);
     names.table = pair_paths[0];
+    went_in = msginsert::SayInsertion(pairs.insertion, pairs.inserted, names) &&
+              msginsert::SayDrawn(pairs, layout, image_path, original.size());
+    patched = std::move(pairs.patched);
+  } else {
+    went_in = msginsert::InsertAndReport(script, table, options, names,
+                                         original, &patched);
   }
-  if (!msginsert::InsertAndReport(script, o.pairs != 0 ? pairs.table : table,
-                                  options, names, original, &patched) ||
-      (o.pairs != 0 &&
-       !msginsert::DrawPairs(layout, pairs.choice, image_path, &patched))) {
+  if (!went_in) {
     message::Say(script_path, "nothing written");
     return false;
   }

@@ -37,6 +37,11 @@ bool InsertAndReport(const std::string& script, const std::string& table,
   Insertion report;
   const bool ok =
       translate::InsertScript(script, table, options, patched, &report);
+  return SayInsertion(report, ok, names);
+}
+
+bool SayInsertion(const translate::Insertion& report, bool ok,
+                  const Names& names) {
   for (const Insertion::Problem& p : report.problems)
     message::Say((p.in_table ? names.table : names.script) + ":" +
                      std::to_string(p.line),

@@ -27,6 +27,11 @@ bool InsertAndReport(const std::string& script, const std::string& table,
                      const std::vector<unsigned char>& original,
                      std::vector<unsigned char>* patched);
 
+// Words report as InsertAndReport does, for an insertion made elsewhere
+// (ok: the inserter took the script); returns ok.
+bool SayInsertion(const translate::Insertion& report, bool ok,
+                  const Names& names);
+
 }  // namespace msginsert
 
 #endif  // ZOL_MSGINSERT_REPORT_H

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fit.h"
 #include "insert.h"
 #include "packer.h"
 #include "script.h"
@@ -376,6 +377,36 @@ TEST(PairsTest, PairTilesAreTheLettersSideBySide) {
   }
   for (char c = '!'; c <= '~'; ++c)  // every printable letter draws
     EXPECT_NE(DrawTile(std::string(1, c)), Tile{}) << c;
+}
+
+// A line as the game shows it: the glyphs of its bytes in the walk's codes,
+// a new row after each break, the codes that draw nothing left out.
+TEST(PairsTest, ShownRowsAreTheLineGlyphsRowByRow) {
+  struct Row {
+    const char* name;
+    std::vector<unsigned char> bytes;  // at 0x100 of an image that ends there
+    std::size_t budget;
+    std::vector<std::vector<int>> rows;
+  };
+  const Row rows[] = {
+      {"glyphs and kanji; <02> and <0B><$XX> break; controls draw nothing",
+       {0x04, 0x10, 0xFF, 0x01, 0x02, 0x11, 0x0B, 0x2A, 0x12},
+       9,
+       {{0x10, 256}, {0x11}, {0x12}}},
+      {"<05> takes its argument", {0x05, 0x10, 0x11}, 3, {{0x11}}},
+      {"the budget bounds it; a break at its end opens no row",
+       {0x10, 0x11, 0x00, 0x12},
+       3,
+       {{0x10, 0x11}}},
+      {"the image's end bounds it", {0x10, 0x11}, 16, {{0x10, 0x11}}},
+      {"no bytes, one empty row", {0x10}, 0, {{}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<unsigned char> image(0x100 + row.bytes.size(), 0x10);
+    std::copy(row.bytes.begin(), row.bytes.end(), image.begin() + 0x100);
+    EXPECT_EQ(ShownRows(image, 0x100, row.budget), row.rows);
+  }
 }
 
 }  // namespace

@@ -9,15 +9,19 @@
 //   pairs.h   English in pairs: what the free glyph codes hold so that a
 //             translation fits its lines
 //   tiles.h   those letters drawn into the game's 16 x 16 glyphs
+//   fit.h     the pairs chosen, the script inserted with them and their
+//             glyphs drawn into the font, in one call; a line as the game
+//             shows it
 //
-// It builds on the decoder (decoder/decoder.h) and the grids
-// (grids/packer.h), and says nothing itself: what it finds comes back as
-// records for its callers to word.
+// It builds on the decoder (decoder/decoder.h), the grids (grids/packer.h)
+// and the font (font/font.h), and says nothing itself: what it finds comes back
+// as records for its callers to word.
 #ifndef ZOL_TRANSLATE_TRANSLATE_H
 #define ZOL_TRANSLATE_TRANSLATE_H
 
 #include "atlas.h"
 #include "bps.h"
+#include "fit.h"
 #include "insert.h"
 #include "pairs.h"
 #include "tiles.h"

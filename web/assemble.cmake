@@ -1,7 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Inlines the style, the scripts, the WebAssembly module and the sample (its
 # grids, scene and translation) into the page, the binary parts as base64: one file, no
-# requests.  -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= -DSAMPLE= -DOUT=
+# requests.  -DTEMPLATE= -DSTYLE= -DAPP= -DCORE= -DWASM= (gzipped) -DSAMPLE= -DOUT=
 # (and -DFONT=, the gzipped reference font, at /*@FONT@*/ where the page
 # has the placeholder)
 foreach(part TEMPLATE STYLE APP CORE WASM SAMPLE OUT)
@@ -17,10 +17,9 @@ set(source_wasm ${WASM})
 set(source_grid0 ${SAMPLE}/zol_00.txt)
 set(source_grid1 ${SAMPLE}/zol_01.txt)
 set(source_scene ${SAMPLE}/scene.txt)
-set(source_english ${SAMPLE}/squeezed.atlas.txt)
-set(source_englishtable ${SAMPLE}/english.tbl)
+set(source_english ${SAMPLE}/english.atlas.txt)
 set(source_font ${FONT})
-foreach(part wasm grid0 grid1 scene english englishtable font)
+foreach(part wasm grid0 grid1 scene english font)
   execute_process(COMMAND base64 -w0 ${source_${part}} OUTPUT_VARIABLE ${part}
                   COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
@@ -38,7 +37,6 @@ string(REPLACE "/*@GRID0@*/" "${grid0}" page "${page}")
 string(REPLACE "/*@GRID1@*/" "${grid1}" page "${page}")
 string(REPLACE "/*@SCENE@*/" "${scene}" page "${page}")
 string(REPLACE "/*@ENGLISH@*/" "${english}" page "${page}")
-string(REPLACE "/*@ENGLISHTABLE@*/" "${englishtable}" page "${page}")
 string(REPLACE "/*@FONT@*/" "${font}" page "${page}")
 string(REPLACE "/*@CORE@*/" "${core}" page "${page}")
 string(REPLACE "/*@APP@*/" "${app}" page "${page}")

@@ -20,6 +20,7 @@
 #include "glyph_table.h"
 #include "image_hints.h"
 #include "insert.h"
+#include "insertion_json.h"
 #include "json.h"
 #include "line_ends.h"
 #include "packer.h"
@@ -70,14 +71,6 @@ const char* KindOf(grids::FindingKind kind) {
       "lastLineLong", "lineLength", "splitCell",   "incomplete"};
   return kNames[static_cast<int>(kind)];
 }
-const char* KindOf(translate::Insertion::Kind kind) {
-  static constexpr const char* kNames[] = {
-      "cut",           "shorterLeft", "noText",       "lostBreak",
-      "outsideWindow", "overlap",     "notEncodable", "lowerCaseToken",
-      "notUtf8",       "lineEnds",    "badNumber",    "outsideImage",
-      "fillBeyond",    "noBlock",     "syntax"};
-  return kNames[static_cast<int>(kind)];
-}
 const char* FixOf(grids::FindingFix fix) {
   static constexpr const char* kNames[] = {"", "lineEnds", "shiftJis"};
   return kNames[static_cast<int>(fix)];
@@ -110,24 +103,6 @@ void Write(Json& j, const decoder::ToFill& f) {
   for (const decoder::Use& u : f.uses)
     j.Open('[').Str(u.before).Str(u.text).Str(u.after).Close(']');
   j.Close(']').Close('}');
-}
-void Write(Json& j, const translate::Insertion::Block& b) {
-  j.Open('{')
-      .Members({Member{"line", b.line}, Member{"start", b.start},
-                Member{"bound", b.bound}, Member{"budget", b.budget},
-                Member{"text", b.text}, Member{"written", b.written},
-                Member{"padded", b.padded}, Member{"fill", b.fill},
-                Member{"left", b.left}})
-      .Close('}');
-}
-void Write(Json& j, const translate::Insertion::Problem& p) {
-  j.Open('{')
-      .Members({Member{"line", p.line}, Member{"inTable", p.in_table},
-                Member{"what", p.what}, Member{"block", p.block},
-                Member{"warning", p.warning}, Member{"kind", KindOf(p.kind)},
-                Member{"offset", p.offset}, Member{"budget", p.budget},
-                Member{"imageSize", p.image_size}})
-      .Close('}');
 }
 template <typename Items>
 Json& List(Json& j, const Items& items) {
@@ -409,29 +384,18 @@ EMSCRIPTEN_KEEPALIVE const Result* zol_to_fill(const unsigned char* image,
 
 // Inserts an Atlas script into a copy of the image with a Thingy table;
 // fill is the #FILL byte from the start, or -1; as_atlas (last, so 0 when
-// not given) inserts as Atlas does.  Says how it went: {"ok", "fillLine",
-// "fill" (the script's first #FILL, which wins), "blocks": [{"line",
-// "start", "bound", "budget", "text", "written", "padded", "fill", "left"},
-// ...], "problems": [{"line", "inTable", "what", "block", "warning",
-// "kind" (KindOf's name), "offset", "budget", "imageSize"}, ...]}; the
-// image it made is kept for zol_patched.
+// not given) inserts as Atlas does.  Says how it went, as InsertionJson
+// (insertion_json.h) writes it; the image it made is kept for zol_patched.
 EMSCRIPTEN_KEEPALIVE const Result* zol_insert(
     const unsigned char* image, std::size_t size, const char* script,
     std::size_t script_size, const char* table, std::size_t table_size,
     int fill, int as_atlas) {
   Insert(image, size, std::string(script, script_size),
          std::string(table, table_size), fill, as_atlas != 0);
-  const translate::Insertion& report = last_insertion.report;
   Json j;
-  j.Open('{')
-      .Members({Member{"ok", last_insertion.ok},
-                Member{"fillLine", report.fill_line},
-                Member{"fill", report.fill}})
-      .Key("blocks");
-  List(j, report.blocks).Key("problems");
-  List(j, report.problems);
+  web::InsertionJson(j, last_insertion.ok, last_insertion.report);
   static Kept<std::string> out;
-  return Answer(out, j.Close('}'));
+  return Answer(out, j);
 }
 
 // What the last zol_insert made, when it went in: the patched image (bps

@@ -92,6 +92,14 @@ export async function loadCore(wasmBinary, loader = globalThis.ZolCore) {
     insert: (img, script, table, fill, asAtlas) => json('insert', {image: img}, script, table, fill, asAtlas ? 1 : 0),
     // The last insertion's image, or the BPS patch from img to it.
     patched: (img, bps) => call('patched', {image: img}, bps ? 1 : 0),
+    // Makes script fit img in pairs, as msginsert --font layout --pairs:
+    // {layout, ok, pairs: [{code, text}], blank, lines: [{line, offset,
+    // budget, before, after, fits, original, patched}], singles, missing,
+    // undrawn, why, insertion}; its files kept for fitFile().
+    fit: (img, script, table, layout, fill, asAtlas) =>
+      json('fit', {image: img}, script, table, layout, fill, asAtlas ? 1 : 0),
+    // A file of the last fit: 'table', 'grid0', 'grid1', 'patched', 'bps'.
+    fitFile: (img, which) => call('fit_file', {image: img}, ['table', 'grid0', 'grid1', 'patched', 'bps'].indexOf(which)),
     sampleImage: (scene) => call('sample_image', scene),
     // The font panel's calls (font_api.cpp).  Formats: [{name, bytes}],
     // indexed as the calls take them.

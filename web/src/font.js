@@ -25,7 +25,7 @@ export const codeWords = (text) => text.replace(/0x/gi, '').replace(/\s+/g, '').
 
 // Draws 1bpp glyphs (32 bytes each) into ctx, glyph i at place(i) = [x, y],
 // scale pixels a dot.
-function drawGlyphs(ctx, bytes, count, scale, place) {
+export function drawGlyphs(ctx, bytes, count, scale, place) {
   const w = ctx.canvas.width;
   const h = ctx.canvas.height;
   const img = ctx.createImageData(w, h);

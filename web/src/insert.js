@@ -4,7 +4,9 @@
 // Atlas puts it.  The report words the core's problems and warnings (each
 // with its block's offset and budget) and its padded lines, and says when
 // the script's own #FILL pads instead of the choice here.  The patched
-// image and a BPS patch can be downloaded.
+// image and a BPS patch can be downloaded.  With "Make it fit" the
+// insertion is the fit's, and a glyph the font has no room for is a
+// problem too (fit.js words the rest of the fit).
 import {save} from './downloads.js';
 import {bytes, hex2} from './words.js';
 
@@ -29,6 +31,11 @@ export function createInsert(doc, {store}) {
     if (script && !img) item('Load the ROM image to insert into first.');
     const headered = img && !img.skipHeader && store.core.imageHints(img.bytes.length).copierHeader;
     const r = headered ? null : store.inserted();
+    const fitted = store.insertion.fitted;
+    if (script && img && !headered && store.insertion.fit && !fitted?.layout) {
+      item(`Make it fit needs the font layout, FORMAT:OFFSET[:KANJI] as 2bpp:0xC8000:0xCC000` +
+        `${store.fitLayout() ? `; "${store.fitLayout()}" is none` : ''}.`);
+    }
     if (script && headered) {
       item('The image seems to carry a copier header: press "Decode without the header" above first; ' +
         'the patched image and the patch are then without it, as Atlas needs the image.');
@@ -51,19 +58,28 @@ export function createInsert(doc, {store}) {
       for (const f of fills) {
         item(`The script's own #FILL($${hex2(f)}) pads its lines, not the $${hex2(fill)} chosen in "Pad shorter lines with".`);
       }
+      if (fitted?.undrawn) {
+        const layout = store.fitLayout();
+        item(`${{
+          noRoom: `The font ${layout} has no room for code ${fitted.undrawn}'s glyph`,
+          overKept: `The font ${layout} puts code ${fitted.undrawn}'s glyph over the text window or the cartridge's header`,
+          pagesOverlap: `The font ${layout} has its kanji page over its one-byte page (code ${fitted.undrawn})`,
+        }[fitted.why]} (the image holds ${bytes(img.bytes.length)}).`);
+      }
       const cut = r.problems.filter((p) => p.kind === 'cut').length;
-      const stops = r.problems.filter((p) => !p.warning).length;
-      item(r.ok
+      const stops = r.problems.filter((p) => !p.warning).length + (fitted?.undrawn ? 1 : 0);
+      const pairs = fitted ? ` with ${fitted.pairs.length} code${fitted.pairs.length === 1 ? '' : 's'} of English drawn` : '';
+      item(store.insertedOk()
         ? `Inserted ${r.blocks.length} block${r.blocks.length === 1 ? '' : 's'} into ${img.name}` +
-          `${img.skipHeader ? ' (without its copier header)' : ''}${asAtlas ? ' as Atlas does' : ''}: ${cut} cut short, ${padded} padded.`
+          `${img.skipHeader ? ' (without its copier header)' : ''}${pairs}${asAtlas ? ' as Atlas does' : ''}: ${cut} cut short, ${padded} padded.`
         : `Nothing to download: ${stops} problem${stops === 1 ? '' : 's'} to fix first.`);
     }
     report.hidden = report.childElementCount === 0;
-    $('download-patched').disabled = !r?.ok;
-    $('download-bps').disabled = !r?.ok;
+    $('download-patched').disabled = !store.insertedOk();
+    $('download-bps').disabled = !store.insertedOk();
   }
   function download(bps) {
-    if (!store.inserted()?.ok) return;
+    if (!store.insertedOk()) return;
     const stem = store.image.name.replace(/\.[^.]*$/, '');
     save(doc, bps ? `${stem}.bps` : `${stem}.patched.sfc`, store.patched(bps));
   }

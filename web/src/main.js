@@ -8,6 +8,7 @@ import {loadCore} from './core.js';
 import {createDownloads} from './downloads.js';
 import {createEditor} from './editor.js';
 import {createFill} from './fill.js';
+import {createFit} from './fit.js';
 import {blankFills, createFont} from './font.js';
 import {createGrids} from './grids.js';
 import {createInputs} from './inputs.js';
@@ -23,7 +24,10 @@ const inlined = (id) => Uint8Array.from(atob($(id).textContent.trim()), (c) => c
 const utf8 = new TextDecoder('utf-8');
 const KEY = 'zolvane-tools.grids';
 
-const core = await loadCore(inlined('zolcore-wasm'));
+// Bytes inlined gzipped (the module, the reference font), as they were.
+const gunzip = async (id) => new Uint8Array(await new Response(
+  new Blob([inlined(id)]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer());
+const core = await loadCore(await gunzip('zolcore-wasm'));
 const c = core.constants;
 for (const el of doc.querySelectorAll('[data-name]')) {
   el.textContent = el.dataset.name === 'table' ? c.tableName : c.gridNames[el.dataset.name];
@@ -54,10 +58,7 @@ const kept = createKept(doc, {workspace, key: KEY});
 // The reference font, inlined gzipped: handed to the core once, when the
 // font is first matched.
 let references = null;
-const loadReferences = () => references ??= (async () => {
-  const stream = new Blob([inlined('font-refs')]).stream().pipeThrough(new DecompressionStream('gzip'));
-  return core.fontReferences(new Uint8Array(await new Response(stream).arrayBuffer()));
-})();
+const loadReferences = () => references ??= (async () => core.fontReferences(await gunzip('font-refs')))();
 let toFill = null;  // the glyphs to fill last listed
 // The font's glyphs and suggestions drawn where they show.
 function drawGlyphs() {
@@ -80,6 +81,7 @@ $('fill-suggested').addEventListener('click', () => {
   if (list.length > 0) workspace.setCells(list, true);
 });
 const insert = createInsert(doc, {store});
+const fit = createFit(doc, {store});
 const downloads = createDownloads(doc, {store});
 
 // A file taken in its role; false if it was not.
@@ -144,6 +146,7 @@ function draw() {
   editor.draw();
   insert.fillChoices(cells);
   insert.draw();
+  fit.draw();
   downloads.draw();
   kept.draw();
   barOfWork();
@@ -173,9 +176,14 @@ $('load-sample').addEventListener('click', () => {
   $('insert-sample').hidden = false;
   store.setImage(image, 'sample.sfc');
 });
+// The sample's English, natural, made to fit in pairs with the grids' own
+// table and the sample's font.
 $('insert-sample').addEventListener('click', () => {
-  store.setInsertTable(utf8.decode(inlined('sample-english-table')), 'english.tbl');
-  store.setScript(utf8.decode(inlined('sample-english')), 'english.atlas.txt');
+  delete store.files['insert-table'];
+  store.setInsertion({
+    script: {text: utf8.decode(inlined('sample-english')), name: 'english.atlas.txt'},
+    table: null, fit: true, fitLayout: '2bpp:0xC8000:0xCC000',
+  });
 });
 
 kept.offer();

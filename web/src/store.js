@@ -27,8 +27,11 @@ export function createStore({core, workspace}) {
       table: null,      // {text, name}: a Thingy table picked, or none
       fill: -1,         // the page's "Pad shorter lines with", or -1
       asAtlas: false,   // the page's "Insert as Atlas does"
+      fit: false,       // the page's "Make it fit": English in pairs
+      fitLayout: '',    // its font layout, or '' for the font panel's
       key: null,        // the inputs the report below is for
       report: null,     // the core's {ok, blocks, problems}
+      fitted: null,     // with fit, the core's whole fit (fit_api.cpp)
     },
 
     onChange(fn) { listeners.push(fn); },
@@ -63,6 +66,16 @@ export function createStore({core, workspace}) {
       store.insertion.asAtlas = on;
       store.changed();
     },
+    // Sets several of the insertion's inputs at once ({script, table, fit,
+    // fitLayout, ...}), drawn once.
+    setInsertion(fields) {
+      Object.assign(store.insertion, fields);
+      store.changed();
+    },
+    // The font layout "Make it fit" draws with: its own, or the font panel's.
+    fitLayout() {
+      return store.insertion.fitLayout || workspace.font || '';
+    },
 
     // The Thingy table the insertion uses: the one picked, or the one the
     // grids make.
@@ -77,17 +90,32 @@ export function createStore({core, workspace}) {
       const img = store.imageBytes();
       if (!img || !ins.script) return null;
       const thingy = store.thingy();
-      const key = [img, ins.script.text, thingy, ins.fill, ins.asAtlas];
+      const layout = ins.fit ? store.fitLayout() : null;
+      const key = [img, ins.script.text, thingy, ins.fill, ins.asAtlas, layout];
       if (!ins.key || key.some((k, i) => k !== ins.key[i])) {
-        ins.report = core.insert(img, ins.script.text, thingy, ins.fill, ins.asAtlas);
+        ins.fitted = layout === null ? null : core.fit(img, ins.script.text, thingy, layout, ins.fill, ins.asAtlas);
+        ins.report = layout === null ? core.insert(img, ins.script.text, thingy, ins.fill, ins.asAtlas)
+          : ins.fitted.layout ? ins.fitted.insertion : null;
         ins.key = key;
       }
       return ins.report;
     },
+    // Whether what the insertion made may be downloaded: it went in, and
+    // with "Make it fit" its glyphs found room too.
+    insertedOk() {
+      const r = store.inserted();
+      return Boolean(r?.ok && (!store.insertion.fitted || store.insertion.fitted.ok));
+    },
     // The patched image or the BPS patch of the insertion reported.
     patched(bps) {
       store.inserted();
-      return core.patched(store.imageBytes(), bps);
+      const img = store.imageBytes();
+      return store.insertion.fitted ? core.fitFile(img, bps ? 'bps' : 'patched') : core.patched(img, bps);
+    },
+    // A file "Make it fit" made: 'table', 'grid0', 'grid1', 'patched', 'bps'.
+    fitFile(which) {
+      store.inserted();
+      return core.fitFile(store.imageBytes(), which);
     },
   };
   workspace.onChange(() => store.changed());

@@ -4,13 +4,15 @@
 // undone, two tabs, the fixes, tracing, the glyphs to fill, a translation
 // inserted and patched, size, no requests, axe, contrast, a phone.  Times
 // are printed, never asserted.
-//   ZOL_PAGE=.../zolvane-tools.html ZOL_SAMPLE=.../sample node --test page.test.mjs
+//   ZOL_PAGE=.../zolvane-tools.html ZOL_SAMPLE=.../sample
+//   ZOL_FIT_SUMS=.../web/test/fit.sha256 node --test page.test.mjs
 import {after, before, test} from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import {createRequire} from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
+import crypto from 'node:crypto';
 import {pathToFileURL} from 'node:url';
 import {chromium} from 'playwright-core';
 
@@ -30,7 +32,8 @@ const requests = [];
 const blocked = [];  // what the page's Content-Security-Policy stopped
 
 before(async () => {
-  for (const [p, what] of [[page, 'ZOL_PAGE, the page'], [sample, 'ZOL_SAMPLE, the sample folder']])
+  for (const [p, what] of [[page, 'ZOL_PAGE, the page'], [sample, 'ZOL_SAMPLE, the sample folder'],
+    [process.env.ZOL_FIT_SUMS, 'ZOL_FIT_SUMS, the sums of what msginsert --pairs writes']])
     assert.ok(p && fs.existsSync(p), `${what}, is missing: ${p}`);
   // The sample image as mksample makes it: the scene's bytes at the window,
   // then 08 to its end, in 3 MiB, zeros elsewhere but for the font.
@@ -59,7 +62,7 @@ before(async () => {
     }
   }
   fs.writeFileSync(file('sample.sfc'), image);
-  for (const g of ['zol_00.txt', 'zol_01.txt', 'english_00.txt']) fs.copyFileSync(path.join(sample, g), file(g));
+  for (const g of ['zol_00.txt', 'zol_01.txt', 'english_00.txt', 'squeezed.atlas.txt', 'english.tbl']) fs.copyFileSync(path.join(sample, g), file(g));
   fs.copyFileSync(path.join(sample, 'expected.zol.tbl'), file('zol.tbl'));
   // A 4 MiB image whose window is all codes: glyphs, kanji and controls.
   const big = Buffer.alloc(4 << 20);
@@ -444,14 +447,14 @@ test('tracing is exact after a shifted grid; the glyphs to fill, by use', async 
   assert.equal(await tab.evaluate(() => document.activeElement.dataset.entry), '25');
 });
 
-test('a translation goes in: the sample\'s English, reported, patched as Atlas would, and as a BPS patch', async () => {
+test('a translation goes in: the sample\'s squeezed English, reported, patched as Atlas would, and as a BPS patch', async () => {
   const tab = await open();
   await drawn(tab, () => tab.click('#load-sample'));
-  await tab.click('#insert-sample');
+  await load(tab, {'insert-table': 'english.tbl', 'insert-script': 'squeezed.atlas.txt'});
   await tab.locator('#insert-report li', {hasText: 'Inserted'}).waitFor();
   const lines = await tab.locator('#insert-report li').allTextContents();
   assert.equal(lines.length, 2);  // the one padded line, and the summary
-  assert.match(lines[0], /^english\.atlas\.txt line 20 \(\$2EF800, 11 bytes\):.*\$D0/);
+  assert.match(lines[0], /^squeezed\.atlas\.txt line 20 \(\$2EF800, 11 bytes\):.*\$D0/);
   assert.equal(await tab.textContent('#insert-table-used'), 'Table: english.tbl.');
   await tab.selectOption('#fill', '10');  // the script's own #FILL wins, and the page says so
   assert.match((await tab.locator('#insert-report li').allTextContents()).join('\n'), /#FILL\(\$D0\) pads its lines, not the \$10 chosen/);
@@ -513,6 +516,78 @@ test('a translation goes in: the sample\'s English, reported, patched as Atlas w
   const cut = await download(tab, 'download-patched');
   assert.notDeepEqual(cut.subarray(0x2EF800, 0x2EF80B), patched.subarray(0x2EF800, 0x2EF80B));
   assert.deepEqual(cut.subarray(0x2EF80B), patched.subarray(0x2EF80B));
+});
+
+test('make it fit: the sample\'s natural English in pairs, downloaded as msginsert --pairs writes it, previewed from the patched glyphs', async () => {
+  const tab = await open();
+  await drawn(tab, () => tab.click('#load-sample'));
+  const t0 = Date.now();
+  await tab.click('#insert-sample');
+  await tab.locator('#insert-report li', {hasText: 'Inserted'}).waitFor();
+  console.log(`the sample made to fit, inserted, drawn and previewed: ${Date.now() - t0} ms`);
+  assert.equal(await tab.inputValue('#fit-layout'), '2bpp:0xC8000:0xCC000');
+  // Each translated line (the script lines msginsert names) fits, in
+  // fewer bytes than one code a character.
+  const rows = () => tab.locator('#fit-lines tbody tr').evaluateAll((trs) => trs.map((tr) => [...tr.cells].map((c) => c.textContent)));
+  const fitted = await rows();
+  assert.deepEqual(fitted.map((r) => r[0]), ['19', '26', '33', '47']);
+  for (const [, , room, before, after] of fitted) assert.ok(Number(after) < Number(before) && Number(after) <= Number(room), `${before} → ${after} in ${room}`);
+  assert.ok(await tab.locator('#fit-pairs li').count() > 0);
+
+  // Every file, byte for byte what msginsert --font 2bpp:0xC8000:0xCC000
+  // --pairs en -o patched.sfc --bps patch.bps writes (fit_golden.cmake
+  // holds these sums to it).
+  const sums = Object.fromEntries(fs.readFileSync(process.env.ZOL_FIT_SUMS, 'utf8')
+    .trim().split('\n').map((l) => l.split(/\s+/).reverse()));
+  const got = {
+    'en/english.tbl': await download(tab, 'download-fit-table'),
+    'en/zol_00.txt': await download(tab, 'download-fit-grid0'),
+    'en/zol_01.txt': await download(tab, 'download-fit-grid1'),
+    'patched.sfc': await download(tab, 'download-patched'),
+    'patch.bps': await download(tab, 'download-bps'),
+  };
+  const sha = (b) => crypto.createHash('sha256').update(b).digest('hex');
+  assert.deepEqual(Object.fromEntries(Object.entries(got).map(([n, b]) => [n, sha(b)])), sums);
+
+  // The preview's first line, right side: the first of its glyphs the fit
+  // redrew is drawn from the patched image's own glyph, ink and blank.
+  const patched = got['patched.sfc'];
+  const original = read(file('sample.sfc'));
+  const glyph = (e) => 0xC8000 + (e - 16) * 64;
+  const redrawn = (e) => !patched.subarray(glyph(e), glyph(e) + 64).equals(original.subarray(glyph(e), glyph(e) + 64));
+  let k = 0;
+  let code = -1;
+  for (let p = start; code < 0;) {
+    const b = patched[p];
+    p += b === 0x05 || b === 0x0B ? 2 : 1;
+    if (b < 0x10) continue;
+    assert.notEqual(b, 0xFF);  // (the sample's first line has no kanji)
+    if (redrawn(b)) code = b;
+    else ++k;
+  }
+  const inked = (x, y) => (patched[glyph(code) + ((y >> 3) * 2 + (x >> 3)) * 16 + 2 * (y & 7)] >> (7 - (x & 7))) & 1;
+  const dots = [];
+  for (let y = 0; y < 16; ++y) for (let x = 0; x < 16; ++x) dots.push([x, y, inked(x, y)]);
+  const shown = await tab.evaluate(([k, dots]) => {
+    const c = document.getElementById('fit-preview');
+    const x0 = Number(c.dataset.right) + k * 16;
+    const px = c.getContext('2d').getImageData(x0, 0, 16, 16).data;
+    return dots.map(([x, y]) => (px[(y * 16 + x) * 4 + 3] === 255 ? 1 : 0));
+  }, [k, dots]);
+  assert.deepEqual(shown, dots.map(([, , ink]) => ink));
+  assert.ok(dots.some(([, , ink]) => ink));
+
+  // A line too long even in pairs: refused and named, nothing to
+  // download; with "Insert as Atlas does", offered.
+  fs.writeFileSync(file('long.atlas.txt'), expected('english.atlas.txt').toString('utf8')
+    .replace('Here! I\'m in the forest.', 'Over here, deep in the old forest by the river.'));
+  await load(tab, {'insert-script': 'long.atlas.txt'});
+  assert.deepEqual((await rows()).filter((r) => r[5] !== 'fits').map((r) => r[0]), ['26']);
+  assert.equal(await tab.isDisabled('#download-fit-table'), true);
+  assert.equal(await tab.isDisabled('#download-patched'), true);
+  await drawn(tab, () => tab.check('#as-atlas'));
+  assert.equal(await tab.isDisabled('#download-patched'), false);
+  assert.deepEqual(tab.errors, []);
 });
 
 test('a blank start downloads the grids and tables; no pane covers a control at any width, whatever the scroll', async () => {
