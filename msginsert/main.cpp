@@ -203,7 +203,7 @@ bool Run(const msginsert::Options& o, char** argv) {
   if (o.pairs != 0) {
     pairs = translate::MakeFit(script, table, original, layout, options);
     msginsert::SayPairs(pairs, script_path);
-    names.table = pair_paths[0];
+    if (!pairs.original_table) names.table = pair_paths[0];
     went_in = msginsert::SayInsertion(pairs.insertion, pairs.inserted, names) &&
               msginsert::SayDrawn(pairs, layout, image_path, original.size());
     patched = std::move(pairs.patched);

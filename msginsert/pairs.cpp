@@ -20,10 +20,13 @@ void SayPairs(const translate::Fit& fit, const std::string& script_name) {
     return script_name + ":" + std::to_string(line);
   };
   for (const translate::Fit::Line& l : fit.lines)
-    message::Say(subject(l.line),
-                 Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
-                        static_cast<unsigned>(l.offset), l.budget, l.before,
-                        l.after, l.fits ? "" : "; still does not fit"));
+    message::Say(
+        subject(l.line),
+        Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
+               static_cast<unsigned>(l.offset), l.budget, l.before, l.after,
+               l.fits               ? ""
+               : l.after > l.budget ? "; still does not fit"
+                                    : "; a character in it has no code"));
   for (const translate::PairPlace& p : fit.choice.singles)
     message::Say(subject(p.line),
                  Where(p) + Format(": '%c' stands alone in its glyph", p.what));

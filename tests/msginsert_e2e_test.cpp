@@ -228,6 +228,8 @@ TEST_F(MsginsertRun, ShorterLineWithoutFillIsRefused) {
 // back; what would land on an input, or still does not fit, is refused.
 TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
   WriteFile(dir_ / "zolvane.tbl", ReadFile(kSample + "/expected.thingy.tbl"));
+  WriteFile(dir_ / "sjis.tbl",
+            "80=\x82\xA0\n" + ReadFile(dir_ / "zolvane.tbl"));
   const std::string english = ReadFile(kSample + "/english.atlas.txt");
   const std::string pairs = "--font 2bpp:0xC8000:0xCC000 --pairs en ";
   const std::string both = "-o out.sfc --bps out.bps script.txt sample.sfc";
@@ -266,6 +268,8 @@ TEST_F(MsginsertRun, PairsFitTheSampleAndPrintItBack) {
       {"a font over the text window", english,
        "--font 1bpp:0x2EF800 --pairs en " + both, false, "sample.sfc"},
       {"a script with no block", none, pairs + both, false, "script.txt"},
+      {"a table not UTF-8 is named, not the one the pairs make", english,
+       pairs + "--table sjis.tbl " + both, false, "sjis.tbl:1:"},
       {"a script that translates nothing: no glyph drawn", untouched,
        pairs + both, true},
   };

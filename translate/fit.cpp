@@ -89,11 +89,16 @@ void DrawPairs(const font::Layout& layout, Fit* fit) {
 Fit MakeFit(const std::string& script, const std::string& table,
             const std::vector<unsigned char>& image, const font::Layout& layout,
             InsertOptions options) {
+  Fit fit;
+  fit.insertion.problems = TableFileProblems(table, options.as_atlas);
+  for (const Insertion::Problem& p : fit.insertion.problems)
+    fit.original_table = fit.original_table || !p.warning;
+  if (fit.original_table) return fit;
+  fit.insertion.problems.clear();  // (the insertion says its warnings)
   const ThingyTable thingy = ReadThingy(table);
   CodeSet kept;  // (the padding stays blank)
   const std::vector<PairLine> lines = PairLinesOf(script, thingy, &kept);
   if (options.fill >= 0) kept.set(static_cast<std::size_t>(options.fill));
-  Fit fit;
   fit.choice = ChoosePairs(lines, kept | CodesOutside(image, lines));
   fit.table = PairThingyText(thingy, fit.choice);
   const decoder::GlyphTable glyphs = GlyphsOf(thingy);
@@ -108,6 +113,9 @@ Fit MakeFit(const std::string& script, const std::string& table,
     fit.lines.push_back({lines[k].line, lines[k].offset, lines[k].budget,
                          l.before, l.after, l.after <= lines[k].budget});
   }
+  for (const PairPlace& p : fit.choice.missing)  // (left out, not fitted)
+    for (Fit::Line& l : fit.lines)
+      if (l.line == p.line) l.fits = false;
 
   if (options.fill < 0) options.fill = fit.choice.blank;
   fit.patched = image;

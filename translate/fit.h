@@ -28,12 +28,16 @@ struct Fit {
     std::size_t budget = 0;    // the bytes it may take
     std::size_t before = 0;    // bytes with one code per character
     std::size_t after = 0;     // bytes with the pairs
-    bool fits = false;         // after <= budget
+    bool fits = false;         // after <= budget, no character left out
   };
   std::vector<Line> lines;
 
   Insertion insertion;    // what the inserter said
   bool inserted = false;  // it took the script
+  // The insertion's table problems are the original table's (it is no
+  // file to read: not UTF-8, or CR-only line ends), and nothing was chosen;
+  // else they are those of the table the pairs make.
+  bool original_table = false;
   // Why a chosen code's glyph could not be drawn (and then none is):
   enum class Undrawn {
     kNoRoom,        // the layout places it past the image's end

@@ -664,7 +664,7 @@ class Inserter {
       Problem(block.line, Kind::kCut,
               "its text is " + Num(block.text - block.written) +
                   " bytes too long for its " + Num(budget) +
-                  ": they are dropped",
+                  ": the rest would be dropped",
               true);
     if (used < budget) {
       block.left = budget - used;
@@ -825,6 +825,13 @@ bool InsertScript(const std::string& script, const std::string& table,
   Inserter writer(t, options, *image, image, &again);
   writer.Run(blocks);
   return true;
+}
+
+std::vector<Insertion::Problem> TableFileProblems(const std::string& table,
+                                                  bool as_atlas) {
+  Problems problems;
+  CheckLines(Lines(table), true, as_atlas, &problems);
+  return problems;
 }
 
 ThingyTable ReadThingy(const std::string& table) {

@@ -96,6 +96,12 @@ bool InsertScript(const std::string& script, const std::string& table,
                   const InsertOptions& options,
                   std::vector<unsigned char>* image, Insertion* report);
 
+// The problems of table as a file, before its lines are read: not UTF-8,
+// or a CR that ends no line (as warnings with as_atlas), as InsertScript
+// names them.
+std::vector<Insertion::Problem> TableFileProblems(const std::string& table,
+                                                  bool as_atlas);
+
 // The table's HEX=text lines by code (the walk's index: one byte, or 0xFF
 // and one), the first line of a code winning; other lines are skipped.
 ThingyTable ReadThingy(const std::string& table);
