@@ -22,8 +22,9 @@ void SayPairs(const translate::Fit& fit, const std::string& script_name) {
   for (const translate::Fit::Line& l : fit.lines)
     message::Say(
         subject(l.line),
-        Format("$%06X (%zu bytes): %zu bytes of text, %zu in pairs%s",
-               static_cast<unsigned>(l.offset), l.budget, l.before, l.after,
+        Format("$%06X (%zu byte%s): %zu bytes of text, %zu in pairs%s",
+               static_cast<unsigned>(l.offset), l.budget,
+               l.budget == 1 ? "" : "s", l.before, l.after,
                l.fits               ? ""
                : l.after > l.budget ? "; still does not fit"
                                     : "; a character in it has no code"));

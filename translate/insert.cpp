@@ -42,6 +42,11 @@ std::string Num(std::uint64_t v) {
   return s;
 }
 
+// "1 byte", "2 bytes".
+std::string Bytes(std::uint64_t v) {
+  return Num(v) + (v == 1 ? " byte" : " bytes");
+}
+
 std::string Hex(std::uint64_t v) {
   char s[24];
   std::snprintf(s, sizeof s, "$%.6llX", static_cast<unsigned long long>(v));
@@ -555,8 +560,8 @@ class Inserter {
       const std::uint64_t n = c.Number(1);
       if (n > Room()) {
         Problem(c.line, bounded_ ? Kind::kFillBeyond : Kind::kOutsideImage,
-                "#FILL's " + Num(n) + " bytes are more than the " +
-                    Num(Room()) + " left in its block");
+                "#FILL's " + Bytes(n) + " are more than the " + Num(Room()) +
+                    " left in its block");
         return;
       }
       Put(static_cast<unsigned char>(c.Number(0)), n);
@@ -623,8 +628,8 @@ class Inserter {
     Insertion::Block& block = report_.blocks.back();
     if (!bounded_ && pending_text_ > Room())
       Problem(block.line, Kind::kOutsideImage,
-              "its text runs " + Num(pending_text_ - Room()) +
-                  " bytes past the image's end");
+              "its text runs " + Bytes(pending_text_ - Room()) +
+                  " past the image's end");
     block.text += pending_text_;
     block.written += pending_.size();
     Put(pending_);
@@ -662,14 +667,14 @@ class Inserter {
     const std::uint64_t used = at_ - block.start;
     if (block.text > block.written)
       Problem(block.line, Kind::kCut,
-              "its text is " + Num(block.text - block.written) +
-                  " bytes too long for its " + Num(budget) +
+              "its text is " + Bytes(block.text - block.written) +
+                  " too long for its " + Num(budget) +
                   ": the rest would be dropped",
               true);
     if (used < budget) {
       block.left = budget - used;
       Problem(block.line, Kind::kShorterLeft,
-              Num(used) + " bytes of its " + Num(budget) +
+              Bytes(used) + " of its " + Num(budget) +
                   " with no #FILL: the original's last " + Num(block.left) +
                   " stay",
               true);
