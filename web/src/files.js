@@ -33,6 +33,10 @@ function foreignKind(head) {
 
 const text = (head) => new TextDecoder('latin1').decode(head);
 const isText = (head) => !head.includes(0);
+// A grid is text too, but a cell of one single-byte character holds it
+// and then NUL: a NUL is a grid's only after such a character.
+const single = (b) => (b >= 0x20 && b <= 0x7E) || (b >= 0xA1 && b <= 0xDF);
+const isGridText = (head) => head.every((b, i) => b !== 0 || (i > 0 && single(head[i - 1])));
 // The first line that holds anything, without a byte order mark.
 function firstLine(head) {
   const lines = text(head).replace(/^\xEF\xBB\xBF/, '').split(/\r?\n/);
@@ -60,7 +64,7 @@ export function refusePick(role, name, size, head) {
   if (foreign) return `${name} is ${foreign}, not ${ROLE_WORDS[role]}: it was not loaded.`;
   if (role === 'rom' && size > MAX_IMAGE)
     return `${name} holds ${bytes(size)}: no Super Famicom image is larger than ${bytes(MAX_IMAGE)}, so it was not loaded.`;
-  if (role.startsWith('grid') && (size > MAX_GRID || !isText(head)))
+  if (role.startsWith('grid') && (size > MAX_GRID || !isGridText(head)))
     return `${name} ${size > MAX_GRID ? `holds ${bytes(size)}` : 'is not text'}: a grid is 16 lines of 16 characters, so it was not loaded.`;
   if ((role === 'script' || role === 'insert-table') && (size > MAX_TEXT || !isText(head)))
     return `${name} is not ${ROLE_WORDS[role]} (text): it was not loaded.`;
@@ -81,9 +85,9 @@ export function recognise(name, size, head, limits) {
   if ((romName || size >= limits.windowStart) && size <= MAX_IMAGE) return {role: 'rom'};
   if (size === limits.tableBytes || (/\.tbl$/i.test(name) && size <= MAX_GRID)) return {role: 'table'};
   const page = pageOfName(name, limits.gridNames);
-  if (isText(head) && size > 0 && size <= MAX_GRID && page !== null) return {role: `grid${page}`, page};
-  if (isText(head) && size >= limits.leastGridBytes && size <= limits.mostGridBytes) return {role: 'grid', page};
-  if (isText(head) && size > 0 && size <= MAX_GRID) {
+  if (isGridText(head) && size > 0 && size <= MAX_GRID && page !== null) return {role: `grid${page}`, page};
+  if (isGridText(head) && size >= limits.leastGridBytes && size <= limits.mostGridBytes) return {role: 'grid', page};
+  if (isGridText(head) && size > 0 && size <= MAX_GRID) {
     return {refused: `${name} (${bytes(size)}) is too ${size < limits.leastGridBytes ? 'small' : 'large'} to be a grid ` +
       `(${limits.leastGridBytes.toLocaleString('en')} to ${limits.mostGridBytes.toLocaleString('en')} bytes) ` +
       'and is no other file of ours: it was not loaded.'};

@@ -32,6 +32,9 @@ export function createInsert(doc, {store}) {
     const headered = img && !img.skipHeader && store.core.imageHints(img.bytes.length).copierHeader;
     const r = headered ? null : store.inserted();
     const fitted = store.insertion.fitted;
+    // With "Make it fit", no choice pads with the pairs' blank.
+    $('fill').options[0].textContent = !store.insertion.fit ? 'nothing (the rest of the original stays)'
+      : `the pairs' blank${fitted?.blank ? ` ($${fitted.blank})` : ''}`;
     if (script && img && !headered && store.insertion.fit && !fitted?.layout) {
       item(`Make it fit needs the font layout, FORMAT:OFFSET[:KANJI] as 2bpp:0xC8000:0xCC000` +
         `${store.fitLayout() ? `; "${store.fitLayout()}" is none` : ''}.`);
@@ -61,9 +64,9 @@ export function createInsert(doc, {store}) {
       if (fitted?.undrawn) {
         const layout = store.fitLayout();
         item(`${{
-          noRoom: `The font ${layout} has no room for code ${fitted.undrawn}'s glyph`,
-          overKept: `The font ${layout} puts code ${fitted.undrawn}'s glyph over the text window or the cartridge's header`,
-          pagesOverlap: `The font ${layout} has its kanji page over its one-byte page (code ${fitted.undrawn})`,
+          noRoom: `The font ${layout} has no room for code $${fitted.undrawn}'s glyph`,
+          overKept: `The font ${layout} puts code $${fitted.undrawn}'s glyph over the text window or the cartridge's header`,
+          pagesOverlap: `The font ${layout} has its kanji page over its one-byte page (code $${fitted.undrawn})`,
         }[fitted.why]} (the image holds ${bytes(img.bytes.length)}).`);
       }
       const cut = r.problems.filter((p) => p.kind === 'cut').length;

@@ -22,6 +22,7 @@ const doc = document;
 const $ = (id) => doc.getElementById(id);
 const inlined = (id) => Uint8Array.from(atob($(id).textContent.trim()), (c) => c.charCodeAt(0));
 const utf8 = new TextDecoder('utf-8');
+const utf8Strict = new TextDecoder('utf-8', {fatal: true});
 const KEY = 'zolvane-tools.grids';
 
 // Bytes inlined gzipped (the module, the reference font), as they were.
@@ -84,13 +85,31 @@ const insert = createInsert(doc, {store});
 const fit = createFit(doc, {store});
 const downloads = createDownloads(doc, {store});
 
+// What the user's last pick or drop refused: said, and kept named.
+function refuse(why) {
+  store.refused.push(why);
+  checks.say(why);
+  status(why);
+}
+// A translation's text as UTF-8, or null (and said) when it is not.
+function translation(bytes, name) {
+  try {
+    return utf8Strict.decode(bytes);
+  } catch {
+    refuse(`${name} is not UTF-8 (a Shift-JIS file?): save it as UTF-8 and pick it again; it was not loaded.`);
+    return null;
+  }
+}
 // A file taken in its role; false if it was not.
 function take(role, bytes, name, size, file) {
+  const translated = role === 'script' || role === 'insert-table';
+  const text = translated ? translation(bytes, name) : null;
+  if (translated && text === null) return false;
   const had = store.files[role];
   store.files[role] = {name, size, file};
   let taken = true;
-  if (role === 'script') store.setScript(utf8.decode(bytes), name);
-  else if (role === 'insert-table') store.setInsertTable(utf8.decode(bytes), name);
+  if (role === 'script') store.setScript(text, name);
+  else if (role === 'insert-table') store.setInsertTable(text, name);
   else if (role === 'rom') store.setImage(bytes, name);
   else taken = role === 'table' ? workspace.loadTable(bytes, name) : workspace.loadGrid(Number(role[4]), bytes, name);
   if (!taken) store.files[role] = had;
@@ -99,11 +118,7 @@ function take(role, bytes, name, size, file) {
 const inputs = createInputs(doc, {
   limits: c, take,
   begin: () => { store.refused = []; },
-  refuse: (why) => {
-    store.refused.push(why);
-    checks.say(why);
-    status(why);
-  },
+  refuse,
 });
 
 // The bar's grids and table are the workspace's (an undo, a restore, a fix

@@ -10,7 +10,7 @@ export function createStore({core, workspace}) {
   const store = {
     core,
     workspace,
-    image: null,        // {bytes, name, skipHeader}
+    image: null,        // {bytes, name, skipHeader, view}
     files: {},          // role -> {name, size, file}: what the bar shows
     refused: [],        // what the user's last pick or drop refused, named
     font: {             // what the core gave for the font layout (the workspace's) and the image
@@ -38,16 +38,21 @@ export function createStore({core, workspace}) {
     changed() { listeners.forEach((fn) => fn(store)); },
 
     // The image as decoded: without its copier header when that is asked.
+    // The same view each call while the image and that choice stand, so
+    // that what is worked out from it is not worked out again.
     imageBytes() {
       const i = store.image;
-      return i && (i.skipHeader ? i.bytes.subarray(core.constants.headerBytes) : i.bytes);
+      if (!i) return null;
+      i.view ??= i.skipHeader ? i.bytes.subarray(core.constants.headerBytes) : i.bytes;
+      return i.view;
     },
     setImage(bytes, name) {
-      store.image = {bytes, name, skipHeader: false};
+      store.image = {bytes, name, skipHeader: false, view: null};
       store.changed();
     },
     skipHeader(on) {
       store.image.skipHeader = on;
+      store.image.view = null;
       store.changed();
     },
     setScript(text, name) {

@@ -587,6 +587,13 @@ test('make it fit: the sample\'s natural English in pairs, downloaded as msginse
   assert.equal(await tab.isDisabled('#download-patched'), true);
   await drawn(tab, () => tab.check('#as-atlas'));
   assert.equal(await tab.isDisabled('#download-patched'), false);
+
+  // The grids it made load back as they were downloaded, a cell of one
+  // letter (the letter, then NUL) and all.
+  assert.ok(got['en/zol_00.txt'].includes(0) || got['en/zol_01.txt'].includes(0));
+  for (const p of [0, 1]) fs.writeFileSync(file(`en_zol_0${p}.txt`), got[`en/zol_0${p}.txt`]);
+  await load(tab, {grid0: 'en_zol_00.txt', grid1: 'en_zol_01.txt'});
+  assert.deepEqual(await download(tab, 'download-grids', 2), [got['en/zol_00.txt'], got['en/zol_01.txt']]);
   assert.deepEqual(tab.errors, []);
 });
 
