@@ -36,6 +36,7 @@ for (const el of doc.querySelectorAll('[data-name]')) {
 const workspace = new Workspace({store: browserStore(KEY), ask: (q) => globalThis.confirm(q), core});
 const store = createStore({core, workspace});
 const layout = core.cells(new Uint8Array(0)).cells;
+let sampleImage = null;  // the image "Load the sample" made
 store.decoded = {counts: new Uint32Array(c.entries), cells: layout, table: null};
 
 const announce = (text) => { $('announce').textContent = text; };
@@ -162,6 +163,8 @@ function draw() {
   insert.fillChoices(cells);
   insert.draw();
   fit.draw();
+  // (The sample's English goes only into the sample's image.)
+  $('insert-sample').hidden = store.image?.bytes !== sampleImage || !sampleImage;
   downloads.draw();
   kept.draw();
   barOfWork();
@@ -188,7 +191,7 @@ $('load-sample').addEventListener('click', () => {
   if (!workspace.loadGrids(g.map((bytes, p) => [p, bytes, c.gridNames[p]]))) return;
   const image = core.sampleImage(utf8.decode(inlined('sample-scene')));
   store.files.rom = {name: 'sample.sfc', size: image.length, file: null};
-  $('insert-sample').hidden = false;
+  sampleImage = image;
   store.setImage(image, 'sample.sfc');
 });
 // The sample's English, natural, made to fit in pairs with the grids' own
