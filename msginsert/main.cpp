@@ -31,6 +31,16 @@
 
 namespace {
 
+// The separators of a path: '/', and '\\' where the system takes it too.
+constexpr char kOwn = std::filesystem::path::preferred_separator;
+constexpr char kSeparators[] = {'/', kOwn, '\0'};
+
+// Where the file name in path starts: after its last separator, or at 0.
+std::size_t NameAt(const std::string& path) {
+  const std::size_t cut = path.find_last_of(kSeparators);
+  return cut == std::string::npos ? 0 : cut + 1;
+}
+
 // The whole of the file path; false, said, if it cannot be read.
 template <typename Bytes>
 bool ReadAll(const std::string& path, Bytes* bytes) {
@@ -81,27 +91,19 @@ std::string TableOf(const std::string& script, const std::string& path) {
     return "";
   }
   // Relative to the script's folder: its path up to its last separator
-  // ('/', and '\\' where the system takes it too, as a drive's "C:").
-  constexpr char kOwn = std::filesystem::path::preferred_separator;
-  const char separators[] = {'/', kOwn, '\0'};
+  // (unless it starts with one, or a drive's "C:" where '\\' is one).
   const bool absolute =
-      std::string(separators).find(name[0]) != std::string::npos ||
+      std::string(kSeparators).find(name[0]) != std::string::npos ||
       (kOwn != '/' && name.size() > 1 && name[1] == ':');
-  const std::size_t folder = path.find_last_of(separators);
-  return absolute || folder == std::string::npos
-             ? name
-             : path.substr(0, folder + 1) + name;
+  const std::size_t folder = NameAt(path);
+  return absolute ? name : path.substr(0, folder) + name;
 }
 
 // Whether the paths a and b, neither of which names a file yet, name the
 // same new file: one name in one folder (through any link).
 bool SameNewFile(const std::string& a, const std::string& b) {
-  constexpr char kOwn = std::filesystem::path::preferred_separator;
-  const char separators[] = {'/', kOwn, '\0'};
-  const std::size_t cut_a = a.find_last_of(separators);
-  const std::size_t cut_b = b.find_last_of(separators);
-  const std::size_t name_a = cut_a == std::string::npos ? 0 : cut_a + 1;
-  const std::size_t name_b = cut_b == std::string::npos ? 0 : cut_b + 1;
+  const std::size_t name_a = NameAt(a);
+  const std::size_t name_b = NameAt(b);
   if (a.compare(name_a, std::string::npos, b, name_b) != 0) return false;
   const std::string folder_a = name_a == 0 ? "." : a.substr(0, name_a);
   const std::string folder_b = name_b == 0 ? "." : b.substr(0, name_b);
@@ -179,9 +181,7 @@ bool Run(const msginsert::Options& o, char** argv) {
   std::string pair_paths[3];
   if (o.pairs != 0) {
     std::string dir = platform::PathArgument(argv, o.pairs);
-    if (!dir.empty() && dir.back() != '/' &&
-        dir.back() != std::filesystem::path::preferred_separator)
-      dir += '/';
+    if (!dir.empty() && NameAt(dir) != dir.size()) dir += '/';
     const char* const whats[] = {"the insertion table being written",
                                  "a grid being written",
                                  "a grid being written"};

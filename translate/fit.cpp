@@ -1,6 +1,7 @@
 // The pairs chosen, inserted and drawn; and a line as the game shows it.
 #include "fit.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -65,15 +66,15 @@ void DrawPairs(const font::Layout& layout, Fit* fit) {
         entry < 0 ||
         !font::GlyphOffset(layout, static_cast<unsigned>(entry), &at) ||
         at > image.size() || image.size() - at < size;
-    fit->why = Fit::Undrawn::kNoRoom;
+    Fit::Undrawn why = Fit::Undrawn::kNoRoom;
     for (const auto& [from, to] : kept)
       if (!undrawn && at < to && from < at + size) {
         undrawn = true;
-        fit->why =
-            from == 0 ? Fit::Undrawn::kPagesOverlap : Fit::Undrawn::kOverKept;
+        why = from == 0 ? Fit::Undrawn::kPagesOverlap : Fit::Undrawn::kOverKept;
       }
     if (undrawn) {
       fit->undrawn = static_cast<int>(i);
+      fit->why = why;
       return;
     }
     glyphs.emplace_back(at, DrawTile(fit->choice.text[i]));
@@ -104,18 +105,22 @@ Fit MakeFit(const std::string& script, const std::string& table,
   const decoder::GlyphTable glyphs = GlyphsOf(thingy);
   for (int page = 0; page < 2; ++page)
     fit.grid[page] = PairGrid(glyphs, fit.choice, page);
+  // (A line with a character left out is not fitted either.)
+  std::vector<int> left_out;
+  for (const PairPlace& p : fit.choice.missing) left_out.push_back(p.line);
+  std::sort(left_out.begin(), left_out.end());
   for (std::size_t k = 0; k < lines.size(); ++k) {
     bool english = false;
     for (const PairLine::Piece& p : lines[k].pieces)
       english = english || !p.raw;
     if (!english) continue;
     const PairChoice::Line& l = fit.choice.lines[k];
-    fit.lines.push_back({lines[k].line, lines[k].offset, lines[k].budget,
-                         l.before, l.after, l.after <= lines[k].budget});
+    fit.lines.push_back(
+        {lines[k].line, lines[k].offset, lines[k].budget, l.before, l.after,
+         l.after <= lines[k].budget &&
+             !std::binary_search(left_out.begin(), left_out.end(),
+                                 lines[k].line)});
   }
-  for (const PairPlace& p : fit.choice.missing)  // (left out, not fitted)
-    for (Fit::Line& l : fit.lines)
-      if (l.line == p.line) l.fits = false;
 
   if (options.fill < 0) options.fill = fit.choice.blank;
   fit.patched = image;
